@@ -1,0 +1,34 @@
+# Thin wrapper: every target installs what is missing, configures, builds and runs.
+#   make demo   the program against the simulated transmitter
+#   make test   every test: unit, windows (offscreen), pseudo-terminal integration,
+#               sanitized run, fuzz regression, and the Windows build under Wine
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+# Debian packages the build and its tests need.
+PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
+            fonts-dejavu-core util-linux python3
+
+.PHONY: deps build check test demo
+
+deps:
+	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+check: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test: check
+
+demo: build
+	scripts/demo.sh $(BUILD)

@@ -1,0 +1,105 @@
+// CP06: the one link to the transmitter's controller. The lower layer drives the serial
+// port (open, configure, purge, one byte in or out with fixed time-outs); above it sits the
+// byte protocol (poll, hexadecimal digit pairs acknowledged one by one, rate change, end of
+// conversation) and the device queries. No operation throws or shows anything: each stores
+// its link status and returns it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/SerialLine.h"
+
+// Link statuses besides 0 (success) and the operating system's own error codes.
+inline constexpr int32_t kStatusOk = 0;
+inline constexpr int32_t kStatusNotConnected = 100001;
+inline constexpr int32_t kStatusNothingReceived = 100002;
+inline constexpr int32_t kStatusRateRefused = 100003;
+inline constexpr int32_t kStatusNoPort = 100016;
+inline constexpr int32_t kStatusWrongType = 100020;
+
+// Protocol bytes.
+inline constexpr uint8_t kPoll = 0x80;
+inline constexpr uint8_t kAccept = 0x81;
+inline constexpr uint8_t kAcknowledge = 0x84;
+inline constexpr uint8_t kGiveUp = 0x85;
+inline constexpr uint8_t kEndOfConversation = 0x04;
+inline constexpr uint8_t kChangeRate = 0x9E;
+inline constexpr uint8_t kReadType = 0x86;
+inline constexpr uint8_t kReadCircuitVersion = 0x87;
+inline constexpr uint8_t kReadMemory = 0x89;
+
+// Device memory.
+inline constexpr int32_t kSerialNumberAddress = 0x78;
+inline constexpr int32_t kSoftwareVersionAddress = 0x7E;
+
+class CP06 {
+public:
+    // The machine's own serial line and clock.
+    CP06();
+    // Given seams (tests, the wire trace); the link does not own them.
+    CP06(SerialLine& line, Clock& clock);
+    ~CP06();
+    CP06(const CP06&) = delete;
+    CP06& operator=(const CP06&) = delete;
+
+    // Serial port channel.
+    void SetPort(int32_t portNumber);
+    int32_t Open();
+    int32_t Close();
+    int32_t SetBaudRate(int32_t rate);
+    int32_t Purge();
+    int32_t SendByte(uint8_t value);
+    int32_t ReceiveByte(int32_t& value);
+    void BusyWait(uint32_t ms);
+
+    // Connection protocol.
+    int32_t Connect(int32_t seconds);
+    int32_t Disconnect();
+    int32_t ChangeBaudRate(int32_t rate);
+    int32_t SendHexByte(uint32_t value);
+    int32_t ReceiveHexByte(int32_t& value, bool acknowledge);
+    static int32_t HexPairToByte(uint32_t high, uint32_t low);
+
+    // Device information queries.
+    int32_t ReadTypeId(char (&text)[4]);
+    int32_t CheckType();
+    int32_t ReadCircuitVersion(int32_t& value);
+    int32_t ReadMemoryByte(int32_t address, int32_t& value);
+    int32_t ReadMemoryWord(int32_t address, int32_t& value);
+    int32_t ReadSerialNumber(uint32_t& value);
+    int32_t ReadSoftwareVersion(int32_t& first, int32_t& second);
+    static std::string DeviceName();
+
+    // State, for callers and tests.
+    int32_t Status() const { return status_; }
+    bool IsOpen() const { return handle_ != SerialLine::kInvalidHandle; }
+    bool IsConnected() const { return connected_; }
+    const char* DevicePath() const { return devicePath_; }
+    const SerialSettings& Settings() const { return settings_; }
+    const SerialTimeouts& Timeouts() const { return timeouts_; }
+
+    // The line configuration and time-outs every port is given.
+    static SerialSettings DefaultSettings();
+    static SerialTimeouts DefaultTimeouts();
+
+private:
+    int32_t Store(int32_t status) { return status_ = status; }
+    int32_t LastError() const { return line_->LastError(); }
+
+    std::unique_ptr<SerialLine> ownedLine_;
+    std::unique_ptr<Clock> ownedClock_;
+    SerialLine* line_;
+    Clock* clock_;
+
+    SerialLine::Handle handle_ = SerialLine::kInvalidHandle;
+    SerialSettings settings_;
+    SerialSettings savedSettings_{};
+    SerialTimeouts timeouts_;
+    SerialTimeouts savedTimeouts_{};
+    char devicePath_[20] = {};
+    bool connected_ = false;
+    int32_t status_ = kStatusOk;
+};

@@ -1,0 +1,121 @@
+#include "FakeSerialLine.h"
+
+#include <cstdio>
+
+namespace {
+std::string Hex(uint8_t value) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+}  // namespace
+
+void FakeSerialLine::Queue(std::initializer_list<int> bytes) {
+    for (int b : bytes) {
+        if (b < 0)
+            incoming.push_back(std::nullopt);
+        else
+            incoming.push_back(static_cast<uint8_t>(b));
+    }
+}
+
+bool FakeSerialLine::Fail(int32_t code) {
+    lastError_ = code;
+    return false;
+}
+
+SerialLine::Handle FakeSerialLine::Open(const std::string& devicePath) {
+    calls.push_back("open " + devicePath);
+    if (openError != 0) {
+        lastError_ = openError;
+        return kInvalidHandle;
+    }
+    isOpen = true;
+    return kFakeHandle;
+}
+
+bool FakeSerialLine::GetState(Handle, SerialSettings& settings) {
+    calls.push_back("getstate");
+    if (getStateError != 0) return Fail(getStateError);
+    settings = portState;
+    return true;
+}
+
+bool FakeSerialLine::SetState(Handle, const SerialSettings& settings) {
+    calls.push_back("state " + std::to_string(settings.BaudRate));
+    if (setStateError != 0) return Fail(setStateError);
+    statesSet.push_back(settings);
+    return true;
+}
+
+bool FakeSerialLine::GetTimeouts(Handle, SerialTimeouts& timeouts) {
+    calls.push_back("gettimeouts");
+    if (getTimeoutsError != 0) return Fail(getTimeoutsError);
+    timeouts = portTimeouts;
+    return true;
+}
+
+bool FakeSerialLine::SetTimeouts(Handle, const SerialTimeouts& timeouts) {
+    calls.push_back("timeouts");
+    if (setTimeoutsError != 0) return Fail(setTimeoutsError);
+    timeoutsSet.push_back(timeouts);
+    current_ = timeouts;
+    return true;
+}
+
+bool FakeSerialLine::Purge(Handle, uint32_t flags) {
+    calls.push_back("purge " + std::to_string(flags));
+    if (purgeError != 0) return Fail(purgeError);
+    // A model's answers are pending input; a script stands for the unit's future answers.
+    if (model_ != nullptr) incoming.clear();
+    return true;
+}
+
+bool FakeSerialLine::WriteByte(Handle, uint8_t value, uint32_t& written) {
+    calls.push_back("write " + Hex(value));
+    if (writeError != 0 && (writesBeforeFailure < 0 || writes_ >= writesBeforeFailure)) {
+        written = 0;
+        return Fail(writeError);
+    }
+    ++writes_;
+    sent.push_back(value);
+    written = 1;
+    if (model_ != nullptr) {
+        for (uint8_t answer : model_->Receive(value)) incoming.push_back(answer);
+    }
+    return true;
+}
+
+uint32_t FakeSerialLine::ReadTimeoutMs() const {
+    return current_.ReadTotalTimeoutMultiplier + current_.ReadTotalTimeoutConstant;
+}
+
+bool FakeSerialLine::ReadByte(Handle, uint8_t& value, uint32_t& count) {
+    if (readError != 0) {
+        calls.push_back("read error");
+        count = 0;
+        return Fail(readError);
+    }
+    std::optional<uint8_t> next;
+    if (!incoming.empty()) {
+        next = incoming.front();
+        incoming.pop_front();
+    }
+    if (!next) {
+        calls.push_back("read timeout");
+        clock_.Advance(ReadTimeoutMs());
+        count = 0;
+        return true;
+    }
+    calls.push_back("read " + Hex(*next));
+    value = *next;
+    count = 1;
+    return true;
+}
+
+bool FakeSerialLine::Close(Handle) {
+    calls.push_back("close");
+    if (closeError != 0) return Fail(closeError);
+    isOpen = false;
+    return true;
+}

@@ -1,0 +1,71 @@
+// A serial line for tests: records every call and byte, answers from a script of
+// incoming bytes and silences, or from a device model, and can fail any call.
+// A silent read advances the fake clock by the read time-out, as a real port would wait.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FakeClock.h"
+#include "platform/SerialLine.h"
+#include "sim/DeviceModel.h"
+
+class FakeSerialLine : public SerialLine {
+public:
+    explicit FakeSerialLine(FakeClock& clock) : clock_(clock) {}
+
+    // Answers from a device model: each byte written is fed to it, its answer queued.
+    void AttachModel(DeviceModel* model) { model_ = model; }
+    // Queues bytes the unit sends; std::nullopt is one read that times out.
+    void Queue(std::initializer_list<int> bytes);  // -1 stands for a silence
+    void QueueSilence() { incoming.push_back(std::nullopt); }
+
+    Handle Open(const std::string& devicePath) override;
+    bool GetState(Handle handle, SerialSettings& settings) override;
+    bool SetState(Handle handle, const SerialSettings& settings) override;
+    bool GetTimeouts(Handle handle, SerialTimeouts& timeouts) override;
+    bool SetTimeouts(Handle handle, const SerialTimeouts& timeouts) override;
+    bool Purge(Handle handle, uint32_t flags) override;
+    bool WriteByte(Handle handle, uint8_t value, uint32_t& written) override;
+    bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) override;
+    bool Close(Handle handle) override;
+    int32_t LastError() const override { return lastError_; }
+
+    // What the host did, in order: "open \\.\COM2", "state 9600", "timeouts", "purge 15",
+    // "write 80", "read 81", "read timeout", "close".
+    std::vector<std::string> calls;
+    std::vector<uint8_t> sent;                     // every byte written
+    std::deque<std::optional<uint8_t>> incoming;   // what the next reads return
+    std::vector<SerialSettings> statesSet;         // every SetState, in order
+    std::vector<SerialTimeouts> timeoutsSet;       // every SetTimeouts, in order
+    SerialSettings portState;                      // what GetState reports
+    SerialTimeouts portTimeouts;                   // what GetTimeouts reports
+    bool isOpen = false;
+
+    // Failure injection: the error code a call fails with (0: it succeeds).
+    int32_t openError = 0;
+    int32_t getStateError = 0;
+    int32_t setStateError = 0;
+    int32_t getTimeoutsError = 0;
+    int32_t setTimeoutsError = 0;
+    int32_t purgeError = 0;
+    int32_t writeError = 0;
+    int32_t readError = 0;
+    int32_t closeError = 0;
+    int writesBeforeFailure = -1;  // the write after this many succeeds fails with writeError
+
+    static constexpr Handle kFakeHandle = 7;
+
+private:
+    bool Fail(int32_t code);
+    uint32_t ReadTimeoutMs() const;
+
+    FakeClock& clock_;
+    DeviceModel* model_ = nullptr;
+    SerialTimeouts current_{};
+    int32_t lastError_ = 0;
+    int writes_ = 0;
+};
