@@ -97,8 +97,10 @@ private:
     SerialLine::Handle handle_ = SerialLine::kInvalidHandle;
     SerialSettings settings_;
     SerialSettings savedSettings_{};
+    bool savedSettingsValid_ = false;  // read from the port at the last open
     SerialTimeouts timeouts_;
     SerialTimeouts savedTimeouts_{};
+    bool savedTimeoutsValid_ = false;
     char devicePath_[20] = {};
     bool connected_ = false;
     int32_t status_ = kStatusOk;

@@ -1,0 +1,366 @@
+#include "link/Com_p06.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The rates the line accepts; any other request runs the line at 9600 bit/s.
+constexpr std::array<int32_t, 15> kLineRates = {110,   300,   600,   1200,   2400,
+                                                4800,  9600,  14400, 19200,  38400,
+                                                56000, 57600, 115200, 128000, 256000};
+
+// The code that asks the unit for a rate, and the rate the host then runs at.
+struct RateCode {
+    int32_t rate;
+    uint8_t code;
+};
+constexpr std::array<RateCode, 9> kRateCodes = {{{4800, 0xFF},
+                                                 {14400, 0x56},
+                                                 {19200, 0x40},
+                                                 {38400, 0x20},
+                                                 {56000, 0x15},
+                                                 {57600, 0x14},
+                                                 {115200, 0x0A},
+                                                 {128000, 0x09},
+                                                 {256000, 0x04}}};
+constexpr RateCode kDefaultRateCode = {9600, 0x81};
+
+constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;
+constexpr uint32_t kPurgeWaitMs = 1000;
+constexpr uint32_t kEndPauseMs = 500;
+constexpr int32_t kDefaultPort = 2;
+constexpr int32_t kHighestPort = 100;
+
+// One hexadecimal digit as the unit expects it: '0'..'9', then 'A'..'F'.
+uint8_t DigitCharacter(uint32_t digit) {
+    return static_cast<uint8_t>(digit < 10 ? digit + 0x30 : digit + 0x37);
+}
+
+// The value of a digit code, without validation: the unit is trusted to send '0'..'F'.
+int64_t DigitValue(uint32_t code) {
+    return code <= 0x39 ? int64_t{code} - 0x30 : int64_t{code} - 0x37;
+}
+
+}  // namespace
+
+SerialSettings CP06::DefaultSettings() {
+    SerialSettings s;
+    s.DCBlength = 28;
+    s.BaudRate = 9600;
+    s.fBinary = 1;
+    s.fParity = 1;
+    s.fDtrControl = kDtrControlDisable;  // DTR held off: the unit must not be keyed by it
+    s.fRtsControl = kRtsControlEnable;
+    s.XonLim = 100;
+    s.XoffLim = 100;
+    s.ByteSize = 8;
+    s.Parity = kEvenParity;
+    s.StopBits = kOneStopBit;
+    s.XonChar = 0x01;
+    s.XoffChar = 0x02;
+    s.ErrorChar = 0x04;
+    s.EofChar = 0x00;
+    s.EvtChar = 0x03;
+    return s;
+}
+
+SerialTimeouts CP06::DefaultTimeouts() {
+    // Every transfer is one byte: a read gives up after 100 x 1 + 1000 = 1100 ms.
+    return SerialTimeouts{500, 100, 1000, 100, 1000};
+}
+
+CP06::CP06()
+    : ownedLine_(MakeSystemSerialLine()),
+      ownedClock_(MakeSystemClock()),
+      line_(ownedLine_.get()),
+      clock_(ownedClock_.get()),
+      settings_(DefaultSettings()),
+      timeouts_(DefaultTimeouts()) {
+    SetPort(kDefaultPort);
+}
+
+CP06::CP06(SerialLine& line, Clock& clock)
+    : line_(&line), clock_(&clock), settings_(DefaultSettings()), timeouts_(DefaultTimeouts()) {
+    SetPort(kDefaultPort);
+}
+
+CP06::~CP06() {
+    // With a port open this ends the conversation twice: once here, once inside Close.
+    Disconnect();
+    Close();
+}
+
+// ---- Serial port channel ----
+
+void CP06::SetPort(int32_t portNumber) {
+    const int32_t number = portNumber > kHighestPort ? 1 : portNumber;
+    std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\COM%i", static_cast<int>(number));
+}
+
+int32_t CP06::Open() {
+    const int32_t closed = Close();
+    if (closed != kStatusOk) return closed;
+
+    handle_ = line_->Open(devicePath_);
+    if (handle_ == SerialLine::kInvalidHandle) return Store(LastError());
+    if (!line_->GetState(handle_, savedSettings_)) return Store(LastError());
+    savedSettingsValid_ = true;
+    SetBaudRate(9600);
+    if (!line_->SetState(handle_, settings_)) return Store(LastError());
+    if (!line_->GetTimeouts(handle_, savedTimeouts_)) return Store(LastError());
+    savedTimeoutsValid_ = true;
+    if (!line_->SetTimeouts(handle_, timeouts_)) return Store(LastError());
+    return Store(kStatusOk);
+}
+
+int32_t CP06::Close() {
+    int32_t status = kStatusOk;
+    if (IsOpen()) {
+        Disconnect();
+        // Only what was saved at the open is given back: writing back a configuration
+        // that was never read would fail and leave the port stuck open.
+        if (savedSettingsValid_ && !line_->SetState(handle_, savedSettings_)) {
+            status = LastError();
+        } else if (savedTimeoutsValid_ && !line_->SetTimeouts(handle_, savedTimeouts_)) {
+            status = LastError();
+        } else if (!line_->Close(handle_)) {
+            status = LastError();
+        } else {
+            handle_ = SerialLine::kInvalidHandle;
+            savedSettingsValid_ = false;
+            savedTimeoutsValid_ = false;
+        }
+    }
+    connected_ = false;
+    return Store(status);
+}
+
+int32_t CP06::SetBaudRate(int32_t rate) {
+    int32_t status = kStatusOk;
+    bool known = false;
+    for (int32_t r : kLineRates) known = known || r == rate;
+    settings_.BaudRate = static_cast<uint32_t>(known ? rate : 9600);
+    if (IsOpen() && !line_->SetState(handle_, settings_)) status = LastError();
+    return Store(status);
+}
+
+int32_t CP06::Purge() {
+    if (!IsOpen()) return Store(kStatusNoPort);
+    BusyWait(kPurgeWaitMs);
+    return Store(line_->Purge(handle_, kPurgeAll) ? kStatusOk : LastError());
+}
+
+int32_t CP06::SendByte(uint8_t value) {
+    if (!IsOpen()) return Store(kStatusNoPort);
+    uint32_t written = 0;
+    // The count written is not looked at: a write the driver accepted counts as sent.
+    return Store(line_->WriteByte(handle_, value, written) ? kStatusOk : LastError());
+}
+
+int32_t CP06::ReceiveByte(int32_t& value) {
+    if (!IsOpen()) return Store(kStatusNoPort);
+    uint8_t byte = 0;
+    uint32_t count = 0;
+    if (!line_->ReadByte(handle_, byte, count)) return Store(LastError());
+    if (count == 0) return Store(kStatusNothingReceived);
+    value = byte;
+    return Store(kStatusOk);
+}
+
+void CP06::BusyWait(uint32_t ms) {
+    // The thread does nothing else meanwhile, but sleeps rather than spins. The elapsed
+    // time is taken by unsigned difference, so the wait is right across the counter's wrap.
+    const uint32_t start = clock_->TickCount();
+    for (;;) {
+        const uint32_t elapsed = clock_->TickCount() - start;
+        if (elapsed >= ms) return;
+        clock_->Sleep(ms - elapsed);
+    }
+}
+
+// ---- Connection protocol ----
+
+int32_t CP06::Connect(int32_t seconds) {
+    if (!IsOpen()) {
+        const int32_t opened = Open();
+        if (opened != kStatusOk) return opened;
+    }
+
+    // The deadline is taken before the purge, so Connect(1) makes exactly one poll.
+    const bool hasDeadline = seconds != 0;
+    const uint32_t start = clock_->TickCount();
+    const int64_t limitMs = seconds > 0 ? int64_t{seconds} * 1000 : 0;
+    bool deadlinePassed = false;
+
+    Purge();
+    int32_t status = kStatusOk;
+    int32_t lastReply = -1;
+
+    for (;;) {
+        status = SendByte(kPoll);
+        if (status == kStatusOk) {
+            int32_t reply = -1;
+            status = ReceiveByte(reply);
+            if (status == kStatusOk) lastReply = reply;
+
+            if (status == kStatusOk && reply == kGiveUp) {
+                Purge();
+                Disconnect();
+                status = Close();
+            } else if (status == kStatusNothingReceived) {
+                status = kStatusOk;  // a silent unit is no error: poll again
+            } else if (status != kStatusOk) {
+                Purge();
+                Disconnect();
+                status = Close();
+            }
+            if (hasDeadline) deadlinePassed = clock_->TickCount() - start >= limitMs;
+        }
+        if (deadlinePassed || status != kStatusOk || lastReply == kAccept ||
+            clock_->KeyPressed()) {
+            break;
+        }
+    }
+
+    if (lastReply == kAccept) {
+        connected_ = true;
+        return Store(kStatusOk);
+    }
+    connected_ = false;
+    return Store(deadlinePassed ? kStatusNothingReceived : status);
+}
+
+int32_t CP06::Disconnect() {
+    if (!IsOpen()) return Store(kStatusNoPort);
+    ChangeBaudRate(9600);  // sends nothing unless a conversation is open
+    clock_->Sleep(kEndPauseMs);
+    int32_t status = SendByte(kEndOfConversation);
+    if (status != kStatusOk) return status;
+    int32_t answer = 0;
+    status = ReceiveByte(answer);
+    if (status != kStatusOk) return status;
+    connected_ = false;
+    return Store(kStatusOk);
+}
+
+int32_t CP06::ChangeBaudRate(int32_t rate) {
+    if (!connected_) return Store(kStatusNotConnected);
+    Store(kStatusOk);
+    RateCode target = kDefaultRateCode;
+    for (const RateCode& r : kRateCodes)
+        if (r.rate == rate) target = r;
+
+    int32_t status = SendByte(kChangeRate);
+    if (status != kStatusOk) return status;
+    status = SendHexByte(target.code);
+    if (status != kStatusOk) return status;
+    int32_t reply = 0;
+    status = ReceiveByte(reply);
+    if (status != kStatusOk) return status;
+    if (reply != kAcknowledge) return Store(kStatusRateRefused);
+
+    // The unit sends one more byte at the old rate; it carries nothing the host uses.
+    int32_t trailing = 0;
+    ReceiveByte(trailing);
+    settings_.BaudRate = static_cast<uint32_t>(target.rate);
+    line_->SetState(handle_, settings_);
+    return Store(kStatusOk);
+}
+
+int32_t CP06::SendHexByte(uint32_t value) {
+    const int32_t status = SendByte(DigitCharacter(value / 16));
+    if (status != kStatusOk) return status;
+    return SendByte(DigitCharacter(value % 16));
+}
+
+int32_t CP06::ReceiveHexByte(int32_t& value, bool acknowledge) {
+    if (!connected_) return Store(kStatusNotConnected);
+    int32_t high = 0;
+    int32_t low = 0;
+    int32_t status = ReceiveByte(high);
+    if (status == kStatusOk && acknowledge) status = SendByte(kAcknowledge);
+    if (status == kStatusOk) status = ReceiveByte(low);
+    if (status == kStatusOk && acknowledge) status = SendByte(kAcknowledge);
+    if (status != kStatusOk) return status;
+    value = HexPairToByte(static_cast<uint32_t>(high), static_cast<uint32_t>(low));
+    return Store(kStatusOk);
+}
+
+int32_t CP06::HexPairToByte(uint32_t high, uint32_t low) {
+    return static_cast<int32_t>(16 * DigitValue(high) + DigitValue(low));
+}
+
+// ---- Device information queries ----
+
+int32_t CP06::ReadTypeId(char (&text)[4]) {
+    if (!connected_) return Store(kStatusNotConnected);
+    int32_t status = SendByte(kReadType);
+    if (status != kStatusOk) return status;
+    for (int i = 0; i < 3 && status == kStatusOk; ++i) {
+        int32_t character = 0;
+        status = ReceiveHexByte(character, true);
+        if (status == kStatusOk) text[i] = static_cast<char>(character & 0xFF);
+    }
+    text[3] = '\0';
+    return Store(status);
+}
+
+int32_t CP06::CheckType() {
+    if (!connected_) return Store(kStatusNotConnected);
+    char text[4] = {};
+    const int32_t status = ReadTypeId(text);
+    if (status != kStatusOk) return status;
+    return Store(std::memcmp(text, "P06", 4) == 0 ? kStatusOk : kStatusWrongType);
+}
+
+int32_t CP06::ReadCircuitVersion(int32_t& value) {
+    if (!connected_) return Store(kStatusNotConnected);
+    const int32_t status = SendByte(kReadCircuitVersion);
+    if (status != kStatusOk) return status;
+    return ReceiveHexByte(value, true);
+}
+
+int32_t CP06::ReadMemoryByte(int32_t address, int32_t& value) {
+    if (!connected_) return Store(kStatusNotConnected);
+    int32_t status = SendByte(kReadMemory);
+    if (status == kStatusOk) status = SendHexByte(static_cast<uint32_t>(address));
+    if (status != kStatusOk) return status;
+    return ReceiveHexByte(value, true);
+}
+
+int32_t CP06::ReadMemoryWord(int32_t address, int32_t& value) {
+    if (!connected_) return Store(kStatusNotConnected);
+    int32_t low = 0;
+    int32_t status = ReadMemoryByte(address, low);
+    if (status != kStatusOk) return status;
+    value = low;
+    int32_t high = 0;
+    status = ReadMemoryByte(address + 1, high);
+    // Unsigned arithmetic: the digits come unchecked from the unit and must not overflow.
+    if (status == kStatusOk)
+        value = static_cast<int32_t>(static_cast<uint32_t>(low) + 256u * static_cast<uint32_t>(high));
+    return status;
+}
+
+int32_t CP06::ReadSerialNumber(uint32_t& value) {
+    if (!connected_) return Store(kStatusNotConnected);
+    int32_t lowWord = 0;
+    int32_t status = ReadMemoryWord(kSerialNumberAddress, lowWord);
+    if (status != kStatusOk) return status;
+    value = static_cast<uint32_t>(lowWord);
+    int32_t highWord = 0;
+    status = ReadMemoryWord(kSerialNumberAddress + 2, highWord);
+    if (status == kStatusOk) value += 65536u * static_cast<uint32_t>(highWord);
+    return status;
+}
+
+int32_t CP06::ReadSoftwareVersion(int32_t& first, int32_t& second) {
+    if (!connected_) return Store(kStatusNotConnected);
+    const int32_t status = ReadMemoryByte(kSoftwareVersionAddress, first);
+    if (status != kStatusOk) return status;
+    return ReadMemoryByte(kSoftwareVersionAddress + 1, second);
+}
+
+std::string CP06::DeviceName() { return "Emetteur Radio TALVERN8"; }
