@@ -304,6 +304,7 @@ int32_t CP06::ReadTypeId(char (&text)[4]) {
         if (status == kStatusOk) text[i] = static_cast<char>(character & 0xFF);
     }
     text[3] = '\0';
+    std::memcpy(lastTypeId_, text, sizeof lastTypeId_);
     return Store(status);
 }
 

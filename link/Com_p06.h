@@ -75,6 +75,8 @@ public:
 
     // State, for callers and tests.
     int32_t Status() const { return status_; }
+    // The type identifier of the last ReadTypeId (empty before the first).
+    const char* LastTypeId() const { return lastTypeId_; }
     bool IsOpen() const { return handle_ != SerialLine::kInvalidHandle; }
     bool IsConnected() const { return connected_; }
     const char* DevicePath() const { return devicePath_; }
@@ -102,6 +104,7 @@ private:
     SerialTimeouts savedTimeouts_{};
     bool savedTimeoutsValid_ = false;
     char devicePath_[20] = {};
+    char lastTypeId_[4] = {};
     bool connected_ = false;
     int32_t status_ = kStatusOk;
 };

@@ -1,0 +1,74 @@
+// What one tick of a reading does: the device operation of the current step, the lines it
+// writes in the current language, and the step that follows. The main window's timer calls
+// it and paces it; the command-line reader calls the same code, so the two cannot drift apart.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/Com_p06.h"
+
+// The reading steps, as the main window's reading state holds them.
+enum ReadingState : int32_t {
+    kStateIdle = 0,
+    kStateConnect = 1,
+    kStateDeviceType = 2,
+    kStateSerialNumber = 3,
+    kStateCircuitVersion = 4,
+    kStateSoftwareVersion = 5,
+    kStateFinish = 6,
+};
+
+// What the last reading found, step by step (for reports such as the reader's JSON).
+struct ReadingRecord {
+    int32_t connectStatus = -1;
+    int32_t typeStatus = -1;
+    int32_t serialStatus = -1;
+    int32_t circuitStatus = -1;
+    int32_t softwareStatus = -1;
+    int32_t disconnectStatus = -1;
+    std::string type;
+    uint32_t serialNumber = 0;
+    uint32_t circuitVersion = 0;
+    uint32_t softwareFirst = 0;
+    uint32_t softwareSecond = 0;
+};
+
+class ReadingStep {
+public:
+    // Receives each line as soon as it is written, in UTF-8.
+    using LineSink = std::function<void(const std::string&)>;
+
+    // Which report ends the reading after this tick (the window posts it as a message).
+    enum class Report { None, ReadFailed, ReadDone };
+
+    struct Result {
+        int32_t nextState;
+        Report report;
+        int32_t status;  // the device operation's link status (0 when there was none)
+    };
+
+    ReadingStep(CP06& link, LineSink sink);
+
+    // One tick in a reading state 1 to 6; the idle state belongs to the caller.
+    Result Tick(int32_t state, int32_t language);
+
+    // The failure report's part that is not the window's: ends the conversation and writes
+    // its two lines. Returns the message for the error box.
+    std::string ReportWrongType(int32_t language);
+    // The success report's lines.
+    void ReportDone(int32_t language);
+
+    const ReadingRecord& Record() const { return record_; }
+    void ClearRecord() { record_ = ReadingRecord{}; }
+
+    static std::string WrongTypeMessage(int32_t language);
+
+private:
+    void Write(const std::string& line) { sink_(line); }
+
+    CP06& link_;
+    LineSink sink_;
+    ReadingRecord record_;
+};

@@ -1,0 +1,218 @@
+// A whole reading, tick by tick, against the device model through the fake line: the exact
+// lines in both languages and the steps that follow each tick.
+#include "app/ReadingStep.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeClock.h"
+#include "FakeSerialLine.h"
+#include "sim/DeviceModel.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Reader {
+    explicit Reader(UnitConfig unit = {}, FaultConfig faults = {}) : model(unit, faults) {
+        line.AttachModel(&model);
+    }
+
+    // Runs ticks from the connect step until a report is due (or maxTicks pass), then the
+    // report itself, as the main window does; returns the report.
+    ReadingStep::Report Read(int32_t language, int maxTicks = 20) {
+        int32_t state = kStateConnect;
+        for (int tick = 0; tick < maxTicks; ++tick) {
+            const ReadingStep::Result result = step.Tick(state, language);
+            state = result.nextState;
+            if (result.report == ReadingStep::Report::ReadDone) {
+                step.ReportDone(language);
+                return result.report;
+            }
+            if (result.report == ReadingStep::Report::ReadFailed) {
+                message = step.ReportWrongType(language);
+                return result.report;
+            }
+        }
+        finalState = state;
+        return ReadingStep::Report::None;
+    }
+
+    DeviceModel model;
+    FakeClock clock;
+    FakeSerialLine line{clock};
+    CP06 link{line, clock};
+    Lines lines;
+    ReadingStep step{link, [this](const std::string& text) { lines.push_back(text); }};
+    std::string message;
+    int32_t finalState = -1;
+};
+
+const Lines kFrenchReading = {
+    "Appareil connecté",
+    " ",
+    "Vérification du type d'appareil.",
+    "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.",
+    " ",
+    "Le numéro de série est : 0000004660.",
+    " La version du circuit est 3 ",
+    " La version du logiciel est 2.5",
+    "Transmission réussie",
+    " ",
+    " Le transfert des données est reussi.",
+    " ",
+    "---------------------------",
+    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8"};
+
+const Lines kEnglishReading = {"Device Connected",
+                               " ",
+                               "Checking of the unit.",
+                               "You have connected the Emetteur Radio TALVERN8 unit.",
+                               " ",
+                               "Serial number is : 0000004660.",
+                               " ",
+                               " ",
+                               "Transfert successfully",
+                               " ",
+                               " ",
+                               " ",
+                               "---------------------------",
+                               " "};
+
+TEST(ReadingStep, WholeReadingWritesTheFourteenLinesOfEachLanguage) {
+    const struct {
+        int32_t language;
+        const Lines* expected;
+    } cases[] = {{0, &kFrenchReading}, {1, &kEnglishReading}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        Reader reader;
+        EXPECT_EQ(reader.Read(c.language), ReadingStep::Report::ReadDone);
+        EXPECT_EQ(reader.lines, *c.expected);
+        EXPECT_FALSE(reader.model.InConversation());
+        const ReadingRecord& r = reader.step.Record();
+        EXPECT_EQ(r.type, "P06");
+        EXPECT_EQ(r.serialNumber, 4660u);
+        EXPECT_EQ(r.softwareFirst, 2u);
+        EXPECT_EQ(r.softwareSecond, 5u);
+        EXPECT_EQ(r.disconnectStatus, kStatusOk);
+    }
+}
+
+TEST(ReadingStep, EachTickRunsOneStepAndNamesTheNext) {
+    Reader reader;
+    const int32_t expectedNext[] = {2, 3, 4, 5, 6, 6};
+    int32_t state = kStateConnect;
+    for (int32_t next : expectedNext) {
+        SCOPED_TRACE(state);
+        const ReadingStep::Result result = reader.step.Tick(state, 0);
+        EXPECT_EQ(result.nextState, next);
+        EXPECT_EQ(result.status, kStatusOk);
+        EXPECT_EQ(result.report,
+                  state == kStateFinish ? ReadingStep::Report::ReadDone : ReadingStep::Report::None);
+        state = result.nextState;
+    }
+}
+
+TEST(ReadingStep, SerialNumberIsShownOnTenDigits) {
+    const struct {
+        uint32_t serial;
+        const char* french;
+        const char* english;
+    } cases[] = {{0, "Le numéro de série est : 0000000000.", "Serial number is : 0000000000."},
+                 {4294967295u, "Le numéro de série est : 4294967295.",
+                  "Serial number is : 4294967295."},
+                 {4660, "Le numéro de série est : 0000004660.", "Serial number is : 0000004660."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.serial);
+        UnitConfig unit;
+        unit.serialNumber = c.serial;
+        Reader french(unit);
+        french.Read(0);
+        ASSERT_GT(french.lines.size(), 5u);
+        EXPECT_EQ(french.lines[5], c.french);
+        Reader english(unit);
+        english.Read(1);
+        ASSERT_GT(english.lines.size(), 5u);
+        EXPECT_EQ(english.lines[5], c.english);
+    }
+}
+
+TEST(ReadingStep, WrongTypeStopsAfterTheCheckingLineAndReportsIt) {
+    const struct {
+        int32_t language;
+        Lines lines;
+        const char* message;
+    } cases[] = {
+        {0,
+         {"Appareil connecté", " ", "Vérification du type d'appareil.", " ",
+          "Mauvais type d'appareil"},
+         "Le type d'appareil ne correspond pas à un appareil Emetteur Radio TALVERN8.\n\n\r"
+         "L'appareil n'est pas un appareil Emetteur Radio TALVERN8!"},
+        {1,
+         {"Device Connected", " ", "Checking of the unit.", " ", "Wrong unit type"},
+         "The device is not a Emetteur Radio TALVERN8 unit.\n\n\r"
+         "The device is not a Emetteur Radio TALVERN8 unit."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        UnitConfig unit;
+        unit.type = "P07";
+        Reader reader(unit);
+        EXPECT_EQ(reader.Read(c.language), ReadingStep::Report::ReadFailed);
+        EXPECT_EQ(reader.lines, c.lines);
+        EXPECT_EQ(reader.message, c.message);
+        EXPECT_EQ(reader.step.Record().type, "P07");
+        // The report ends the conversation.
+        EXPECT_FALSE(reader.model.InConversation());
+    }
+}
+
+TEST(ReadingStep, SilentUnitWritesNothingAndStaysInTheConnectStep) {
+    FaultConfig faults;
+    faults.silent = true;
+    Reader reader({}, faults);
+    EXPECT_EQ(reader.Read(0, 5), ReadingStep::Report::None);
+    EXPECT_TRUE(reader.lines.empty());
+    EXPECT_EQ(reader.finalState, kStateConnect);
+    // One poll per tick, each after its one-second purge and an 1100 ms silence.
+    EXPECT_EQ(reader.line.sent, std::vector<uint8_t>(5, 0x80));
+    EXPECT_EQ(reader.clock.now, 5u * 2100u);
+}
+
+TEST(ReadingStep, UnitThatStopsAnsweringAfterConnectingStillGetsEveryLine) {
+    FaultConfig faults;
+    faults.stopAfterBytes = 1;  // the acceptance of the poll, then silence
+    Reader reader({}, faults);
+    EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
+    const Lines expected = {
+        "Appareil connecté",
+        " ",
+        "Vérification du type d'appareil.",
+        "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.",
+        " ",
+        "Le numéro de série est : 0000000000.",
+        " La version du circuit est 0 ",
+        " La version du logiciel est 0.0",
+        "Transmission réussie",
+        " ",
+        " Le transfert des données est reussi.",
+        " ",
+        "---------------------------",
+        "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8"};
+    EXPECT_EQ(reader.lines, expected);
+    EXPECT_EQ(reader.step.Record().typeStatus, kStatusNothingReceived);
+}
+
+TEST(ReadingStep, TwoReadingsInARowAppendOneAfterTheOther) {
+    Reader reader;
+    EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
+    EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
+    Lines expected = kFrenchReading;
+    expected.insert(expected.end(), kFrenchReading.begin(), kFrenchReading.end());
+    EXPECT_EQ(reader.lines, expected);
+}
+
+}  // namespace
