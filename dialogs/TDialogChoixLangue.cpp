@@ -1,0 +1,71 @@
+#include "dialogs/TDialogChoixLangue.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+
+#include "dialogs/RadioGroupColumns.h"
+
+namespace {
+// The window and group caption, indexed by the selected position (0 French, 1 English).
+const char* const kCaptions[2] = {"Choix de la Langue", "Language choice"};
+// The items, the same in both languages.
+const char* const kItems[2] = {"Français", "English"};
+const char* const kOkCaption = "OK";
+
+constexpr QSize kClientSize(221, 198);
+constexpr QRect kOkRect(71, 164, 75, 25);
+constexpr QRect kGroupRect(8, 8, 201, 137);
+constexpr int kColumns = 2;
+}  // namespace
+
+TDialogChoixLangue::TDialogChoixLangue(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setFixedSize(kClientSize);
+    // Created in tab order.
+    OKBtn = new QPushButton(QString::fromUtf8(kOkCaption), this);
+    OKBtn->setGeometry(kOkRect);
+    OKBtn->setDefault(true);
+    RadioGroupSelectLangue = new RadioGroupColumns(this);
+    RadioGroupSelectLangue->setGeometry(kGroupRect);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(RadioGroupSelectLangue, &RadioGroupColumns::clicked, this,
+            &TDialogChoixLangue::RadioGroupSelectLangueClick);
+
+    for (const char* item : kItems) RadioGroupSelectLangue->AddItem(QString::fromUtf8(item));
+    RadioGroupSelectLangue->SetItemIndex(0);
+    RadioGroupSelectLangue->SetColumns(kColumns);
+    ApplyLanguage();
+}
+
+void TDialogChoixLangue::SetLanguage(int index) {
+    if (index == GetLanguage()) return;
+    RadioGroupSelectLangue->SetItemIndex(index);
+    ApplyLanguage();
+}
+
+int TDialogChoixLangue::GetLanguage() const { return RadioGroupSelectLangue->ItemIndex(); }
+
+void TDialogChoixLangue::ApplyLanguage() {
+    const int language = GetLanguage();
+    // No caption of its own for "no selection": the last captions stay.
+    if (language < 0 || language > 1) return;
+    const QString caption = QString::fromUtf8(kCaptions[language]);
+    setWindowTitle(caption);
+    RadioGroupSelectLangue->setTitle(caption);
+}
+
+void TDialogChoixLangue::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr)
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                 screen->availableGeometry())
+                 .topLeft());
+}
+
+void TDialogChoixLangue::RadioGroupSelectLangueClick() { ApplyLanguage(); }

@@ -1,0 +1,31 @@
+// The language dialog: French or English as two radio buttons. The selected position is
+// the language index (0 French, 1 English); the captions follow the choice at once.
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+class QShowEvent;
+class RadioGroupColumns;
+
+class TDialogChoixLangue : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TDialogChoixLangue(QWidget* owner = nullptr);
+
+    // Selects position index when it is not the selected one, then re-applies the captions.
+    void SetLanguage(int index);
+    // The selected position.
+    int GetLanguage() const;
+    void ApplyLanguage();
+
+    QPushButton* OKBtn;
+    RadioGroupColumns* RadioGroupSelectLangue;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void RadioGroupSelectLangueClick();
+};

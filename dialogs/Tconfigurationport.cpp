@@ -1,0 +1,186 @@
+#include "dialogs/Tconfigurationport.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+#include <algorithm>
+
+#include "dialogs/DialogFont.h"
+#include "dialogs/RadioGroupColumns.h"
+
+namespace {
+// The window's texts, indexed by the language index (0 French, 1 English).
+struct PortDialogTexts {
+    const char* windowCaption;
+    const char* groupCaption;
+    const char* validation;
+    const char* search;
+};
+const PortDialogTexts kTexts[2] = {
+    {"Comfiguration du port série", "Port série", "Valider", "Recherche des Ports"},
+    {"Serial port settings", "Serial port", "Valid", "ports searching (in progress)"},
+};
+
+// The scan failure message, the same in both languages.
+const char* const kErrorCaption = "Erreur";
+const char* const kNoPortMessage = " Pas de port serie";
+const char* const kOkButton = "OK";
+
+// Character height of the dialog font, negative as the font height convention has it
+// for a character height; a row of the port group takes 2 - kFontHeight = 13 pixels.
+constexpr int kFontHeight = -11;
+constexpr int kRowHeight = 2 - kFontHeight;
+// Ports per column of the group, and the width given to each column.
+constexpr int kPortsPerColumn = 10;
+constexpr int kColumnWidth = 150;
+// A single column also leaves two rows of room for the caption and the frame; several
+// columns are always 12 rows high.
+constexpr int kExtraRowsOfOneColumn = 2;
+constexpr int kRowsOfSeveralColumns = 12;
+// Space between the group and the buttons below it.
+constexpr int kButtonGap = 10;
+
+// Design geometry, counted from inside the inner margin.
+constexpr QRect kValidationRect(0, 24, 97, 25);
+constexpr QRect kGroupRect(3, 0, 89, 17);
+constexpr QRect kSearchRect(104, 24, 147, 25);
+constexpr int kButtonHeight = 25;
+
+QString FromLabel(const std::string& label) { return QString::fromLocal8Bit(label); }
+std::string ToLabel(const QString& text) { return text.toLocal8Bit().toStdString(); }
+}  // namespace
+
+TConfPort::TConfPort(QWidget* owner, std::unique_ptr<PortTable> table)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                         Qt::MSWindowsFixedSizeDialogHint),
+      PortDiscovery(std::move(table)) {
+    Q_INIT_RESOURCE(dialogs);
+    setFont(DialogFont());
+    setWindowIcon(QIcon(QStringLiteral(":/dialogs/TConfPort.png")));
+
+    // Created in tab order.
+    Validation = new QPushButton(this);
+    RadioGroupPortSerie = new RadioGroupColumns(this);
+    ButtonRecherchePort = new QPushButton(this);
+    PlaceControl(Validation, kValidationRect.left(), kValidationRect.top(), kValidationRect.width(),
+                 kValidationRect.height());
+    PlaceControl(RadioGroupPortSerie, kGroupRect.left(), kGroupRect.top(), kGroupRect.width(),
+                 kGroupRect.height());
+    PlaceControl(ButtonRecherchePort, kSearchRect.left(), kSearchRect.top(), kSearchRect.width(),
+                 kSearchRect.height());
+    connect(Validation, &QPushButton::clicked, this, &TConfPort::ValidationClick);
+    connect(ButtonRecherchePort, &QPushButton::clicked, this, &TConfPort::FormShow);
+
+    languageIndex_ = 0;
+    ApplyLanguage();
+    ButtonRecherchePort->resize(ButtonRecherchePort->width(), kButtonHeight);
+    Validation->resize(Validation->width(), kButtonHeight);
+    PortNumber = 0;
+    SelectedIndex = -1;
+    PortLabels.clear();
+    FitToControls();
+}
+
+TConfPort::~TConfPort() { FormDestroy(); }
+
+void TConfPort::SetLanguage(int index) {
+    // Unsigned, so that a negative index is refused like 2 and above.
+    if (static_cast<unsigned>(index) > 1u || index == languageIndex_) return;
+    languageIndex_ = index;
+    ApplyLanguage();
+}
+
+void TConfPort::ApplyLanguage() {
+    const PortDialogTexts& texts = kTexts[languageIndex_];
+    setWindowTitle(QString::fromUtf8(texts.windowCaption));
+    RadioGroupPortSerie->setTitle(QString::fromUtf8(texts.groupCaption));
+    Validation->setText(QString::fromUtf8(texts.validation));
+    ButtonRecherchePort->setText(QString::fromUtf8(texts.search));
+    FitButtonCaption(Validation);
+    FitButtonCaption(ButtonRecherchePort);
+}
+
+QRect TConfPort::ControlRect(const QWidget* control) const {
+    return control->geometry().translated(-kInnerMargin, -kInnerMargin);
+}
+
+void TConfPort::FormShow() {
+    if (!ScanPorts()) {
+        ReportScanFailure();
+        return;
+    }
+    RadioGroupPortSerie->ClearItems();
+    for (const std::string& label : PortLabels) RadioGroupPortSerie->AddItem(FromLabel(label));
+    RadioGroupPortSerie->SetItemIndex(SelectedIndex);
+
+    const int count = static_cast<int>(PortLabels.size());
+    const int columns = (count + kPortsPerColumn - 1) / kPortsPerColumn;
+    RadioGroupPortSerie->SetColumns(columns);
+    const int rows = columns == 1 ? count + kExtraRowsOfOneColumn : kRowsOfSeveralColumns;
+    const QRect group = ControlRect(RadioGroupPortSerie);
+    const int height = rows * kRowHeight + group.top();
+    const int buttonTop = height + kButtonGap;
+    PlaceControl(Validation, kValidationRect.left(), buttonTop, Validation->width(),
+                 Validation->height());
+    PlaceControl(ButtonRecherchePort, kSearchRect.left(), buttonTop, ButtonRecherchePort->width(),
+                 ButtonRecherchePort->height());
+    // The width follows the computed columns, also beyond the 16 the group shows.
+    PlaceControl(RadioGroupPortSerie, group.left(), group.top(), columns * kColumnWidth, height);
+    FitToControls();
+}
+
+void TConfPort::ValidationClick() {
+    const int index = RadioGroupPortSerie->ItemIndex();
+    if (index < 0) {
+        QApplication::beep();
+        return;
+    }
+    // The group's own copy of the labels: discovery may have rescanned since it was filled.
+    PortNumber = ParsePortNumber(ToLabel(RadioGroupPortSerie->ItemText(index)));
+    SelectedIndex = index;
+    accept();
+}
+
+void TConfPort::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    FormShow();
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr)
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                 screen->availableGeometry())
+                 .topLeft());
+}
+
+void TConfPort::FormDestroy() { ReleaseLabels(); }
+
+void TConfPort::FitToControls() {
+    int right = 0;
+    int bottom = 0;
+    for (const QWidget* control :
+         {static_cast<QWidget*>(Validation), static_cast<QWidget*>(RadioGroupPortSerie),
+          static_cast<QWidget*>(ButtonRecherchePort)}) {
+        right = std::max(right, control->x() + control->width());
+        bottom = std::max(bottom, control->y() + control->height());
+    }
+    setFixedSize(right + kInnerMargin, bottom + kInnerMargin);
+}
+
+void TConfPort::PlaceControl(QWidget* control, int left, int top, int width, int height) {
+    control->setGeometry(kInnerMargin + left, kInnerMargin + top, width, height);
+}
+
+void TConfPort::ReportScanFailure() {
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption),
+                    QString::fromUtf8(kNoPortMessage), QMessageBox::NoButton, this);
+    box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
+    box.exec();
+    // Closes once the message box is gone and the show or click that got here is over.
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
+}
