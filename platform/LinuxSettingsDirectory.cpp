@@ -1,0 +1,45 @@
+// The settings directory on Linux: the user's configuration folder for the program, as the
+// desktop's base directory rules give it. Made on first use, so a first run can write there.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/FileError.h"
+#include "platform/SettingsDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgramFolder = "quenlor";
+constexpr const char* kPortAliasFolder = "ports";
+
+// The base directory rules say to ignore an empty or relative XDG_CONFIG_HOME.
+fs::path ConfigurationHome() {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome != nullptr && fs::path(configHome).is_absolute()) return configHome;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0')
+        throw FileError("Impossible de trouver le dossier personnel : HOME n'est pas défini");
+    return fs::path(home) / ".config";
+}
+
+}  // namespace
+
+std::string SettingsDirectory() {
+    fs::path directory = ConfigurationHome() / kProgramFolder;
+    std::error_code error;
+    fs::create_directories(directory, error);
+    if (!fs::is_directory(directory)) {
+        std::string reason = error ? " (" + error.message() + ")" : std::string();
+        throw FileError("Impossible de créer le dossier " + directory.string() + reason);
+    }
+    return directory.string();
+}
+
+char PathSeparator() { return '/'; }
+
+std::string PortAliasDirectory() {
+    return SettingsDirectory() + PathSeparator() + kPortAliasFolder;
+}
