@@ -1,6 +1,9 @@
 #include "FakePortTable.h"
 
-bool FakePortTable::KeyExists() { return !keyAbsent; }
+bool FakePortTable::KeyExists() {
+    ++keyExistsCount;
+    return !keyAbsent;
+}
 
 bool FakePortTable::Open() {
     if (keyAbsent || openFails) return false;

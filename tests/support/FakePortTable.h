@@ -32,6 +32,7 @@ public:
     bool infoFails = false;        // the key's information cannot be queried
     bool typeQueryFails = false;   // every type query fails
     bool dataQueryFails = false;   // every data query fails
+    int keyExistsCount = 0;        // existence tests: one per scan
     int openCount = 0;             // opens for reading that succeeded
     int closeCount = 0;            // closes of an open key
 
