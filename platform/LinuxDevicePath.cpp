@@ -1,0 +1,78 @@
+#include "platform/LinuxDevicePath.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <string_view>
+
+namespace {
+
+struct KernelFamily {
+    std::string_view prefix;
+    int firstComNumber;
+};
+
+// Each family owns 32 numbers, so a device keeps its number whatever else is plugged in.
+constexpr std::array<KernelFamily, 3> kFamilies{{
+    {"ttyS", 1},
+    {"ttyUSB", 33},
+    {"ttyACM", 65},
+}};
+constexpr int kFamilySize = 32;
+
+constexpr std::string_view kWin32DevicePrefix = "\\\\.\\";
+constexpr std::string_view kComPrefix = "COM";
+
+// A decimal number without sign or leading zero, as the kernel and Windows write them, so
+// each number has one spelling only; -1 for anything else (nine digits at most).
+int ParseCanonicalNumber(std::string_view digits) {
+    if (digits.empty() || digits.size() > 9 || (digits.size() > 1 && digits.front() == '0'))
+        return -1;
+    int number = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+}  // namespace
+
+int ComNumberForKernelName(const std::string& kernelName) {
+    std::string_view name = kernelName;
+    for (const KernelFamily& family : kFamilies) {
+        if (!name.starts_with(family.prefix)) continue;
+        int k = ParseCanonicalNumber(name.substr(family.prefix.size()));
+        if (k >= 0 && k < kFamilySize) return family.firstComNumber + k;
+    }
+    return 0;
+}
+
+std::string KernelNameForComNumber(int comNumber) {
+    for (const KernelFamily& family : kFamilies) {
+        int k = comNumber - family.firstComNumber;
+        if (k >= 0 && k < kFamilySize) return std::string(family.prefix) + std::to_string(k);
+    }
+    return std::string();
+}
+
+int ComNumberOfDevicePath(const std::string& devicePath) {
+    std::string_view path = devicePath;
+    if (path.starts_with(kWin32DevicePrefix)) path.remove_prefix(kWin32DevicePrefix.size());
+    if (!path.starts_with(kComPrefix)) return 0;
+    int number = ParseCanonicalNumber(path.substr(kComPrefix.size()));
+    return number > 0 ? number : 0;
+}
+
+std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir) {
+    int number = ComNumberOfDevicePath(devicePath);
+    if (number == 0) return std::string();
+    if (!aliasDir.empty()) {
+        std::string alias = aliasDir + "/" + std::string(kComPrefix) + std::to_string(number);
+        struct stat target {};
+        // A dangling alias names nothing: the number falls back to the kernel rule.
+        if (stat(alias.c_str(), &target) == 0) return alias;
+    }
+    std::string kernelName = KernelNameForComNumber(number);
+    return kernelName.empty() ? std::string() : "/dev/" + kernelName;
+}
