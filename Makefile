@@ -10,7 +10,7 @@ SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3
 
-.PHONY: deps build check test demo
+.PHONY: deps build check test demo test-windows
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -32,3 +32,10 @@ test: check
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# The Windows build (mingw-w64) and its tests under Wine, in a throw-away prefix.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64
+
+test-windows:
+	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
+	JOBS=$(JOBS) scripts/test-windows.sh build-win
