@@ -19,10 +19,8 @@ SOURCE_DIR=$PWD
 BUILD_DIR=${1:-build-win}
 JOBS=${JOBS:-$(nproc)}
 
-# Port numbers inside the prefix: the echo port for the serial line tests, and the port
-# p06-sim will serve for the integration run.
+# The echo port of the serial line tests; COM7 stays free for p06-sim's integration run.
 ECHO_PORT=COM8
-SIM_PORT=COM7
 
 # ---------------------------------------------------------------------------------------------
 # Timing of each phase.
@@ -178,16 +176,19 @@ if [ "$unit_status" -ne 0 ]; then
 fi
 
 # ---------------------------------------------------------------------------------------------
-# INTEGRATION RUN (to come, once p06-read exists): p06-read.exe against p06-sim on $SIM_PORT.
+# INTEGRATION RUN (to come): p06-read.exe against p06-sim on SIM_PORT=COM7.
 #   - build p06-sim natively (it is a POSIX program) and start it directly, not through a
 #     shim, so that $! is its own process id: keep it as SIM_PID and stop it in cleanup;
-#   - register its pseudo-terminal as $SIM_PORT:
-#       wine reg add 'HKLM\Software\Wine\Ports' /v $SIM_PORT /t REG_SZ /d /dev/pts/N /f
+#   - register its pseudo-terminal as COM7:
+#       wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d /dev/pts/N /f
 #     then restart the server (wineserver -k; wait $SERVER_PID; start_server) so that Wine
 #     creates dosdevices/com7 and lists "\Device\Serial6 = COM7" in SERIALCOMM (re-add the
 #     test values above if later steps need them: SERIALCOMM is rebuilt at every start);
 #   - run `wine "$BUILD_DIR/.../p06-read.exe" ...` with output to a file, then check it.
 # Wine's pseudo-terminal drops parity and has no modem lines; see windows-under-wine.md.
+# Mind also: the kernel refuses (EINVAL) a pseudo-terminal setting whose only change is its
+# parity, so the second 8E1 SetCommState in a row fails under Wine with ERROR_INVALID_PARAMETER
+# (87), and the link's Open sets the line twice (its rate, then the whole settings).
 # ---------------------------------------------------------------------------------------------
 
 finish_phase
