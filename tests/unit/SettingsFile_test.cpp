@@ -182,8 +182,8 @@ TEST(SettingsFile, AFileHeldOpenCanBeNeitherReadNorCreated) {
               "Impossible d'ouvrir le fichier " + path);
     EXPECT_EQ(ErrorOf([&] { WriteLanguageSetting(path, 0); }),
               "Impossible de créer le fichier " + path);
-    EXPECT_EQ(ReadBytes(path), contents) << "the failed create cut the held file";
     file_access::Close(holder);
+    EXPECT_EQ(ReadBytes(path), contents) << "the failed create cut the held file";
 
     // Once the holder lets go, both work again.
     EXPECT_EQ(ReadLanguageSetting(path), 1);
