@@ -1,5 +1,5 @@
 // The Linux port table against a fake sysfs tree and alias folder in a temporary directory,
-// read through the same calls discovery makes; and the COM numbering of Linux devices.
+// read through the same calls discovery makes.
 #include "platform/LinuxPortTable.h"
 
 #include <fcntl.h>
@@ -16,7 +16,6 @@
 
 #include "TempDir.h"
 #include "dialogs/PortDiscovery.h"
-#include "platform/LinuxDevicePath.h"
 
 namespace {
 
@@ -351,90 +350,6 @@ TEST(LinuxPortTable, DiscoveryMarksOnlyTheSiliconLabsAdapter) {
         ASSERT_GE(discovery.SelectedIndex, 0);
         EXPECT_EQ(discovery.PortLabels.at(discovery.SelectedIndex), c.label);
         EXPECT_EQ(discovery.IsAdapterPort(), c.adapter);
-    }
-}
-
-TEST(LinuxDevicePath, KernelNamesAndComNumbers) {
-    struct Case {
-        const char* kernelName;
-        int comNumber;
-    };
-    const Case cases[] = {
-        {"ttyS0", 1},     {"ttyS31", 32},  {"ttyUSB0", 33},
-        {"ttyUSB31", 64}, {"ttyACM0", 65}, {"ttyACM31", 96},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.kernelName);
-        EXPECT_EQ(ComNumberForKernelName(c.kernelName), c.comNumber);
-        EXPECT_EQ(KernelNameForComNumber(c.comNumber), c.kernelName);
-    }
-    for (const char* unnumbered : {"ttyS32", "ttyUSB32", "ttyACM32", "ttyUSB", "ttyUSB01",
-                                   "ttyUSB-1", "ttyS1x", "tty0", "ttyAMA0", "pts/3", ""}) {
-        SCOPED_TRACE(unnumbered);
-        EXPECT_EQ(ComNumberForKernelName(unnumbered), 0);
-    }
-    for (int number : {-1, 0, 97, 1000}) {
-        SCOPED_TRACE(number);
-        EXPECT_EQ(KernelNameForComNumber(number), "");
-    }
-}
-
-TEST(LinuxDevicePath, ComNumberOfDevicePath) {
-    struct Case {
-        const char* path;
-        int number;
-    };
-    const Case cases[] = {
-        {"\\\\.\\COM3", 3},
-        {"COM3", 3},
-        {"\\\\.\\COM33", 33},
-        {"\\\\.\\COM256", 256},
-        {"\\\\.\\COM0", 0},
-        {"\\\\.\\COM", 0},
-        {"\\\\.\\COM03", 0},
-        {"\\\\.\\COM3 ", 0},
-        {"\\\\.\\COM3x", 0},
-        {"\\\\.\\com3", 0},
-        {"\\\\.\\LPT1", 0},
-        {"/dev/ttyS0", 0},
-        {"", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(ComNumberOfDevicePath(c.path), c.number);
-    }
-}
-
-TEST(LinuxDevicePath, ResolveTakesTheAliasFirst) {
-    TempDir dir;
-    const std::string aliases = dir / "ports";
-    fs::create_directory(aliases);
-    std::ofstream(dir / "pts-7") << "";
-    fs::create_symlink(dir / "pts-7", aliases + "/COM7");
-    fs::create_symlink(dir / "pts-7", aliases + "/COM33");
-    fs::create_symlink(dir / "pts-7", aliases + "/COM100");
-    fs::create_symlink(dir / "gone", aliases + "/COM34");
-    struct Case {
-        const char* devicePath;
-        std::string aliasDir;
-        std::string resolved;
-    };
-    const Case cases[] = {
-        {"\\\\.\\COM7", aliases, aliases + "/COM7"},
-        {"\\\\.\\COM33", aliases, aliases + "/COM33"},
-        {"\\\\.\\COM100", aliases, aliases + "/COM100"},
-        {"\\\\.\\COM34", aliases, "/dev/ttyUSB1"},  // a dangling alias names nothing
-        {"\\\\.\\COM1", aliases, "/dev/ttyS0"},
-        {"\\\\.\\COM65", aliases, "/dev/ttyACM0"},
-        {"\\\\.\\COM33", "", "/dev/ttyUSB0"},
-        {"\\\\.\\COM7", "", "/dev/ttyS6"},
-        {"\\\\.\\COM97", aliases, ""},
-        {"\\\\.\\COM0", aliases, ""},
-        {"\\\\.\\NUL", aliases, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.devicePath) + " with aliases in \"" + c.aliasDir + "\"");
-        EXPECT_EQ(ResolveDevicePath(c.devicePath, c.aliasDir), c.resolved);
     }
 }
 
