@@ -8,7 +8,7 @@ SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 # Debian packages the build and its tests need.
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
-            fonts-dejavu-core util-linux python3
+            fonts-dejavu-core util-linux python3 locales
 
 .PHONY: deps build check test demo test-windows
 
