@@ -1,0 +1,52 @@
+// The serial line on POSIX termios. A handle is the file descriptor of the open tty; the
+// configuration found at open, the lock and the time-outs are kept per handle.
+#pragma once
+
+#include <termios.h>
+
+#include <map>
+#include <string>
+
+#include "platform/SerialLine.h"
+
+// Turns the Win32 settings into termios on top of a port's current ones: raw bytes, the
+// framing, the flow control and the rate. False when a value has no termios meaning.
+// freeRate tells that the rate has no termios name and must be set apart.
+bool SettingsToTermios(const SerialSettings& settings, termios& line, bool& freeRate);
+
+class PosixSerialLine : public SerialLine {
+public:
+    // aliasDir: where the COM<n> aliases live; empty means PortAliasDirectory().
+    explicit PosixSerialLine(std::string aliasDir = {});
+    ~PosixSerialLine() override;
+    PosixSerialLine(const PosixSerialLine&) = delete;
+    PosixSerialLine& operator=(const PosixSerialLine&) = delete;
+
+    Handle Open(const std::string& devicePath) override;
+    bool GetState(Handle handle, SerialSettings& settings) override;
+    bool SetState(Handle handle, const SerialSettings& settings) override;
+    bool GetTimeouts(Handle handle, SerialTimeouts& timeouts) override;
+    bool SetTimeouts(Handle handle, const SerialTimeouts& timeouts) override;
+    bool Purge(Handle handle, uint32_t flags) override;
+    bool WriteByte(Handle handle, uint8_t value, uint32_t& written) override;
+    bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) override;
+    bool Close(Handle handle) override;
+    int32_t LastError() const override { return lastError_; }
+
+private:
+    struct Port {
+        termios savedTermios{};  // as found at open, given back at close
+        SerialTimeouts timeouts{};
+        // What was last asked of DTR and RTS, for lines that cannot report them (a pty).
+        bool dtrOn = false;
+        bool rtsOn = true;
+    };
+
+    Port* Find(Handle handle);
+    bool Fail(int error);
+    std::string AliasDirectory() const;
+
+    std::string aliasDir_;
+    std::map<int, Port> ports_;
+    int32_t lastError_ = 0;
+};
