@@ -44,6 +44,9 @@ public:
 
 private:
     std::vector<uint8_t> Answer(uint8_t byte);
+    std::vector<uint8_t> Command(uint8_t byte);
+    std::vector<uint8_t> ChangeRate(uint8_t code);
+    std::vector<uint8_t> NextDigit();
     std::vector<uint8_t> Limit(std::vector<uint8_t> bytes);
     uint8_t DigitOf(unsigned nibble) const;
     void QueueValue(uint8_t value);
