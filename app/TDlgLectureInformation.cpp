@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -39,9 +40,9 @@ TextPair kInstructions[6] = {
 
 constexpr int kClientWidth = 394;
 constexpr int kClientHeight = 225;
-constexpr int kButtonGap = 7;      // between the text box and the buttons, and between buttons
-constexpr int kCaptionMargin = 20; // added to a caption's measured width
-constexpr int kWindowMargin = 14;  // from the quit button's right edge to the window's
+constexpr int kButtonGap = 7;       // between the text box and the buttons, and between buttons
+constexpr int kCaptionMargin = 20;  // added to a caption's measured width
+constexpr int kWindowMargin = 14;   // from the quit button's right edge to the window's
 constexpr int kIdleIntervalMs = 2000;
 constexpr int kReadingIntervalMs = 300;
 
@@ -51,8 +52,9 @@ QString Text(TextPair& pair, int32_t language) {
 
 QString WithArgument(TextPair& pair, int32_t language, const QString& argument) {
     const QString format = Text(pair, language);
-    return format.contains(QLatin1String("%s")) ? QString(format).replace(QLatin1String("%s"), argument)
-                                                : format;
+    return format.contains(QLatin1String("%s"))
+               ? QString(format).replace(QLatin1String("%s"), argument)
+               : format;
 }
 
 }  // namespace
@@ -78,6 +80,8 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
     MemoInformation->setGeometry(8, 8, 297, 209);
     MemoInformation->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoInformation->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Tab goes on to the next control, as in any dialog; the text box takes typing only.
+    MemoInformation->setTabChangesFocus(true);
     ButtonChoixLangue = new QPushButton(this);
     ButtonChoixLangue->setObjectName("ButtonChoixLangue");
     ButtonChoixLangue->setGeometry(312, 120, 75, 25);
@@ -101,8 +105,8 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
     connect(TimerGestConnection, &QTimer::timeout, this, [this] { TimerGestConnectionTimer(); });
 
     settingsPath_.clear();
-    portDialog_ = seams.portTable ? new TConfPort(this, std::move(seams.portTable))
-                                  : new TConfPort(this);
+    portDialog_ =
+        seams.portTable ? new TConfPort(this, std::move(seams.portTable)) : new TConfPort(this);
     portDialog_->PortsChanged();  // the first scan; whether the port changed does not matter
     readingState_ = kStateIdle;
     TimerGestConnection->setInterval(kIdleIntervalMs);
@@ -132,9 +136,9 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
     const int readHeight = ButtonLectureInfo->height();
     const int quitTop = ButtonQuitter->y();
     const int quitHeight = ButtonQuitter->height();
-    ButtonConfigPort->move(ButtonConfigPort->x(),
-                           readTop + (quitTop - readTop - 3 * quitHeight - kButtonGap) / 2 +
-                               readHeight);
+    ButtonConfigPort->move(
+        ButtonConfigPort->x(),
+        readTop + (quitTop - readTop - 3 * quitHeight - kButtonGap) / 2 + readHeight);
     ButtonChoixLangue->move(ButtonChoixLangue->x(),
                             ButtonConfigPort->y() + ButtonConfigPort->height() + kButtonGap);
 
@@ -144,17 +148,25 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
         ButtonLectureInfo->setEnabled(true);
         link_.SetPort(portDialog_->GetPortNumber());
     }
-
-    // Centred on the screen when first shown.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
 }
 
 TDlgLectureInformation::~TDlgLectureInformation() {
     FormDestroy();
     // The link's own teardown follows with the members: it ends the conversation and closes.
+}
+
+void TDlgLectureInformation::showEvent(QShowEvent* event) {
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        // The window system knows the frame from now on: the outer width counts it, and the
+        // window is centred on the screen, frame included, at the width its language gave it.
+        SetClientWidthForOuterWidth(ButtonQuitter->x() + ButtonQuitter->width() + kWindowMargin);
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect outer(QPoint(0, 0), frameGeometry().size());
+            move(screen->availableGeometry().center() - outer.center());
+        }
+    }
+    QWidget::showEvent(event);
 }
 
 void TDlgLectureInformation::FormDestroy() {
@@ -198,8 +210,9 @@ void TDlgLectureInformation::ApplyLanguage() {
 
     for (int line = 0; line < 6; ++line) {
         const QString argument = line == 5 ? Text(kReadCaption, i) : device;
-        MemoInformation->appendPlainText(line == 4 ? Text(kInstructions[line], i)
-                                                   : WithArgument(kInstructions[line], i, argument));
+        MemoInformation->appendPlainText(line == 4
+                                             ? Text(kInstructions[line], i)
+                                             : WithArgument(kInstructions[line], i, argument));
     }
 }
 

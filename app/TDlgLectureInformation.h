@@ -81,6 +81,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // The platform's beep; a seam so tests can hear it.
     virtual void MessageBeep(unsigned type);
     // The modal error box of a failed reading; a seam so tests can see it without a click.
@@ -99,4 +100,5 @@ private:
     int32_t readingState_ = 0;
     ReadingStep readingStep_;
     TDialogChoixLangue* languageDialog_ = nullptr;
+    bool shownOnce_ = false;
 };

@@ -1,0 +1,115 @@
+// Drives the real windows for the demo, as a user at the bench would: builds them through
+// start-up, picks the simulator's port in the port dialog, clicks the read button, waits for
+// the reading to end, saves a picture of the window and prints its text box. Also takes the
+// pictures of the main window in French and English for the documentation.
+//
+//   demo_driver reading <picture.png> [COM number]   (default COM7)
+//   demo_driver window fr|en <picture.png>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "app/QuenlorApplication.h"
+#include "app/Startup.h"
+#include "dialogs/RadioGroupColumns.h"
+#include "dialogs/Tconfigurationport.h"
+#include "platform/FileError.h"
+
+namespace {
+
+constexpr int kReadingTimeoutMs = 30000;
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int Usage() {
+    std::fputs(
+        "usage: demo_driver reading <picture.png> [COM number]\n"
+        "       demo_driver window fr|en <picture.png>\n",
+        stderr);
+    return kExitUsage;
+}
+
+bool SavePicture(QWidget& window, const QString& path) {
+    QApplication::processEvents();
+    if (window.grab().save(path)) return true;
+    std::fprintf(stderr, "demo_driver: cannot save %s\n", qPrintable(path));
+    return false;
+}
+
+// Picks the item of port `label` in the port dialog when it opens and confirms it.
+void ConfirmPortWhenDialogOpens(const QString& label, bool* found, int triesLeft = 400) {
+    QTimer::singleShot(5, [label, found, triesLeft] {
+        auto* dialog = qobject_cast<TConfPort*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            if (triesLeft > 0) ConfirmPortWhenDialogOpens(label, found, triesLeft - 1);
+            return;
+        }
+        const QStringList items = dialog->RadioGroupPortSerie->Items();
+        for (int i = 0; i < items.size(); ++i) {
+            if (items[i] == label || items[i].startsWith(label + ' ')) {
+                dialog->RadioGroupPortSerie->ItemButton(i)->click();
+                *found = true;
+            }
+        }
+        dialog->Validation->click();
+        dialog->close();
+    });
+}
+
+int Reading(TDlgLectureInformation& window, const QString& picture, int comNumber) {
+    const QString label = QStringLiteral("COM%1").arg(comNumber);
+    bool found = false;
+    ConfirmPortWhenDialogOpens(label, &found);
+    QTest::mouseClick(window.ButtonConfigPort, Qt::LeftButton);
+    if (!found) {
+        std::fprintf(stderr, "demo_driver: the port dialog does not list %s\n", qPrintable(label));
+        return kExitFailed;
+    }
+
+    QTest::mouseClick(window.ButtonLectureInfo, Qt::LeftButton);
+    const bool done = QTest::qWaitFor(
+        [&window] { return window.ReadingState() == 0 && window.ButtonLectureInfo->isEnabled(); },
+        kReadingTimeoutMs);
+    if (!SavePicture(window, picture)) return kExitFailed;
+    std::fputs(window.MemoInformation->toPlainText().toUtf8().constData(), stdout);
+    std::fputs("\n", stdout);
+    if (!done) std::fputs("demo_driver: the reading did not end\n", stderr);
+    return done ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QuenlorApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments().mid(1);
+    const bool reading = arguments.size() >= 2 && arguments[0] == "reading";
+    const bool picture = arguments.size() == 3 && arguments[0] == "window" &&
+                         (arguments[1] == "fr" || arguments[1] == "en");
+    if (!reading && !picture) return Usage();
+
+    ApplicationWindows windows;
+    int result = kExitFailed;
+    try {
+        BuildApplicationWindows(windows);
+        TDlgLectureInformation& window = *windows.DlgLectureInformation;
+        if (picture) window.SetLanguage(arguments[1] == "en" ? 1 : 0);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) std::fputs("demo_driver: no window\n", stderr);
+        if (reading) {
+            const int comNumber = arguments.size() > 2 ? arguments[2].toInt() : 7;
+            result = Reading(window, arguments[1], comNumber);
+        } else {
+            result = SavePicture(window, arguments[2]) ? kExitOk : kExitFailed;
+        }
+    } catch (const FileError& error) {
+        std::fprintf(stderr, "demo_driver: %s\n", error.what());
+    }
+    windows.Destroy();
+    return result;
+}
