@@ -1,0 +1,30 @@
+// The command line of p06-read: what it reads, how, and how it reports.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ReaderOptions {
+    bool help = false;
+    bool list = false;          // list the port labels instead of reading
+    int32_t port = 0;           // COM number; 0: the port that discovery chooses
+    uint32_t waitSeconds = 10;  // how long the unit may take to accept the poll
+    bool fast = false;          // no 300 ms pause between the steps of the reading
+    int32_t language = 0;       // 0 French, 1 English
+    bool json = false;          // one JSON object instead of the lines
+    std::string tracePath;      // the wire trace: empty none, "-" standard error
+};
+
+struct ParsedReaderOptions {
+    ReaderOptions options;
+    std::string error;  // empty when the command line is valid
+};
+
+inline constexpr int32_t kHighestPort = 100;  // above it the link falls back to COM1
+inline constexpr uint32_t kLongestWaitSeconds = 86400;
+
+// args: the arguments after the program name.
+ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args);
+
+std::string ReaderHelpText();

@@ -1,0 +1,287 @@
+// p06-read as a production line runs it: a separate process reading p06-sim over a real
+// pseudo-terminal found through its COM alias, judged by its output and exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimProcess.h"
+#include "TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kCom = 8;
+constexpr int kRunLimitSeconds = 60;
+
+struct ReaderExit {
+    int code = -1;  // the exit status; -1 when the program did not exit by itself
+    std::string out;
+    std::string err;
+};
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs p06-read with its settings folder (and so its port aliases) in configHome.
+ReaderExit RunReader(const std::vector<std::string>& args, const std::string& configHome) {
+    TempDir streams;
+    const std::string outPath = streams / "out";
+    const std::string errPath = streams / "err";
+
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) environment.push_back(*e);
+    }
+    environment.push_back("XDG_CONFIG_HOME=" + configHome);
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = P06_READ_PATH;
+    std::vector<std::string> argStrings = args;
+    std::vector<char*> argv{program.data()};
+    for (std::string& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    ReaderExit result;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || err < 0) _exit(126);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    if (pid < 0) return result;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kRunLimitSeconds);
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (ended == 0) {
+        kill(pid, SIGTERM);
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    } else if (ended == pid && WIFEXITED(status)) {
+        result.code = WEXITSTATUS(status);
+    }
+    result.out = FileText(outPath);
+    result.err = FileText(errPath);
+    return result;
+}
+
+class P06ReadTest : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(PortsDir()); }
+
+    std::string PortsDir() const { return configHome_ / "quenlor/ports"; }
+    ReaderExit Read(const std::vector<std::string>& args) {
+        return RunReader(args, configHome_.Path());
+    }
+
+    TempDir configHome_;
+};
+
+const char* const kFrenchReading =
+    "Appareil connecté\n"
+    " \n"
+    "Vérification du type d'appareil.\n"
+    "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.\n"
+    " \n"
+    "Le numéro de série est : 0000004660.\n"
+    " La version du circuit est 3 \n"
+    " La version du logiciel est 2.5\n"
+    "Transmission réussie\n"
+    " \n"
+    " Le transfert des données est reussi.\n"
+    " \n"
+    "---------------------------\n"
+    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8\n";
+
+const char* const kEnglishReading =
+    "Device Connected\n"
+    " \n"
+    "Checking of the unit.\n"
+    "You have connected the Emetteur Radio TALVERN8 unit.\n"
+    " \n"
+    "Serial number is : 0000004660.\n"
+    " \n"
+    " \n"
+    "Transfert successfully\n"
+    " \n"
+    " \n"
+    " \n"
+    "---------------------------\n"
+    " \n";
+
+TEST_F(P06ReadTest, WholeReadingPrintsTheWindowsLinesInEitherLanguage) {
+    const struct {
+        std::vector<std::string> args;
+        const char* lines;
+    } cases[] = {
+        {{"--port", std::to_string(kCom)}, kFrenchReading},
+        {{"--port", std::to_string(kCom), "--lang", "en", "--fast"}, kEnglishReading},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.size());
+        SimProcess sim({"--serial", "4660", "--circuit", "3", "--software", "2.5"}, kCom,
+                       PortsDir());
+        ASSERT_TRUE(sim.Ready());
+        const ReaderExit reader = Read(c.args);
+        EXPECT_EQ(reader.code, 0) << reader.err;
+        EXPECT_EQ(reader.out, c.lines);
+        EXPECT_EQ(reader.err, "");
+    }
+}
+
+TEST_F(P06ReadTest, JsonFieldsAreTheUnits) {
+    SimProcess sim({"--serial", "305419896", "--circuit", "17", "--software", "4.12"}, kCom,
+                   PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const ReaderExit reader = Read({"--port", std::to_string(kCom), "--json", "--fast"});
+    EXPECT_EQ(reader.code, 0) << reader.err;
+    // The one figure that is the machine's, not the unit's.
+    const std::regex elapsed("\"elapsedMs\": [0-9]+,");
+    EXPECT_TRUE(std::regex_search(reader.out, elapsed)) << reader.out;
+    EXPECT_EQ(std::regex_replace(reader.out, elapsed, "\"elapsedMs\": N,"),
+              "{\"port\": 8, \"type\": \"P06\", \"serialNumber\": 305419896, "
+              "\"circuitVersion\": 17, \"softwareVersion\": \"4.12\", \"status\": {\"connect\": 0, "
+              "\"type\": 0, \"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
+              "\"disconnect\": 0}, \"elapsedMs\": N, \"result\": \"read\"}\n");
+}
+
+TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
+    const struct {
+        const char* name;
+        std::vector<std::string> simOptions;  // empty: no simulator at all
+        std::vector<std::string> args;
+        int code;
+        const char* out;  // the JSON result, or empty for no output
+        const char* err;  // the start of standard error
+    } cases[] = {
+        {"read", {"--type", "P06"}, {"--json"}, 0, "\"result\": \"read\"", ""},
+        {"usage",
+         {},
+         {"--wait", "soon"},
+         1,
+         "",
+         "p06-read: invalid wait 'soon': give whole seconds from 0 to 86400\n"},
+        {"wrong type",
+         {"--type", "P07"},
+         {"--json"},
+         2,
+         "\"result\": \"wrong-type\"",
+         "Le type d'appareil ne correspond pas à un appareil Emetteur Radio TALVERN8.\n"
+         "L'appareil n'est pas un appareil Emetteur Radio TALVERN8!\n"},
+        {"silent unit",
+         {"--silent"},
+         {"--json", "--wait", "1"},
+         3,
+         "\"result\": \"no-answer\"",
+         "p06-read: no answer from the unit on COM8 within 1 s\n"},
+        {"missing port",
+         {},
+         {"--json"},
+         4,
+         "\"result\": \"port-error\"",
+         "p06-read: COM8 could not be opened: No such file or directory (error 2)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<SimProcess> sim;
+        if (!c.simOptions.empty()) {
+            sim = std::make_unique<SimProcess>(c.simOptions, kCom, PortsDir());
+            ASSERT_TRUE(sim->Ready());
+        }
+        std::vector<std::string> args = {"--port", std::to_string(kCom), "--fast"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ReaderExit reader = Read(args);
+        EXPECT_EQ(reader.code, c.code);
+        if (*c.out == '\0') {
+            EXPECT_EQ(reader.out, "");
+        } else {
+            EXPECT_NE(reader.out.find(c.out), std::string::npos) << reader.out;
+        }
+        EXPECT_EQ(reader.err.rfind(c.err, 0), 0u) << reader.err;
+    }
+}
+
+TEST_F(P06ReadTest, TraceShowsTheExchangeByteForByte) {
+    SimProcess sim({"--serial", "4660", "--circuit", "3", "--software", "2.5"}, kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const std::string tracePath = configHome_ / "wire.txt";
+    const ReaderExit reader = Read({"--port", std::to_string(kCom), "--trace", tracePath});
+    ASSERT_EQ(reader.code, 0) << reader.err;
+
+    std::istringstream trace(FileText(tracePath));
+    const std::regex row("^ *([0-9]+) ms  ([<>]) (.*)$");
+    std::string exchange;
+    long previousMs = -1;
+    long pollMs = -1;
+    for (std::string line; std::getline(trace, line);) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, row)) << line;
+        const long ms = std::stol(m[1]);
+        EXPECT_GE(ms, previousMs) << line;
+        previousMs = ms;
+        if (pollMs < 0) pollMs = ms;
+        exchange += m[2].str() + " " + m[3].str() + ",";
+    }
+    // The first poll follows the one-second purge.
+    EXPECT_GE(pollMs, 1000);
+    const std::string expected =
+        "> 80,< 81,"
+        "> 86,< 35,> 84,< 30,> 84,< 33,> 84,< 30,> 84,< 33,> 84,< 36,> 84,"
+        "> 89,> 37,> 38,< 33,> 84,< 34,> 84,"
+        "> 89,> 37,> 39,< 31,> 84,< 32,> 84,"
+        "> 89,> 37,> 41,< 30,> 84,< 30,> 84,"
+        "> 89,> 37,> 42,< 30,> 84,< 30,> 84,"
+        "> 87,< 30,> 84,< 33,> 84,"
+        "> 89,> 37,> 45,< 30,> 84,< 32,> 84,"
+        "> 89,> 37,> 46,< 30,> 84,< 35,> 84,"
+        "> 9E,> 38,> 31,< 84,";
+    ASSERT_GE(exchange.size(), expected.size()) << exchange;
+    EXPECT_EQ(exchange.substr(0, expected.size()), expected);
+    // Then the unit's byte after the rate change, and the end of the conversation.
+    EXPECT_EQ(exchange.find("> 04,< ", expected.size()), expected.size() + 5) << exchange;
+}
+
+TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
+    // COM1: an alias wins over a kernel device of the same number, and sorts first.
+    SimProcess sim({}, 1, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const ReaderExit list = Read({"--list"});
+    EXPECT_EQ(list.code, 0);
+    const std::string simLabel = "COM1 (" + sim.DevicePath().substr(5) + ")";  // "pts/N"
+    const bool chosen = list.out.find("* " + simLabel + "\n") != std::string::npos;
+    EXPECT_TRUE(chosen || list.out.find("  " + simLabel + "\n") != std::string::npos) << list.out;
+    if (!chosen) {
+        GTEST_SKIP() << "discovery prefers another port on this machine:\n" << list.out;
+    }
+    const ReaderExit reader = Read({"--json", "--fast"});
+    EXPECT_EQ(reader.code, 0) << reader.err;
+    EXPECT_EQ(reader.out.rfind("{\"port\": 1, \"type\": \"P06\"", 0), 0u) << reader.out;
+}
+
+}  // namespace

@@ -1,0 +1,265 @@
+// p06-read as a whole against the fakes: what it prints on each stream and the status it
+// exits with, for each way a reading can end.
+#include "cli/ReaderProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FakeClock.h"
+#include "FakePortTable.h"
+#include "FakeSerialLine.h"
+#include "TempDir.h"
+#include "cli/ExitCode.h"
+#include "platform/SystemError.h"
+#include "sim/DeviceModel.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+const std::vector<FakePortValue> kTwoPorts = {{"\\Device\\Serial0", kRegSz, "COM1"},
+                                              {"\\Device\\Silabser0", kRegSz, "COM4"}};
+
+struct ReaderRun {
+    explicit ReaderRun(UnitConfig unit = {}, FaultConfig faults = {},
+                       std::vector<FakePortValue> ports = kTwoPorts)
+        : model(unit, faults), ports(std::move(ports)) {
+        line.AttachModel(&model);
+    }
+
+    int operator()(const Args& args) {
+        ReaderSystem system{out, err, line, clock,
+                            [this] { return std::make_unique<FakePortTable>(ports); }};
+        return RunReader(args, system);
+    }
+
+    DeviceModel model;
+    std::vector<FakePortValue> ports;
+    FakeClock clock;
+    FakeSerialLine line{clock};
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+const char* const kFrenchReading =
+    "Appareil connecté\n"
+    " \n"
+    "Vérification du type d'appareil.\n"
+    "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.\n"
+    " \n"
+    "Le numéro de série est : 0000004660.\n"
+    " La version du circuit est 3 \n"
+    " La version du logiciel est 2.5\n"
+    "Transmission réussie\n"
+    " \n"
+    " Le transfert des données est reussi.\n"
+    " \n"
+    "---------------------------\n"
+    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8\n";
+
+const char* const kEnglishReading =
+    "Device Connected\n"
+    " \n"
+    "Checking of the unit.\n"
+    "You have connected the Emetteur Radio TALVERN8 unit.\n"
+    " \n"
+    "Serial number is : 0000004660.\n"
+    " \n"
+    " \n"
+    "Transfert successfully\n"
+    " \n"
+    " \n"
+    " \n"
+    "---------------------------\n"
+    " \n";
+
+TEST(ReaderProgram, ReadsTheDiscoveredAdapterPortAndPrintsTheWindowsLines) {
+    const struct {
+        Args args;
+        const char* lines;
+    } cases[] = {
+        {{}, kFrenchReading},
+        {{"--lang", "fr", "--fast"}, kFrenchReading},
+        {{"--lang", "en"}, kEnglishReading},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.size());
+        ReaderRun run;
+        EXPECT_EQ(run(c.args), kExitRead);
+        EXPECT_EQ(run.out.str(), c.lines);
+        EXPECT_EQ(run.err.str(), "");
+        // The adapter's port, as the window prefers it.
+        ASSERT_FALSE(run.line.calls.empty());
+        EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM4");
+    }
+}
+
+TEST(ReaderProgram, PortOptionBypassesDiscovery) {
+    ReaderRun run({}, {}, {});  // no port listed at all
+    EXPECT_EQ(run({"--port", "12"}), kExitRead);
+    EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM12");
+}
+
+TEST(ReaderProgram, JsonReplacesTheLines) {
+    ReaderRun run;
+    EXPECT_EQ(run({"--json", "--fast"}), kExitRead);
+    EXPECT_EQ(run.out.str(),
+              "{\"port\": 4, \"type\": \"P06\", \"serialNumber\": 4660, \"circuitVersion\": 3, "
+              "\"softwareVersion\": \"2.5\", \"status\": {\"connect\": 0, \"type\": 0, "
+              "\"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
+              "\"disconnect\": 0}, \"elapsedMs\": 1500, \"result\": \"read\"}\n");
+    EXPECT_EQ(run.err.str(), "");
+}
+
+TEST(ReaderProgram, WrongTypePrintsTheBoxMessageOnStandardError) {
+    const struct {
+        const char* lang;
+        const char* lines;
+        const char* message;
+    } cases[] = {
+        {"fr",
+         "Appareil connecté\n \nVérification du type d'appareil.\n \nMauvais type d'appareil\n",
+         "Le type d'appareil ne correspond pas à un appareil Emetteur Radio TALVERN8.\n"
+         "L'appareil n'est pas un appareil Emetteur Radio TALVERN8!\n"},
+        {"en", "Device Connected\n \nChecking of the unit.\n \nWrong unit type\n",
+         "The device is not a Emetteur Radio TALVERN8 unit.\n"
+         "The device is not a Emetteur Radio TALVERN8 unit.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        UnitConfig unit;
+        unit.type = "P07";
+        ReaderRun run(unit);
+        EXPECT_EQ(run({"--lang", c.lang}), kExitWrongType);
+        EXPECT_EQ(run.out.str(), c.lines);
+        EXPECT_EQ(run.err.str(), c.message);
+    }
+}
+
+TEST(ReaderProgram, SilentUnitEndsWithNoAnswerAfterTheWait) {
+    FaultConfig faults;
+    faults.silent = true;
+    ReaderRun run({}, faults);
+    EXPECT_EQ(run({"--wait", "1"}), kExitNoAnswer);
+    EXPECT_EQ(run.out.str(), "");
+    EXPECT_EQ(run.err.str(), "p06-read: no answer from the unit on COM4 within 1 s\n");
+}
+
+TEST(ReaderProgram, PortThatCannotBeOpenedGivesTheSystemsMessage) {
+    ReaderRun run;
+    run.line.openError = 2;
+    EXPECT_EQ(run({"--port", "9", "--wait", "600"}), kExitPortError);
+    EXPECT_EQ(run.out.str(), "");
+    EXPECT_EQ(run.err.str(),
+              "p06-read: COM9 could not be opened: " + SystemErrorText(2) + " (error 2)\n");
+}
+
+TEST(ReaderProgram, NoPortAtAllIsAPortError) {
+    const struct {
+        Args args;
+        const char* out;
+    } cases[] = {
+        {{}, ""},
+        {{"--json"},
+         "{\"port\": null, \"type\": null, \"serialNumber\": null, \"circuitVersion\": null, "
+         "\"softwareVersion\": null, \"status\": {\"connect\": null, \"type\": null, "
+         "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
+         "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\"}\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.size());
+        ReaderRun run({}, {}, {});
+        EXPECT_EQ(run(c.args), kExitPortError);
+        EXPECT_EQ(run.out.str(), c.out);
+        EXPECT_EQ(run.err.str(),
+                  "p06-read: no serial port found; connect the unit's adapter or give --port N\n");
+        EXPECT_TRUE(run.line.calls.empty());
+    }
+}
+
+TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
+    const struct {
+        Args args;
+        const char* out;
+    } cases[] = {
+        {{"--list"}, "  COM1\n* COM4 : ORVANEX\n"},
+        {{"--list", "--port", "1"}, "* COM1\n  COM4 : ORVANEX\n"},
+        {{"--list", "--port", "2"}, "  COM1\n  COM4 : ORVANEX\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out);
+        ReaderRun run;
+        EXPECT_EQ(run(c.args), kExitRead);
+        EXPECT_EQ(run.out.str(), c.out);
+        EXPECT_TRUE(run.line.calls.empty());
+    }
+    ReaderRun empty({}, {}, {});
+    EXPECT_EQ(empty({"--list"}), kExitRead);
+    EXPECT_EQ(empty.out.str(), "");
+}
+
+TEST(ReaderProgram, UsageErrorsTouchNoPort) {
+    const struct {
+        Args args;
+        const char* err;
+    } cases[] = {
+        {{"--port", "0"},
+         "p06-read: invalid port '0': give a COM number from 1 to 100\n"
+         "Try 'p06-read --help' for more information.\n"},
+        {{"--lang", "de", "--list"},
+         "p06-read: invalid language 'de': give fr or en\n"
+         "Try 'p06-read --help' for more information.\n"},
+        {{"--verbose"},
+         "p06-read: unknown option '--verbose'\nTry 'p06-read --help' for more information.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        ReaderRun run;
+        EXPECT_EQ(run(c.args), kExitUsage);
+        EXPECT_EQ(run.out.str(), "");
+        EXPECT_EQ(run.err.str(), c.err);
+        EXPECT_TRUE(run.line.calls.empty());
+    }
+}
+
+TEST(ReaderProgram, HelpGoesToStandardOutput) {
+    ReaderRun run;
+    EXPECT_EQ(run({"--help"}), kExitRead);
+    EXPECT_EQ(run.out.str().rfind("Usage: p06-read [options]\n", 0), 0u);
+    EXPECT_EQ(run.err.str(), "");
+    EXPECT_TRUE(run.line.calls.empty());
+}
+
+TEST(ReaderProgram, TraceGoesToItsFileOrToStandardError) {
+    TempDir dir;
+    const std::string path = dir / "wire.txt";
+    ReaderRun toFile;
+    EXPECT_EQ(toFile({"--fast", "--trace", path}), kExitRead);
+    std::ifstream file(path);
+    std::stringstream traced;
+    traced << file.rdbuf();
+    EXPECT_EQ(traced.str().rfind("   1000 ms  > 80\n   1000 ms  < 81\n   1000 ms  > 86\n", 0), 0u);
+    EXPECT_EQ(toFile.err.str(), "");
+
+    ReaderRun toError;
+    EXPECT_EQ(toError({"--fast", "--trace", "-"}), kExitRead);
+    EXPECT_EQ(toError.err.str(), traced.str());
+    EXPECT_EQ(toError.out.str(), kFrenchReading);
+}
+
+TEST(ReaderProgram, TraceFileThatCannotBeWrittenIsAUsageError) {
+    TempDir dir;
+    const std::string path = dir / "missing/wire.txt";
+    ReaderRun run;
+    EXPECT_EQ(run({"--trace", path}), kExitUsage);
+    EXPECT_EQ(run.err.str(), "p06-read: cannot write the trace to '" + path +
+                                 "'\nTry 'p06-read --help' for more information.\n");
+    EXPECT_TRUE(run.line.calls.empty());
+}
+
+}  // namespace

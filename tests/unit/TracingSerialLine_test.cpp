@@ -1,0 +1,144 @@
+// The wire trace: every byte with its direction and time, each time-out and each failure,
+// while the line underneath sees exactly what it would see without the trace.
+#include "cli/TracingSerialLine.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FakeClock.h"
+#include "FakeSerialLine.h"
+#include "app/ReadingStep.h"
+#include "link/Com_p06.h"
+#include "sim/DeviceModel.h"
+
+namespace {
+
+class TracingSerialLineTest : public ::testing::Test {
+protected:
+    FakeClock clock;
+    FakeSerialLine line{clock};
+    std::ostringstream trace;
+    TracingSerialLine tracer{line, clock, trace, 0};
+    CP06 link{tracer, clock};
+};
+
+TEST_F(TracingSerialLineTest, AcceptedPollShowsBothBytesAfterTheOneSecondPurge) {
+    line.Queue({kAccept});
+    ASSERT_EQ(link.Connect(1), kStatusOk);
+    EXPECT_EQ(trace.str(),
+              "   1000 ms  > 80\n"
+              "   1000 ms  < 81\n");
+}
+
+TEST_F(TracingSerialLineTest, SilentUnitShowsTheTimeOutWhenTheReadGivesUp) {
+    line.QueueSilence();
+    ASSERT_EQ(link.Connect(1), kStatusNothingReceived);
+    EXPECT_EQ(trace.str(),
+              "   1000 ms  > 80\n"
+              "   2100 ms  < (time-out)\n");
+}
+
+TEST_F(TracingSerialLineTest, FailedCallsShowTheSystemErrorCode) {
+    const struct {
+        int32_t writeError;
+        int32_t readError;
+        const char* expected;
+    } cases[] = {
+        {5, 0, "   1000 ms  > 80 (error 5)\n"},
+        {0, 13, "   1000 ms  > 80\n   1000 ms  < (error 13)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        FakeClock clock;
+        FakeSerialLine line{clock};
+        line.writeError = c.writeError;
+        line.readError = c.readError;
+        std::ostringstream trace;
+        TracingSerialLine tracer{line, clock, trace, 0};
+        CP06 link{tracer, clock};
+        EXPECT_NE(link.Connect(1), kStatusOk);
+        // Only the poll cycle: what closing the port sends after it is traced too but is
+        // the link's business.
+        EXPECT_EQ(trace.str().substr(0, std::string(c.expected).size()), c.expected);
+        EXPECT_EQ(tracer.LastError(), line.LastError());
+    }
+}
+
+TEST_F(TracingSerialLineTest, TimesCountFromTheStartTickAcrossTheCounterWrap) {
+    FakeClock wrapping(0xFFFFFE00u);  // 512 ms before the wrap
+    FakeSerialLine wrapLine{wrapping};
+    std::ostringstream wrapTrace;
+    TracingSerialLine wrapTracer{wrapLine, wrapping, wrapTrace, 0xFFFFFE00u};
+    CP06 wrapLink{wrapTracer, wrapping};
+    wrapLine.Queue({kAccept});
+    ASSERT_EQ(wrapLink.Connect(1), kStatusOk);
+    EXPECT_EQ(wrapTrace.str(),
+              "   1000 ms  > 80\n"
+              "   1000 ms  < 81\n");
+}
+
+TEST_F(TracingSerialLineTest, WholeReadingShowsTheExchangeByteForByte) {
+    DeviceModel model;
+    line.AttachModel(&model);
+    std::vector<std::string> lines;
+    ReadingStep step(link, [&](const std::string& text) { lines.push_back(text); });
+    for (int32_t state = kStateConnect; state <= kStateFinish; ++state) step.Tick(state, 0);
+
+    // Every line is "<time> ms  <direction> <byte>"; keep direction and byte.
+    std::istringstream in(trace.str());
+    std::string traced;
+    for (std::string row; std::getline(in, row);) {
+        ASSERT_GE(row.size(), 15u) << row;
+        EXPECT_EQ(row.substr(7, 5), " ms  ") << row;
+        traced += row.substr(12) + ",";
+    }
+    const std::string expected =
+        // poll and acceptance
+        "> 80,< 81,"
+        // type: 'P' '0' '6', each digit acknowledged
+        "> 86,< 35,> 84,< 30,> 84,< 33,> 84,< 30,> 84,< 33,> 84,< 36,> 84,"
+        // serial number 4660 = 0x00001234: memory 0x78..0x7B, low byte first
+        "> 89,> 37,> 38,< 33,> 84,< 34,> 84,"
+        "> 89,> 37,> 39,< 31,> 84,< 32,> 84,"
+        "> 89,> 37,> 41,< 30,> 84,< 30,> 84,"
+        "> 89,> 37,> 42,< 30,> 84,< 30,> 84,"
+        // circuit version 3
+        "> 87,< 30,> 84,< 33,> 84,"
+        // software version 2.5 at 0x7E and 0x7F
+        "> 89,> 37,> 45,< 30,> 84,< 32,> 84,"
+        "> 89,> 37,> 46,< 30,> 84,< 35,> 84,"
+        // back to 9600 bit/s, then the end of the conversation
+        "> 9E,> 38,> 31,< 84,< 00,> 04,< 04,";
+    EXPECT_EQ(traced, expected);
+}
+
+TEST_F(TracingSerialLineTest, LineUnderneathSeesTheSameCallsAsWithoutTheTrace) {
+    const auto read = [](SerialLine& outer, FakeClock& clock) {
+        CP06 link{outer, clock};
+        ReadingStep step(link, [](const std::string&) {});
+        for (int32_t state = kStateConnect; state <= kStateFinish; ++state) step.Tick(state, 1);
+    };
+    DeviceModel plainModel;
+    FakeClock plainClock;
+    FakeSerialLine plain{plainClock};
+    plain.AttachModel(&plainModel);
+    read(plain, plainClock);
+
+    DeviceModel tracedModel;
+    FakeClock tracedClock;
+    FakeSerialLine traced{tracedClock};
+    traced.AttachModel(&tracedModel);
+    std::ostringstream sink;
+    TracingSerialLine wrapper{traced, tracedClock, sink, 0};
+    read(wrapper, tracedClock);
+
+    EXPECT_EQ(traced.calls, plain.calls);
+    EXPECT_EQ(traced.statesSet, plain.statesSet);
+    EXPECT_EQ(traced.timeoutsSet, plain.timeoutsSet);
+    EXPECT_EQ(tracedClock.now, plainClock.now);
+}
+
+}  // namespace
