@@ -14,13 +14,12 @@
 # Without a display, everything runs in a private X server (Xvfb) with a configuration
 # folder of its own: the demo driver builds the same windows as quenlor, picks COM7 in the
 # port dialog, clicks the read button, saves a picture of the window after the reading
-# (docs/main-window-reading.png unless given) and prints the text box; then it takes the
+# (<build dir>/demo/main-window-reading.png unless given; docs/ holds the README's copies) and prints the text box; then it takes the
 # pictures of the main window in French and in English beside it.
 set -euo pipefail
 
 build=${1:?usage: scripts/demo.sh <build dir> [picture.png]}
-root=$(cd "$(dirname "$0")/.." && pwd)
-picture=${2:-$root/docs/main-window-reading.png}
+picture=${2:-$build/demo/main-window-reading.png}
 sim=$build/sim/p06-sim
 quenlor=$build/app/quenlor
 driver=$build/tests/gui/demo_driver
