@@ -1,0 +1,80 @@
+// p06-sim: a simulated P06 unit on a pseudo-terminal, registered as a COM port alias so
+// that the bench program, the command-line reader and the integration tests find it.
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/SettingsDirectory.h"
+#include "sim/DeviceModel.h"
+#include "sim/PtyServer.h"
+#include "sim/SimOptions.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+volatile sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ParsedOptions parsed = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "p06-sim: %s\nTry 'p06-sim --help' for the list of options.\n",
+                     parsed.error.c_str());
+        return kExitUsage;
+    }
+    const SimOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(SimUsage().c_str(), stdout);
+        return kExitOk;
+    }
+
+    // The stopping signals stay blocked except while the server waits, so the alias is
+    // always removed however early a stop comes.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+
+    std::string aliasDir = options.portsDir;
+    if (aliasDir.empty()) {
+        try {
+            aliasDir = PortAliasDirectory();
+        } catch (const std::exception& failure) {
+            std::fprintf(stderr, "p06-sim: %s\n", failure.what());
+            return kExitFailure;
+        }
+    }
+
+    PtyServer server;
+    std::string error;
+    if (!server.Start(options.comNumber, aliasDir, error)) {
+        std::fprintf(stderr, "p06-sim: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    // The one line on stdout: scripts and tests wait for it before they open the port.
+    std::printf("p06-sim: serving %s as COM%d (alias %s)\n", server.DevicePath().c_str(),
+                options.comNumber, server.AliasPath().c_str());
+    std::fflush(stdout);
+
+    DeviceModel model(options.unit, options.faults);
+    if (!server.Serve(model, waitMask, stopRequested, options.log, error)) {
+        std::fprintf(stderr, "p06-sim: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
