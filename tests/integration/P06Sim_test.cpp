@@ -1,0 +1,90 @@
+// p06-sim as a program: its command line, its alias and its ending.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "SimProcess.h"
+#include "TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+TEST(P06SimTest, AnnouncesItsPortAndRemovesTheAliasOnStop) {
+    SimProcess sim({}, 12);
+    ASSERT_TRUE(sim.Ready());
+    const std::string device = sim.DevicePath();
+    EXPECT_EQ(sim.Line(),
+              "p06-sim: serving " + device + " as COM12 (alias " + sim.AliasPath() + ")");
+    EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    ASSERT_TRUE(fs::is_symlink(sim.AliasPath()));
+    EXPECT_EQ(fs::read_symlink(sim.AliasPath()).string(), device);
+    EXPECT_EQ(ExitCode(sim.Stop()), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.AliasPath())));
+}
+
+TEST(P06SimTest, ReplacesAStaleAlias) {
+    TempDir ports;
+    fs::create_symlink("/dev/null-gone", ports / "COM3");
+    SimProcess sim({}, 3, ports.Path());
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_EQ(fs::read_symlink(ports / "COM3").string(), sim.DevicePath());
+}
+
+TEST(P06SimTest, LeavesAFileThatIsNotAnAlias) {
+    TempDir ports;
+    std::ofstream(ports / "COM3") << "mine";
+    const SimRun run = RunSim({"--ports-dir", ports.Path(), "--com", "3"});
+    EXPECT_EQ(ExitCode(run.status), 1);
+    EXPECT_NE(run.err.find("not an alias"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(ports / "COM3"));
+}
+
+TEST(P06SimTest, HelpListsEveryOption) {
+    const SimRun run = RunSim({"--help"});
+    EXPECT_EQ(ExitCode(run.status), 0);
+    for (const char* option : {"--type", "--serial", "--circuit", "--software", "--silent",
+                               "--refuse", "--accept-after", "--stop-after", "--lower-case",
+                               "--refuse-rate", "--com", "--ports-dir", "--log", "--help"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(P06SimTest, RefusesABadCommandLine) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* message;
+    } cases[] = {
+        {{"--colour"}, "unknown option '--colour'"},
+        {{"--serial"}, "--serial needs a value"},
+        {{"--serial", "4294967296"}, "bad value '4294967296' for --serial"},
+        {{"--serial", "-1"}, "bad value '-1' for --serial"},
+        {{"--circuit", "256"}, "bad value '256' for --circuit"},
+        {{"--software", "2"}, "bad value '2' for --software"},
+        {{"--software", "2.256"}, "bad value '2.256' for --software"},
+        {{"--type", "P6"}, "bad value 'P6' for --type"},
+        {{"--com", "0"}, "bad value '0' for --com"},
+        {{"--com", "101"}, "bad value '101' for --com"},
+        {{"--accept-after", "x"}, "bad value 'x' for --accept-after"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const SimRun run = RunSim(c.arguments);
+        EXPECT_EQ(ExitCode(run.status), kExitUsage);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
+
+}  // namespace

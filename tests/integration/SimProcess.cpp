@@ -1,0 +1,119 @@
+#include "SimProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace {
+
+constexpr int kReadyTimeoutMs = 5000;
+
+// Execs p06-sim in the child with stdout (and stderr when given) on the pipes.
+pid_t Spawn(const std::vector<std::string>& arguments, int outFd, int errFd) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    dup2(outFd, STDOUT_FILENO);
+    if (errFd >= 0) dup2(errFd, STDERR_FILENO);
+    std::vector<char*> argv;
+    static char program[] = P06_SIM_PATH;
+    argv.push_back(program);
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program, argv.data());
+    _exit(127);
+}
+
+// Reads until end of file or, with stopAtNewline, the first line; false on time-out.
+bool ReadFrom(int fd, std::string& text, bool stopAtNewline, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd entry{fd, POLLIN, 0};
+        if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
+        char c;
+        const ssize_t n = read(fd, &c, 1);
+        if (n <= 0) return !stopAtNewline;
+        if (stopAtNewline && c == '\n') return true;
+        text += c;
+    }
+}
+
+}  // namespace
+
+SimProcess::SimProcess(const std::vector<std::string>& options, int comNumber,
+                       const std::string& portsDir)
+    : portsDir_(portsDir.empty() ? temp_ / "ports" : portsDir), comNumber_(comNumber) {
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(),
+                     {"--ports-dir", portsDir_, "--com", std::to_string(comNumber)});
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    pid_ = Spawn(arguments, out[1], -1);
+    close(out[1]);
+    std::string line;
+    if (pid_ > 0 && ReadFrom(out[0], line, true, kReadyTimeoutMs)) line_ = line;
+    close(out[0]);
+}
+
+SimProcess::~SimProcess() { Stop(); }
+
+std::string SimProcess::AliasPath() const {
+    return portsDir_ + "/COM" + std::to_string(comNumber_);
+}
+
+std::string SimProcess::DevicePath() const {
+    const std::string before = "serving ";
+    const size_t start = line_.find(before);
+    if (start == std::string::npos) return {};
+    const size_t from = start + before.size();
+    return line_.substr(from, line_.find(' ', from) - from);
+}
+
+int SimProcess::Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    int status = -1;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return status;
+}
+
+SimRun RunSim(const std::vector<std::string>& arguments) {
+    SimRun run;
+    int out[2];
+    int err[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return run;
+    if (pipe2(err, O_CLOEXEC) != 0) {
+        close(out[0]);
+        close(out[1]);
+        return run;
+    }
+    const pid_t pid = Spawn(arguments, out[1], err[1]);
+    close(out[1]);
+    close(err[1]);
+    ReadFrom(out[0], run.out, false, kReadyTimeoutMs);
+    ReadFrom(err[0], run.err, false, kReadyTimeoutMs);
+    close(out[0]);
+    close(err[0]);
+    if (pid <= 0) return run;
+    // A run that does not end by itself (it started serving) is stopped here.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyTimeoutMs);
+    while (waitpid(pid, &run.status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGTERM);
+            waitpid(pid, &run.status, 0);
+            break;
+        }
+        usleep(10000);
+    }
+    return run;
+}
