@@ -16,12 +16,12 @@ struct UnitConfig {
 };
 
 struct FaultConfig {
-    bool silent = false;            // never answers anything
-    bool refuses = false;           // answers every poll with 0x85
-    int acceptAfterPolls = 0;       // answers the first N polls with 0x00, then accepts
-    int stopAfterBytes = -1;        // goes silent once it has sent this many bytes (-1: never)
-    bool lowerCaseDigits = false;   // sends 'a' to 'f' instead of 'A' to 'F'
-    bool refusesRateChange = false; // answers a rate change with 0x00 instead of 0x84
+    bool silent = false;             // never answers anything
+    bool refuses = false;            // answers every poll with 0x85
+    int acceptAfterPolls = 0;        // answers the first N polls with 0x00, then accepts
+    int stopAfterBytes = -1;         // goes silent once it has sent this many bytes (-1: never)
+    bool lowerCaseDigits = false;    // sends 'a' to 'f' instead of 'A' to 'F'
+    bool refusesRateChange = false;  // answers a rate change with 0x00 instead of 0x84
 };
 
 class DeviceModel {
