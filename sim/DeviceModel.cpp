@@ -74,6 +74,9 @@ uint8_t DeviceModel::MemoryAt(uint8_t address) const {
 
 std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
     if (state_ == State::Idle) {
+        // The end byte is answered outside a conversation too: a host closing its port
+        // ends the conversation once more and waits for that answer.
+        if (byte == kEndOfConversation) return {kEndAnswer};
         if (byte != kPoll) return {};
         if (faults_.refuses) return {kGiveUp};
         if (pollsSeen_ < faults_.acceptAfterPolls) {

@@ -53,10 +53,10 @@ const Step kAccepted{0x80, {0x81}};
 
 const ExchangeCase kExchanges[] = {
     {"poll accepted", {}, {}, {kAccepted}, true, 9600},
-    {"idle ignores everything but the poll",
+    {"idle ignores everything but the poll and the end byte",
      {},
      {},
-     {{0x86, {}}, {0x84, {}}, {0x04, {}}, {0x9E, {}}, {0x00, {}}, {0x81, {}}, kAccepted},
+     {{0x86, {}}, {0x84, {}}, {0x04, {0x04}}, {0x9E, {}}, {0x00, {}}, {0x81, {}}, kAccepted},
      true,
      9600},
     {"refusing unit answers every poll with 0x85",
@@ -210,7 +210,7 @@ const ExchangeCase kExchanges[] = {
     {"end byte closes the conversation",
      {},
      {},
-     {kAccepted, {0x04, {0x04}}, {0x86, {}}, {0x04, {}}},
+     {kAccepted, {0x04, {0x04}}, {0x86, {}}, {0x04, {0x04}}},
      false,
      9600},
     {"end byte in the middle of the digits",
