@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # The Windows build and its tests under Wine:
 #   1. cross-configure and build with mingw-w64 (cmake/mingw-w64.cmake) into the build folder;
-#   2. make a throw-away Wine prefix and start a persistent Wine server in it;
-#   3. put test values into HKLM\HARDWARE\DEVICEMAP\SERIALCOMM and serve an echoing
+#   2. get the native p06-sim (the simulated transmitter is a Linux program) and start two of
+#      them: a unit on COM7 and a silent line on COM10;
+#   3. make a throw-away Wine prefix whose COM7 and COM10 are those pseudo-terminals, and
+#      start a persistent Wine server in it;
+#   4. put test values into HKLM\HARDWARE\DEVICEMAP\SERIALCOMM and serve an echoing
 #      pseudo-terminal as a COM port, for the tests of the Win32 registry and serial line;
-#   4. run unit_tests.exe;
-#   5. (later) the integration run of p06-read.exe against p06-sim on COM7.
+#   5. run unit_tests.exe, then check the settings file it left in C:\windows;
+#   6. the integration run: p06-read.exe reads the unit on COM7, gives up on the silent line,
+#      and lists the registry's ports with the adapter's chosen.
 # Installs nothing: `make test-windows` installs the compilers and Wine first.
 #
 #   scripts/test-windows.sh [build folder, default build-win]
 #
-# Everything it starts (the Wine server, the echo helper) is stopped by its own process id or
-# with `wineserver -k` for its own prefix, and the prefix is removed, also on failure.
+# p06-sim is build/sim/p06-sim when that is up to date with its sources (`make build` made
+# it), else it is built in <build folder>-native; P06_SIM=<path> names another one.
+#
+# Everything it starts (the Wine server, the simulators, the echo helper, the readers) is
+# stopped by its own process id or with `wineserver -k` for its own prefix, and the prefix
+# is removed, also on failure.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -19,8 +27,19 @@ SOURCE_DIR=$PWD
 BUILD_DIR=${1:-build-win}
 JOBS=${JOBS:-$(nproc)}
 
-# The echo port of the serial line tests; COM7 stays free for p06-sim's integration run.
+# The echo port of the serial line tests; the integration run's unit and silent line.
 ECHO_PORT=COM8
+UNIT_COM=7
+SILENT_COM=10
+# The unit COM7 serves, and what p06-read must report of it.
+UNIT_SERIAL=305419896
+UNIT_CIRCUIT=17
+UNIT_SOFTWARE=4.12
+
+fail() {
+    echo "test-windows: $*" >&2
+    exit 1
+}
 
 # ---------------------------------------------------------------------------------------------
 # Timing of each phase.
@@ -64,6 +83,8 @@ WORK_DIR=""        # temporary folder: the Wine prefix and the logs
 SERVER_DIR_NAME="" # the Wine server's folder for that prefix
 SERVER_PID=""      # the persistent Wine server
 ECHO_PID=""        # the echoing pseudo-terminal
+SIM_PIDS=()        # the simulated transmitters
+READER_PIDS=()     # p06-read.exe runs left in the background
 
 CLEANED_UP=""
 cleanup() {
@@ -76,12 +97,20 @@ cleanup() {
         kill "$ECHO_PID" 2>/dev/null
         wait "$ECHO_PID" 2>/dev/null
     fi
-    if [ -n "$WORK_DIR" ]; then
+    if [ -n "$SERVER_DIR_NAME" ]; then
         # -k stops the server of this prefix only, with every Wine process attached to it
-        # (also a wineboot cut short); it does nothing when no server runs.
+        # (also a wineboot or a reader cut short); it does nothing when no server runs.
         wineserver -k >/dev/null 2>&1
         if [ -n "$SERVER_PID" ]; then wait "$SERVER_PID" 2>/dev/null; fi
+        local pid
+        for pid in "${READER_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
     fi
+    # A simulator stopped with SIGTERM removes its own alias; the folder goes below.
+    local sim
+    for sim in "${SIM_PIDS[@]}"; do
+        kill "$sim" 2>/dev/null
+        wait "$sim" 2>/dev/null
+    done
     if [ -n "$SERVER_DIR_NAME" ]; then
         # The server leaves its lock in a folder named after the prefix's device and inode,
         # under a temporary folder of its own (/tmp/wine-XXXXXX, or /tmp/.wine-<uid>).
@@ -110,17 +139,70 @@ cmake -S "$SOURCE_DIR" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$SOURCE_DIR/cmake
 phase "Cross build"
 cmake --build "$BUILD_DIR" -j "$JOBS"
 UNIT_TESTS=$BUILD_DIR/tests/unit/unit_tests.exe
-[ -f "$UNIT_TESTS" ] || { echo "missing $UNIT_TESTS" >&2; exit 1; }
+P06_READ=$BUILD_DIR/cli/p06-read.exe
+for exe in "$UNIT_TESTS" "$P06_READ"; do [ -f "$exe" ] || fail "missing $exe"; done
+
+# ---------------------------------------------------------------------------------------------
+phase "Simulator"
+if [ -n "${P06_SIM:-}" ]; then
+    SIM=$P06_SIM
+elif [ -x build/sim/p06-sim ] &&
+    [ -z "$(find sim platform -newer build/sim/p06-sim -print -quit)" ]; then
+    SIM=build/sim/p06-sim
+else
+    SIM_BUILD_DIR=$BUILD_DIR-native
+    cmake -S "$SOURCE_DIR" -B "$SIM_BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUENLOR_UI=OFF -DQUENLOR_TESTS=OFF >/dev/null
+    cmake --build "$SIM_BUILD_DIR" -j "$JOBS" --target p06-sim
+    SIM=$SIM_BUILD_DIR/sim/p06-sim
+fi
+[ -x "$SIM" ] || fail "missing $SIM"
+echo "p06-sim: $SIM"
+
+WORK_DIR=$(mktemp -d /tmp/quenlor-wine.XXXXXX)
+
+# A pseudo-terminal keeps no parity: the shim lets Wine's 8E1 SetCommState pass on one, as it
+# does on the bench PC's UART (see tests/wine/pty_line_settings.c). Only the readers of the
+# integration run are given it.
+PTY_SHIM=$WORK_DIR/pty_line_settings.so
+"${CC:-cc}" -shared -fPIC -O2 -o "$PTY_SHIM" "$SOURCE_DIR/tests/wine/pty_line_settings.c" -ldl
+
+# Starts p06-sim on COM<number> with its alias in the work folder, not the user's; sets
+# SIM_DEVICE to the pseudo-terminal it serves, once it has printed its line.
+start_sim() {
+    local number=$1 log=$WORK_DIR/sim-com$1
+    shift
+    "$SIM" "$@" --com "$number" --ports-dir "$WORK_DIR/ports" >"$log.out" 2>"$log.err" &
+    SIM_PIDS+=("$!")
+    SIM_DEVICE=""
+    for _ in $(seq 50); do
+        SIM_DEVICE=$(sed -n 's/^p06-sim: serving \([^ ]*\) .*/\1/p' "$log.out")
+        [ -z "$SIM_DEVICE" ] || return 0
+        sleep 0.1
+    done
+    cat "$log.out" "$log.err" >&2
+    fail "p06-sim on COM$number did not start"
+}
+start_sim "$UNIT_COM" --serial "$UNIT_SERIAL" --circuit "$UNIT_CIRCUIT" --software "$UNIT_SOFTWARE"
+UNIT_DEVICE=$SIM_DEVICE
+start_sim "$SILENT_COM" --silent
+SILENT_DEVICE=$SIM_DEVICE
 
 # ---------------------------------------------------------------------------------------------
 phase "Wine prefix"
-WORK_DIR=$(mktemp -d /tmp/quenlor-wine.XXXXXX)
 export WINEPREFIX=$WORK_DIR/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir "$WINEPREFIX"
 SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 wineboot -i >"$WORK_DIR/wineboot.log" 2>&1
+# Wine's own port table: at the next server start Wine makes dosdevices/comN point at these
+# pseudo-terminals and lists them in SERIALCOMM (COM7 as \Device\Serial6), as a bench PC
+# lists its ports. Added now, in wineboot's server, that start costs no restart.
+for port in "COM$UNIT_COM=$UNIT_DEVICE" "COM$SILENT_COM=$SILENT_DEVICE"; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "${port%%=*}" /t REG_SZ /d "${port#*=}" /f \
+        >>"$WORK_DIR/reg.log" 2>&1
+done
 wineserver -w
 
 phase "Wine server"
@@ -132,6 +214,14 @@ start_server() {
     wine cmd /c exit >/dev/null 2>&1
 }
 start_server
+
+# Wine's port links, made by its mount manager as the server came up.
+for port in "$UNIT_COM=$UNIT_DEVICE" "$SILENT_COM=$SILENT_DEVICE"; do
+    link=$WINEPREFIX/dosdevices/com${port%%=*}
+    for _ in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
+    [ "$(readlink "$link")" = "${port#*=}" ] ||
+        fail "Wine did not make $link point at ${port#*=}: $(readlink "$link")"
+done
 
 # SERIALCOMM is volatile: Wine rebuilds it at each server start, so the values go in now,
 # while the server that holds them keeps running.
@@ -164,6 +254,8 @@ ln -sf "$(cat "$WORK_DIR/echo-pty")" "$WINEPREFIX/dosdevices/$ECHO_COM"
 export QUENLOR_TEST_ECHO_PORT=$ECHO_PORT
 # Wine keeps a file's read-only attribute as its Unix write permission, which root ignores.
 if [ "$(id -u)" -eq 0 ]; then export QUENLOR_TEST_WINE_AS_ROOT=1; fi
+# The prefix is thrown away: the settings file may be written in its C:\windows.
+export QUENLOR_TEST_WINDOWS_DIRECTORY=1
 
 # ---------------------------------------------------------------------------------------------
 phase "Unit tests under Wine"
@@ -175,21 +267,78 @@ if [ "$unit_status" -ne 0 ]; then
     exit "$unit_status"
 fi
 
+# The settings file the unit tests wrote last, seen from Linux: English, 11 bytes, in the
+# prefix's Windows directory.
+phase "Settings file in C:\windows"
+SETTINGS_FILE=$WINEPREFIX/drive_c/windows/QuenlorV1.CFG
+if ! printf 'Langue=1;\n\r' | cmp - "$SETTINGS_FILE"; then
+    [ -f "$SETTINGS_FILE" ] && od -c "$SETTINGS_FILE" >&2
+    fail "$SETTINGS_FILE does not hold the 11 bytes of Langue=1"
+fi
+od -c "$SETTINGS_FILE"
+
 # ---------------------------------------------------------------------------------------------
-# INTEGRATION RUN (to come): p06-read.exe against p06-sim on SIM_PORT=COM7.
-#   - build p06-sim natively (it is a POSIX program) and start it directly, not through a
-#     shim, so that $! is its own process id: keep it as SIM_PID and stop it in cleanup;
-#   - register its pseudo-terminal as COM7:
-#       wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d /dev/pts/N /f
-#     then restart the server (wineserver -k; wait $SERVER_PID; start_server) so that Wine
-#     creates dosdevices/com7 and lists "\Device\Serial6 = COM7" in SERIALCOMM (re-add the
-#     test values above if later steps need them: SERIALCOMM is rebuilt at every start);
-#   - run `wine "$BUILD_DIR/.../p06-read.exe" ...` with output to a file, then check it.
-# Wine's pseudo-terminal drops parity and has no modem lines; see windows-under-wine.md.
-# Mind also: the kernel refuses (EINVAL) a pseudo-terminal setting whose only change is its
-# parity, so the second 8E1 SetCommState in a row fails under Wine with ERROR_INVALID_PARAMETER
-# (87), and the link's Open sets the line twice (its rate, then the whole settings).
-# ---------------------------------------------------------------------------------------------
+# p06-read.exe against the simulators, through the Win32 serial line and registry.
+phase "Integration run under Wine"
+
+# Runs p06-read.exe with the pty shim, output to <name>.out and <name>.err.
+reader() {
+    local name=$1
+    shift
+    LD_PRELOAD=$PTY_SHIM wine "$P06_READ" "$@" >"$WORK_DIR/$name.out" 2>"$WORK_DIR/$name.err"
+}
+show() {
+    echo "-- p06-read.exe $2: exit $3"
+    cat "$WORK_DIR/$1.out" "$WORK_DIR/$1.err"
+}
+
+# The silent line spends its wait and the end of the conversation in time-outs: it runs
+# beside the others.
+reader silent --port "$SILENT_COM" --json --wait 1 &
+silent_pid=$!
+READER_PIDS+=("$silent_pid")
+
+read_status=0
+reader read --port "$UNIT_COM" --json || read_status=$?
+show read "--port $UNIT_COM --json" "$read_status"
+[ "$read_status" -eq 0 ] || fail "reading the unit on COM$UNIT_COM exited $read_status"
+[ ! -s "$WORK_DIR/read.err" ] || fail "reading the unit wrote on standard error"
+/usr/bin/python3 - "$WORK_DIR/read.out" "$UNIT_COM" "$UNIT_SERIAL" "$UNIT_CIRCUIT" \
+    "$UNIT_SOFTWARE" <<'EOF' || fail "the JSON of the reading is not the unit's"
+import json, sys
+path, port, serial, circuit, software = sys.argv[1:]
+with open(path, encoding="ascii") as f:
+    report = json.load(f)
+expected = {"port": int(port), "type": "P06", "serialNumber": int(serial),
+            "circuitVersion": int(circuit), "softwareVersion": software, "result": "read"}
+wrong = [f"{k} is {report.get(k)!r}, not {v!r}" for k, v in expected.items() if report.get(k) != v]
+wrong += [f"status of {k} is {v}" for k, v in report["status"].items() if v != 0]
+for line in wrong:
+    print(line, file=sys.stderr)
+sys.exit(1 if wrong else 0)
+EOF
+
+# Discovery never opens a port: the registry alone, the adapter's value marked and chosen.
+list_status=0
+reader list --list || list_status=$?
+show list --list "$list_status"
+[ "$list_status" -eq 0 ] || fail "--list exited $list_status"
+# Windows consoles end lines with CR LF.
+tr -d '\r' <"$WORK_DIR/list.out" >"$WORK_DIR/list.txt"
+grep -qx '\* COM9 : ORVANEX' "$WORK_DIR/list.txt" || fail "--list does not choose COM9 : ORVANEX"
+[ "$(grep -c '^\* ' "$WORK_DIR/list.txt")" -eq 1 ] || fail "--list marks more than one port"
+for number in "$UNIT_COM" "$SILENT_COM"; do
+    grep -qx "  COM$number" "$WORK_DIR/list.txt" || fail "--list does not show COM$number"
+done
+
+silent_status=0
+wait "$silent_pid" || silent_status=$?
+READER_PIDS=()
+show silent "--port $SILENT_COM --json --wait 1" "$silent_status"
+[ "$silent_status" -eq 3 ] || fail "the silent line exited $silent_status, not 3"
+grep -q '"result": "no-answer"' "$WORK_DIR/silent.out" || fail "the silent line is not no-answer"
+grep -q "no answer from the unit on COM$SILENT_COM within 1 s" "$WORK_DIR/silent.err" ||
+    fail "the silent line's message is missing"
 
 finish_phase
 echo "== Windows tests passed"
