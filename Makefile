@@ -36,6 +36,8 @@ demo: build
 # The Windows build (mingw-w64) and its tests under Wine, in a throw-away prefix.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64
 
+WINDOWS_BUILD ?= build-win
+
 test-windows:
 	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
-	JOBS=$(JOBS) scripts/test-windows.sh build-win
+	JOBS=$(JOBS) scripts/test-windows.sh $(WINDOWS_BUILD)
