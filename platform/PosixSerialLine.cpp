@@ -80,6 +80,12 @@ bool IsPseudoTerminal(int fd) {
     return kind >= 136 && kind <= 143;
 }
 
+// True when the tty has hung up: it polls as such from then on.
+bool HungUp(int fd) {
+    pollfd entry{fd, POLLOUT, 0};
+    return poll(&entry, 1, 0) == 1 && (entry.revents & POLLHUP) != 0;
+}
+
 int RemainingMs(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -351,7 +357,12 @@ bool PosixSerialLine::SetState(Handle handle, const SerialSettings& settings) {
     if (port == nullptr) return false;
     const int fd = static_cast<int>(handle);
     termios wanted{};
-    if (tcgetattr(fd, &wanted) != 0) return Fail(errno);
+    if (tcgetattr(fd, &wanted) != 0) {
+        // A line that hung up (adapter unplugged, far side of a pseudo-terminal gone) has no
+        // configuration left to set or give back; refusing would keep the link from ever
+        // closing the dead port.
+        return errno == EIO && HungUp(fd) ? true : Fail(errno);
+    }
     bool freeRate = false;
     if (!SettingsToTermios(settings, wanted, freeRate)) return Fail(EINVAL);
     // glibc reports EINVAL when the kernel did not keep every framing bit. A pseudo-terminal

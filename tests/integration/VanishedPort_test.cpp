@@ -1,0 +1,47 @@
+// A port whose unit vanished (p06-sim killed: the pseudo-terminal hangs up, as a tty does when
+// its USB adapter is unplugged) must still close, so that the next Connect opens the port
+// afresh instead of polling a dead descriptor for ever.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "link/Com_p06.h"
+
+namespace {
+
+constexpr int kCom = 9;
+
+TEST(VanishedPortTest, DeadPortClosesAndTheNextConnectOpensItAfresh) {
+    TempDir home;
+    setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
+    const std::string portsDir = home / "quenlor/ports";
+    CP06 link;
+    link.SetPort(kCom);
+    {
+        SimProcess sim({}, kCom, portsDir);
+        ASSERT_TRUE(sim.Ready());
+        ASSERT_EQ(link.Connect(1), kStatusOk);
+        ASSERT_EQ(link.Disconnect(), kStatusOk);
+        sim.Stop(SIGKILL);
+    }
+    // A hung-up tty refuses every write: the poll cannot go out, and by the link's rules the
+    // port then stays open for the next try. Closing it must work all the same: there is
+    // nothing left to give back to a line that hung up.
+    EXPECT_EQ(link.Connect(1), EIO);
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(link.Close(), kStatusOk);
+    EXPECT_FALSE(link.IsOpen());
+
+    SimProcess again({}, kCom, portsDir);
+    ASSERT_TRUE(again.Ready());
+    EXPECT_EQ(link.Connect(1), kStatusOk);
+    EXPECT_EQ(link.CheckType(), kStatusOk);
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
