@@ -18,6 +18,8 @@ namespace {
 
 class TracingSerialLineTest : public ::testing::Test {
 protected:
+    // Outlives the link, whose teardown still talks to the unit.
+    DeviceModel model;
     FakeClock clock;
     FakeSerialLine line{clock};
     std::ostringstream trace;
@@ -81,7 +83,6 @@ TEST_F(TracingSerialLineTest, TimesCountFromTheStartTickAcrossTheCounterWrap) {
 }
 
 TEST_F(TracingSerialLineTest, WholeReadingShowsTheExchangeByteForByte) {
-    DeviceModel model;
     line.AttachModel(&model);
     std::vector<std::string> lines;
     ReadingStep step(link, [&](const std::string& text) { lines.push_back(text); });
