@@ -76,9 +76,9 @@ std::string SimProcess::DevicePath() const {
     return line_.substr(from, line_.find(' ', from) - from);
 }
 
-int SimProcess::Stop() {
+int SimProcess::Stop(int signal) {
     if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
+    kill(pid_, signal);
     int status = -1;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }

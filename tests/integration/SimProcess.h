@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,9 @@ public:
     // The pseudo-terminal named in the line.
     std::string DevicePath() const;
 
-    // SIGTERM, then waits; returns the wait status (-1 when it was not running).
-    int Stop();
+    // Sends the signal (SIGTERM: a clean stop; SIGKILL: the unit vanishes, its alias left
+    // behind), then waits; returns the wait status (-1 when it was not running).
+    int Stop(int signal = SIGTERM);
 
 private:
     TempDir temp_;

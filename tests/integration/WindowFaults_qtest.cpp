@@ -1,0 +1,356 @@
+// The main window on the machine's own serial line when the line fails under it: the unit
+// vanishes mid-reading (p06-sim killed), the port is held by another process, the port's
+// alias points at a device that is not there. The window must keep working through each,
+// with the link's statuses as the reading rules give them.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "app/TDlgLectureInformation.h"
+
+namespace {
+
+constexpr int kCom = 7;
+constexpr int kReadingTimeoutMs = 20000;
+// Two connect ticks: 300 ms apart, each a one-second purge and a poll.
+constexpr int kTwoConnectTicksMs = 2 * (300 + 1000 + 1100) + 1000;
+
+const QStringList kReading = {
+    QStringLiteral("Appareil connecté"),
+    QStringLiteral(" "),
+    QStringLiteral("Vérification du type d'appareil."),
+    QStringLiteral("Vous avez bien connecté un appareil Emetteur Radio TALVERN8."),
+    QStringLiteral(" "),
+    QStringLiteral("Le numéro de série est : 0000004660."),
+    QStringLiteral(" La version du circuit est 3 "),
+    QStringLiteral(" La version du logiciel est 2.5"),
+    QStringLiteral("Transmission réussie"),
+    QStringLiteral(" "),
+    QStringLiteral(" Le transfert des données est reussi."),
+    QStringLiteral(" "),
+    QStringLiteral("---------------------------"),
+    QStringLiteral("Vous pouvez effectuer une nouvelle lecture sur un autre appareil "
+                   "Emetteur Radio TALVERN8"),
+};
+
+// A unit that dies while the type is read: every later query fails, and nothing read is
+// shown, since a failed query leaves its value as the step started it (0).
+const QStringList kReadingOfAVanishedUnit = {
+    QStringLiteral("Appareil connecté"),
+    QStringLiteral(" "),
+    QStringLiteral("Vérification du type d'appareil."),
+    QStringLiteral("Vous avez bien connecté un appareil Emetteur Radio TALVERN8."),
+    QStringLiteral(" "),
+    QStringLiteral("Le numéro de série est : 0000000000."),
+    QStringLiteral(" La version du circuit est 0 "),
+    QStringLiteral(" La version du logiciel est 0.0"),
+    QStringLiteral("Transmission réussie"),
+    QStringLiteral(" "),
+    QStringLiteral(" Le transfert des données est reussi."),
+    QStringLiteral(" "),
+    QStringLiteral("---------------------------"),
+    QStringLiteral("Vous pouvez effectuer une nouvelle lecture sur un autre appareil "
+                   "Emetteur Radio TALVERN8"),
+};
+
+// Lets the window run until the condition holds or the time is up. A tick of the reading
+// blocks for seconds, so the time is counted on the clock, not in polling rounds.
+template <typename Condition>
+bool WaitUntil(Condition condition, int timeoutMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!condition()) {
+        if (elapsed.hasExpired(timeoutMs)) return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+QStringList MemoLines(const TDlgLectureInformation& window) {
+    return window.MemoInformation->toPlainText().split(u'\n');
+}
+
+// p06-sim logging every byte it gets, killed the moment it has received a given number of
+// a given byte: the unit vanishes at a known point of the conversation, whatever the timing.
+class VanishingSim {
+public:
+    VanishingSim(const std::vector<std::string>& options, const std::string& portsDir,
+                 const char* fatalByte, int count) {
+        int err[2];
+        if (pipe2(err, O_CLOEXEC) != 0) return;
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0) return;
+        std::vector<std::string> arguments = {P06_SIM_PATH, "--log", "--ports-dir",
+                                              portsDir,     "--com", std::to_string(kCom)};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            dup2(err[1], STDERR_FILENO);
+            std::vector<char*> argv;
+            for (std::string& a : arguments) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        close(err[1]);
+        ready_ = ReadLine(out[0]).find("serving") != std::string::npos;
+        close(out[0]);
+        const std::string fatal = std::string("p06-sim: in  ") + fatalByte;
+        watcher_ = std::thread([this, fd = err[0], fatal, count] {
+            int seen = 0;
+            for (std::string line = ReadLine(fd); !line.empty(); line = ReadLine(fd)) {
+                if (line == fatal && ++seen == count) {
+                    kill(pid_, SIGKILL);
+                    killed_ = true;
+                }
+            }
+            close(fd);
+        });
+    }
+    ~VanishingSim() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (watcher_.joinable()) watcher_.join();
+    }
+    bool Ready() const { return ready_; }
+    // The watcher has killed the unit (the window's ticks must run meanwhile).
+    bool Killed() const { return killed_; }
+    // Reaps the process; true when it was the watcher's kill that ended it.
+    bool WaitGone() {
+        int status = 0;
+        const bool gone = pid_ > 0 && waitpid(pid_, &status, 0) == pid_;
+        pid_ = -1;
+        if (watcher_.joinable()) watcher_.join();
+        return gone && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && killed_;
+    }
+
+private:
+    static std::string ReadLine(int fd) {
+        std::string line;
+        char c;
+        while (read(fd, &c, 1) == 1) {
+            if (c == '\n') return line.empty() ? std::string(" ") : line;
+            line += c;
+        }
+        return line;
+    }
+
+    pid_t pid_ = -1;
+    bool ready_ = false;
+    std::atomic<bool> killed_ = false;
+    std::thread watcher_;
+};
+
+// Another program that has the port open: it takes the port's lock and its exclusive mode,
+// as the bench program itself does, and keeps them until it is killed.
+class PortHolder {
+public:
+    explicit PortHolder(const std::string& path) {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const bool held =
+                fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
+            const char answer = held ? 'y' : 'n';
+            if (write(ready[1], &answer, 1) != 1) _exit(1);
+            for (;;) pause();
+        }
+        close(ready[1]);
+        char answer = 'n';
+        held_ = read(ready[0], &answer, 1) == 1 && answer == 'y';
+        close(ready[0]);
+    }
+    ~PortHolder() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    bool Held() const { return held_; }
+
+private:
+    pid_t pid_ = -1;
+    bool held_ = false;
+};
+
+}  // namespace
+
+class WindowFaultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void unitVanishingWhileAwaitedLeavesTheReadingPolling();
+    void unitVanishingWhileTheTypeIsReadEndsTheReading();
+    void portHeldByAnotherProcessKeepsTheReadingPolling();
+    void aliasOfAMissingDeviceKeepsTheReadingPolling();
+
+private:
+    // A window on the machine's own line, clock and port table; the user has chosen COM7.
+    std::unique_ptr<TDlgLectureInformation> NewWindow() {
+        auto window = std::make_unique<TDlgLectureInformation>();
+        window->Link().SetPort(kCom);
+        window->show();
+        return window;
+    }
+    void StartReading(TDlgLectureInformation& window) {
+        linesBefore_ = static_cast<int>(MemoLines(window).size());
+        window.ButtonLectureInfoClick();
+        QCOMPARE(window.ReadingState(), 1);
+    }
+    QStringList NewLines(const TDlgLectureInformation& window) const {
+        return MemoLines(window).mid(linesBefore_);
+    }
+    // The window is idle and usable again: the read, port and language buttons are back.
+    static bool Idle(const TDlgLectureInformation& window) {
+        return window.ReadingState() == 0 && window.ButtonLectureInfo->isEnabled() &&
+               window.ButtonConfigPort->isEnabled() && window.ButtonChoixLangue->isEnabled();
+    }
+    // During a reading only the quit button is usable.
+    static bool OnlyQuitUsable(const TDlgLectureInformation& window) {
+        return window.ButtonQuitter->isEnabled() && !window.ButtonLectureInfo->isEnabled() &&
+               !window.ButtonConfigPort->isEnabled() && !window.ButtonChoixLangue->isEnabled();
+    }
+
+    std::unique_ptr<TempDir> home_;
+    std::string portsDir_;
+    int linesBefore_ = 0;
+};
+
+void WindowFaultsTest::init() {
+    home_ = std::make_unique<TempDir>();
+    setenv("XDG_CONFIG_HOME", home_->Path().c_str(), 1);
+    portsDir_ = *home_ / "quenlor/ports";
+    std::filesystem::create_directories(portsDir_);
+}
+
+void WindowFaultsTest::cleanup() {
+    unsetenv("XDG_CONFIG_HOME");
+    home_.reset();
+}
+
+// The unit is switched off while the link waits for its answer to the poll. The read fails
+// with the line's hang-up (EIO): Connect purges, ends the conversation and closes the port.
+// The reading stays in state 1 and polls on; with the alias left pointing at a vanished
+// pseudo-terminal each tick fails to open it (ENOENT). A unit served again on the same alias
+// is then opened by the next tick and read to the end, in the same window.
+void WindowFaultsTest::unitVanishingWhileAwaitedLeavesTheReadingPolling() {
+    VanishingSim vanishing({"--silent"}, portsDir_, "80", 1);
+    QVERIFY2(vanishing.Ready(), "p06-sim did not start");
+    auto window = NewWindow();
+    StartReading(*window);
+
+    QVERIFY(WaitUntil([&] { return vanishing.Killed(); }, kReadingTimeoutMs));
+    QVERIFY(vanishing.WaitGone());
+    QVERIFY(WaitUntil([&] { return !window->Link().IsOpen(); }, kReadingTimeoutMs));
+    QTest::qWait(kTwoConnectTicksMs);
+    QCOMPARE(window->ReadingState(), 1);
+    QCOMPARE(window->Link().Status(), ENOENT);
+    QVERIFY(!window->Link().IsOpen());
+    QVERIFY(OnlyQuitUsable(*window));
+    QCOMPARE(NewLines(*window), QStringList());
+
+    SimProcess sim({}, kCom, portsDir_);
+    QVERIFY2(sim.Ready(), "p06-sim did not start again");
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    QCOMPARE(NewLines(*window), kReading);
+}
+
+// The unit is switched off once it has sent the first digit of its type. From then on every
+// read and write of the link fails with the line's hang-up (EIO). A failed query is no
+// failure of the reading: every line is still written, without the values that could not
+// be read, and the reading ends with the success report; the window is idle again.
+void WindowFaultsTest::unitVanishingWhileTheTypeIsReadEndsTheReading() {
+    VanishingSim vanishing({}, portsDir_, "86", 1);
+    QVERIFY2(vanishing.Ready(), "p06-sim did not start");
+    auto window = NewWindow();
+    StartReading(*window);
+
+    QVERIFY(WaitUntil([&] { return vanishing.Killed(); }, kReadingTimeoutMs));
+    QVERIFY(vanishing.WaitGone());
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    QCOMPARE(NewLines(*window), kReadingOfAVanishedUnit);
+    QCOMPARE(window->Link().Status(), EIO);
+
+    // The dead port is still the link's: the next reading's poll cannot be written (EIO),
+    // and a poll that cannot be written leaves the port open for the next try. So a unit
+    // served again on the alias is not reached while this window lives; the reading polls
+    // on, and the quit button still works.
+    SimProcess sim({}, kCom, portsDir_);
+    QVERIFY2(sim.Ready(), "p06-sim did not start again");
+    StartReading(*window);
+    QTest::qWait(kTwoConnectTicksMs);
+    QCOMPARE(window->ReadingState(), 1);
+    QCOMPARE(window->Link().Status(), EIO);
+    QVERIFY(window->Link().IsOpen());
+    QVERIFY(OnlyQuitUsable(*window));
+    QCOMPARE(NewLines(*window), QStringList());
+}
+
+// Another program has the port: Connect returns the system's refusal (EBUSY for the tty's
+// exclusive mode; root passes that and meets the lock, EWOULDBLOCK) at every tick, and the
+// reading stays in state 1 with nothing written. Once the other program lets go, the next
+// tick opens the port and the reading goes through.
+void WindowFaultsTest::portHeldByAnotherProcessKeepsTheReadingPolling() {
+    SimProcess sim({}, kCom, portsDir_);
+    QVERIFY2(sim.Ready(), "p06-sim did not start");
+    auto holder = std::make_unique<PortHolder>(sim.DevicePath());
+    QVERIFY2(holder->Held(), "the other process could not take the port");
+    auto window = NewWindow();
+    StartReading(*window);
+
+    QTest::qWait(kTwoConnectTicksMs);
+    QCOMPARE(window->ReadingState(), 1);
+    const int32_t status = window->Link().Status();
+    QVERIFY2(status == EBUSY || status == EWOULDBLOCK, qPrintable(QString::number(status)));
+    QVERIFY(!window->Link().IsOpen());
+    QVERIFY(OnlyQuitUsable(*window));
+    QCOMPARE(NewLines(*window), QStringList());
+
+    holder.reset();
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    QCOMPARE(NewLines(*window), kReading);
+}
+
+// The alias names a device that is not there (an adapter unplugged, a simulator long gone):
+// the open fails with ENOENT at every tick and the reading stays in state 1.
+void WindowFaultsTest::aliasOfAMissingDeviceKeepsTheReadingPolling() {
+    std::filesystem::create_symlink("/dev/ttyQuenlorMissing0",
+                                    portsDir_ + "/COM" + std::to_string(kCom));
+    auto window = NewWindow();
+    StartReading(*window);
+
+    QTest::qWait(3 * 300 + 200);
+    QCOMPARE(window->ReadingState(), 1);
+    QCOMPARE(window->Link().Status(), ENOENT);
+    QVERIFY(!window->Link().IsOpen());
+    QVERIFY(OnlyQuitUsable(*window));
+    QCOMPARE(NewLines(*window), QStringList());
+}
+
+QTEST_MAIN(WindowFaultsTest)
+#include "WindowFaults_qtest.moc"
