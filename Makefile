@@ -10,7 +10,7 @@ SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
-.PHONY: deps build check test demo test-windows
+.PHONY: deps build check test demo test-windows test-sanitize test-fuzz
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -28,7 +28,7 @@ build: deps
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test: check
+test: check test-sanitize test-fuzz
 
 demo: build
 	scripts/demo.sh $(BUILD)
@@ -41,3 +41,31 @@ WINDOWS_BUILD ?= build-win
 test-windows:
 	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
 	JOBS=$(JOBS) scripts/test-windows.sh $(WINDOWS_BUILD)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer: any report
+# fails the run. Leaks inside the system's own libraries are listed in tests/sanitizer/lsan.supp.
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:print_stacktrace=1:fast_unwind_on_malloc=0 \
+                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0
+
+test-sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets (clang), each run a fixed number of times over its seed corpus; what
+# a run finds goes to build-fuzz/corpus, never into the committed seeds.
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+FUZZ_TARGETS  := settings_fuzz ports_fuzz link_fuzz sim_fuzz
+FUZZ_RUNS     ?= 20000
+
+test-fuzz:
+	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
+	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQUENLOR_FUZZ=ON -DQUENLOR_UI=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	for t in $(FUZZ_TARGETS); do \
+	    echo "== $$t"; mkdir -p build-fuzz/corpus/$$t; \
+	    build-fuzz/tests/fuzz/$$t -runs=$(FUZZ_RUNS) -seed=1 -timeout=20 \
+	        build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
+	done
