@@ -11,7 +11,7 @@
 //                        (3 characters), the circuit version or the memory byte at aa
 //   0x9E rr              0x84 and one more byte to accept rate code rr, one other byte
 //                        to refuse it
-//   0x04                 one byte, any value; the conversation is over
+//   0x04                 one byte, any value, in or out of a conversation; it is over
 //   anything else        nothing
 // Digits are '0'..'9' and 'A'..'F', or 'a'..'f' when the unit is set to lower case.
 // A unit set to stop after N bytes sends the first N bytes of that and nothing after.
@@ -95,6 +95,13 @@ private:
     // What the unit may send for this byte, before its faults cut it short.
     std::vector<Slot> Expect(uint8_t host) {
         if (faults_.silent) return {};
+        // The end byte is answered in every state, outside a conversation too: a host that
+        // closes its port ends the conversation once more and waits for that answer.
+        if (host == 0x04) {
+            phase_ = Phase::Idle;
+            digits_.clear();
+            return {{Slot::Any, 0}};
+        }
         if (phase_ == Phase::Idle) {
             if (host != 0x80) return {};
             if (faults_.refuses) return {{Slot::Exactly, 0x85}};
@@ -105,11 +112,6 @@ private:
             return Accept();
         }
         if (host == 0x80) return Accept();
-        if (host == 0x04) {
-            phase_ = Phase::Idle;
-            digits_.clear();
-            return {{Slot::Any, 0}};
-        }
         switch (phase_) {
             case Phase::Command:
                 return Command(host);
