@@ -28,7 +28,7 @@ build: deps
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test: check test-sanitize test-fuzz
+test: check test-sanitize test-fuzz test-windows
 
 demo: build
 	scripts/demo.sh $(BUILD)

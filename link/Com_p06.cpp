@@ -217,6 +217,11 @@ int32_t CP06::Connect(int32_t seconds) {
                 status = Close();
             }
             if (hasDeadline) deadlinePassed = clock_->TickCount() - start >= limitMs;
+        } else {
+            // A line that takes no byte is gone (an adapter unplugged, a hung-up port):
+            // polling the same handle again could never succeed, so the port is let go
+            // and the next attempt opens it afresh. The write's code stays the status.
+            Close();
         }
         if (deadlinePassed || status != kStatusOk || lastReply == kAccept ||
             clock_->KeyPressed()) {

@@ -240,11 +240,18 @@ TEST_F(LinkTest, ConnectOnAPortThatCannotBeOpenedSendsNothing) {
     EXPECT_FALSE(link.IsConnected());
 }
 
-TEST_F(LinkTest, ConnectWhosePollCannotBeWrittenKeepsThePortOpen) {
+TEST_F(LinkTest, ConnectWhosePollCannotBeWrittenLetsThePortGoForTheNextAttempt) {
     line.writeError = 1117;
     EXPECT_EQ(link.Connect(1), 1117);
-    EXPECT_TRUE(link.IsOpen());
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_FALSE(link.IsConnected());
+
+    // The line is back (the adapter plugged in again): the next attempt reopens and connects.
+    line.writeError = 0;
+    line.calls.clear();
+    line.Queue({kAccept});
+    EXPECT_EQ(link.Connect(1), kStatusOk);
+    EXPECT_EQ(line.calls.front(), "open \\\\.\\COM2");
 }
 
 TEST_F(LinkTest, ConnectWithReadErrorClosesThePort) {
