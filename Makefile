@@ -10,7 +10,7 @@ SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
-.PHONY: deps build check test demo test-windows test-sanitize test-fuzz
+.PHONY: deps build check test demo test-windows test-sanitize test-fuzz format-check
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -28,7 +28,12 @@ build: deps
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test: check test-sanitize test-fuzz test-windows
+test: format-check check test-sanitize test-fuzz test-windows
+
+# Every C++ source as .clang-format lays it out.
+format-check:
+	$(MAKE) deps EXTRA_PACKAGES=clang-format
+	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror
 
 demo: build
 	scripts/demo.sh $(BUILD)

@@ -22,8 +22,7 @@ TextPair kWrongTypeMessage = {
     "L'appareil n'est pas un appareil %s!",
     "The device is not a %s unit.\n\n\rThe device is not a %s unit."};
 TextPair kTransferDone = {" Le transfert des données est reussi.", " "};
-TextPair kNewReading = {"Vous pouvez effectuer une nouvelle lecture sur un autre appareil %s",
-                        " "};
+TextPair kNewReading = {"Vous pouvez effectuer une nouvelle lecture sur un autre appareil %s", " "};
 const char* const kBlank = " ";
 const char* const kSeparator = "---------------------------";
 

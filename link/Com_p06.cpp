@@ -7,8 +7,8 @@
 namespace {
 
 // The rates the line accepts; any other request runs the line at 9600 bit/s.
-constexpr std::array<int32_t, 15> kLineRates = {110,   300,   600,   1200,   2400,
-                                                4800,  9600,  14400, 19200,  38400,
+constexpr std::array<int32_t, 15> kLineRates = {110,   300,   600,    1200,   2400,
+                                                4800,  9600,  14400,  19200,  38400,
                                                 56000, 57600, 115200, 128000, 256000};
 
 // The code that asks the unit for a rate, and the rate the host then runs at.
@@ -223,8 +223,7 @@ int32_t CP06::Connect(int32_t seconds) {
             // and the next attempt opens it afresh. The write's code stays the status.
             Close();
         }
-        if (deadlinePassed || status != kStatusOk || lastReply == kAccept ||
-            clock_->KeyPressed()) {
+        if (deadlinePassed || status != kStatusOk || lastReply == kAccept || clock_->KeyPressed()) {
             break;
         }
     }
@@ -346,7 +345,8 @@ int32_t CP06::ReadMemoryWord(int32_t address, int32_t& value) {
     status = ReadMemoryByte(address + 1, high);
     // Unsigned arithmetic: the digits come unchecked from the unit and must not overflow.
     if (status == kStatusOk)
-        value = static_cast<int32_t>(static_cast<uint32_t>(low) + 256u * static_cast<uint32_t>(high));
+        value =
+            static_cast<int32_t>(static_cast<uint32_t>(low) + 256u * static_cast<uint32_t>(high));
     return status;
 }
 

@@ -22,7 +22,6 @@ constexpr uint8_t kChangeRate = 0x9E;
 constexpr uint8_t kRateRefused = 0x00;
 constexpr uint8_t kRateFollowUp = 0x00;  // the byte after an accepted rate change
 
-
 struct RateEntry {
     uint8_t code;
     uint32_t rate;

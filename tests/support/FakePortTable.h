@@ -27,14 +27,14 @@ public:
     void Close() override;
 
     std::vector<FakePortValue> values;
-    bool keyAbsent = false;        // the key does not exist
-    bool openFails = false;        // the key exists but cannot be opened for reading
-    bool infoFails = false;        // the key's information cannot be queried
-    bool typeQueryFails = false;   // every type query fails
-    bool dataQueryFails = false;   // every data query fails
-    int keyExistsCount = 0;        // existence tests: one per scan
-    int openCount = 0;             // opens for reading that succeeded
-    int closeCount = 0;            // closes of an open key
+    bool keyAbsent = false;       // the key does not exist
+    bool openFails = false;       // the key exists but cannot be opened for reading
+    bool infoFails = false;       // the key's information cannot be queried
+    bool typeQueryFails = false;  // every type query fails
+    bool dataQueryFails = false;  // every data query fails
+    int keyExistsCount = 0;       // existence tests: one per scan
+    int openCount = 0;            // opens for reading that succeeded
+    int closeCount = 0;           // closes of an open key
 
 private:
     const FakePortValue* Find(const std::string& name) const;

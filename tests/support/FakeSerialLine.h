@@ -37,12 +37,12 @@ public:
     // What the host did, in order: "open \\.\COM2", "state 9600", "timeouts", "purge 15",
     // "write 80", "read 81", "read timeout", "close".
     std::vector<std::string> calls;
-    std::vector<uint8_t> sent;                     // every byte written
-    std::deque<std::optional<uint8_t>> incoming;   // what the next reads return
-    std::vector<SerialSettings> statesSet;         // every SetState, in order
-    std::vector<SerialTimeouts> timeoutsSet;       // every SetTimeouts, in order
-    SerialSettings portState;                      // what GetState reports
-    SerialTimeouts portTimeouts;                   // what GetTimeouts reports
+    std::vector<uint8_t> sent;                    // every byte written
+    std::deque<std::optional<uint8_t>> incoming;  // what the next reads return
+    std::vector<SerialSettings> statesSet;        // every SetState, in order
+    std::vector<SerialTimeouts> timeoutsSet;      // every SetTimeouts, in order
+    SerialSettings portState;                     // what GetState reports
+    SerialTimeouts portTimeouts;                  // what GetTimeouts reports
     bool isOpen = false;
 
     // Failure injection: the error code a call fails with (0: it succeeds).

@@ -1,7 +1,7 @@
 #include "TempDir.h"
 
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -9,8 +9,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     fs::path base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = base / ("quenlor-test-" + std::to_string(std::rand()) + "-" +
-                                     std::to_string(attempt));
+        fs::path candidate =
+            base / ("quenlor-test-" + std::to_string(std::rand()) + "-" + std::to_string(attempt));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
             path_ = candidate.string();

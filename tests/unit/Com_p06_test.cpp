@@ -43,8 +43,12 @@ TEST_F(LinkTest, SetPortFormatsTheDevicePath) {
     const struct {
         int32_t port;
         const char* path;
-    } cases[] = {{7, "\\\\.\\COM7"},   {100, "\\\\.\\COM100"}, {101, "\\\\.\\COM1"},
-                 {0, "\\\\.\\COM0"},   {-5, "\\\\.\\COM-5"},   {2147483647, "\\\\.\\COM1"},
+    } cases[] = {{7, "\\\\.\\COM7"},
+                 {100, "\\\\.\\COM100"},
+                 {101, "\\\\.\\COM1"},
+                 {0, "\\\\.\\COM0"},
+                 {-5, "\\\\.\\COM-5"},
+                 {2147483647, "\\\\.\\COM1"},
                  {-2147483647 - 1, "\\\\.\\COM-2147483648"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.port);
@@ -85,8 +89,8 @@ TEST_F(LinkTest, OpenConfiguresThePortAt9600EvenParityAndSavesItsSettings) {
     ASSERT_EQ(link.Open(), kStatusOk);
 
     // The rate is set once on its own, then the whole configuration is applied.
-    const std::vector<std::string> expected = {"open \\\\.\\COM2", "getstate", "state 9600",
-                                               "state 9600", "gettimeouts", "timeouts"};
+    const std::vector<std::string> expected = {"open \\\\.\\COM2", "getstate",    "state 9600",
+                                               "state 9600",       "gettimeouts", "timeouts"};
     EXPECT_EQ(line.calls, expected);
     ASSERT_EQ(line.statesSet.size(), 2u);
     const SerialSettings& s = line.statesSet[0];
@@ -191,9 +195,9 @@ TEST_F(LinkTest, BusyWaitLastsItsDurationAcrossTheCounterWrap) {
 
 TEST_F(LinkTest, ConnectWithSilentLineSendsOnePollAfterThePurgeAndTimesOut) {
     EXPECT_EQ(link.Connect(1), kStatusNothingReceived);
-    const std::vector<std::string> expected = {
-        "open \\\\.\\COM2", "getstate", "state 9600", "state 9600", "gettimeouts",
-        "timeouts",         "purge 15", "write 80",   "read timeout"};
+    const std::vector<std::string> expected = {"open \\\\.\\COM2", "getstate",    "state 9600",
+                                               "state 9600",       "gettimeouts", "timeouts",
+                                               "purge 15",         "write 80",    "read timeout"};
     EXPECT_EQ(line.calls, expected);
     EXPECT_EQ(clock.sleeps, std::vector<uint32_t>({1000}));
     EXPECT_EQ(clock.now, 2100u);  // 1000 ms purge, then 1100 ms of silence
@@ -211,12 +215,22 @@ TEST_F(LinkTest, ConnectOutcomes) {
         bool connected, open;
     } cases[] = {
         {"accepts", 1, {0x81}, kStatusOk, {0x80}, true, true},
-        {"gives up the line", 1, {0x85, -1, -1}, kStatusNothingReceived, {0x80, 0x04, 0x04},
-         false, false},
+        {"gives up the line",
+         1,
+         {0x85, -1, -1},
+         kStatusNothingReceived,
+         {0x80, 0x04, 0x04},
+         false,
+         false},
         {"other byte then accepts", 2, {0x00, 0x81}, kStatusOk, {0x80, 0x80}, true, true},
         {"other byte only", 1, {0x00}, kStatusNothingReceived, {0x80}, false, true},
-        {"gives up without deadline", 0, {0x85, 0x00, 0x00}, kStatusNoPort, {0x80, 0x04, 0x04},
-         false, false},
+        {"gives up without deadline",
+         0,
+         {0x85, 0x00, 0x00},
+         kStatusNoPort,
+         {0x80, 0x04, 0x04},
+         false,
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,12 +332,10 @@ TEST_F(LinkTest, ChangeBaudRateSendsTheRateCodeAndSwitchesTheLine) {
         int32_t rate;
         uint8_t high, low;
         uint32_t local;
-    } cases[] = {{4800, 'F', 'F', 4800},      {14400, '5', '6', 14400},
-                 {19200, '4', '0', 19200},    {38400, '2', '0', 38400},
-                 {56000, '1', '5', 56000},    {57600, '1', '4', 57600},
-                 {115200, '0', 'A', 115200},  {128000, '0', '9', 128000},
-                 {256000, '0', '4', 256000},  {9600, '8', '1', 9600},
-                 {12345, '8', '1', 9600}};
+    } cases[] = {{4800, 'F', 'F', 4800},     {14400, '5', '6', 14400},   {19200, '4', '0', 19200},
+                 {38400, '2', '0', 38400},   {56000, '1', '5', 56000},   {57600, '1', '4', 57600},
+                 {115200, '0', 'A', 115200}, {128000, '0', '9', 128000}, {256000, '0', '4', 256000},
+                 {9600, '8', '1', 9600},     {12345, '8', '1', 9600}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rate);
         FakeClock clock;
@@ -356,8 +368,8 @@ TEST_F(LinkTest, SendHexByteSendsUpperCaseDigitsHighFirst) {
     const struct {
         uint32_t value;
         uint8_t high, low;
-    } cases[] = {{0xA0, 'A', '0'}, {0x9F, '9', 'F'}, {0x0A, '0', 'A'}, {0x00, '0', '0'},
-                 {0xFF, 'F', 'F'}, {0x78, '7', '8'}};
+    } cases[] = {{0xA0, 'A', '0'}, {0x9F, '9', 'F'}, {0x0A, '0', 'A'},
+                 {0x00, '0', '0'}, {0xFF, 'F', 'F'}, {0x78, '7', '8'}};
     ASSERT_EQ(link.Open(), kStatusOk);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
@@ -375,7 +387,7 @@ TEST_F(LinkTest, HexPairToByteAppliesTheDigitRuleWithoutValidation) {
     const struct {
         uint32_t high, low;
         int32_t value;
-    } cases[] = {{'7', 'E', 126}, {'F', 'F', 255}, {'0', '0', 0},   {'a', '0', 672},
+    } cases[] = {{'7', 'E', 126}, {'F', 'F', 255}, {'0', '0', 0},        {'a', '0', 672},
                  {'/', '0', -16}, {'0', 'f', 47},  {0, 0, -16 * 48 - 48}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.high) + "," + std::to_string(c.low));

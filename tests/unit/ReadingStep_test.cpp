@@ -110,8 +110,8 @@ TEST(ReadingStep, EachTickRunsOneStepAndNamesTheNext) {
         const ReadingStep::Result result = reader.step.Tick(state, 0);
         EXPECT_EQ(result.nextState, next);
         EXPECT_EQ(result.status, kStatusOk);
-        EXPECT_EQ(result.report,
-                  state == kStateFinish ? ReadingStep::Report::ReadDone : ReadingStep::Report::None);
+        EXPECT_EQ(result.report, state == kStateFinish ? ReadingStep::Report::ReadDone
+                                                       : ReadingStep::Report::None);
         state = result.nextState;
     }
 }
@@ -121,10 +121,10 @@ TEST(ReadingStep, SerialNumberIsShownOnTenDigits) {
         uint32_t serial;
         const char* french;
         const char* english;
-    } cases[] = {{0, "Le numéro de série est : 0000000000.", "Serial number is : 0000000000."},
-                 {4294967295u, "Le numéro de série est : 4294967295.",
-                  "Serial number is : 4294967295."},
-                 {4660, "Le numéro de série est : 0000004660.", "Serial number is : 0000004660."}};
+    } cases[] = {
+        {0, "Le numéro de série est : 0000000000.", "Serial number is : 0000000000."},
+        {4294967295u, "Le numéro de série est : 4294967295.", "Serial number is : 4294967295."},
+        {4660, "Le numéro de série est : 0000004660.", "Serial number is : 0000004660."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.serial);
         UnitConfig unit;
