@@ -6,7 +6,6 @@
 #include "app/Startup.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,10 +26,13 @@
 #include <memory>
 #include <string>
 
+#include "ConfigurationHome.h"
 #include "FakeClock.h"
 #include "FakePortTable.h"
 #include "FakeSerialLine.h"
+#include "MainWindowTestHelpers.h"
 #include "MessageBoxAnswerer.h"
+#include "PosixChildProcess.h"
 #include "TempDir.h"
 #include "app/QuenlorApplication.h"
 
@@ -39,7 +41,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kChildSwitch = "--read-only-startup-child";
-constexpr uid_t kNobody = 65534;
 // A date long past, so that any write shows in the modification time.
 const auto kOldTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 3);
 
@@ -54,21 +55,6 @@ void WriteBytes(const std::string& path, const QByteArray& bytes) {
     file.write(bytes.constData(), bytes.size());
 }
 
-QStringList MemoLines(const TDlgLectureInformation& window) {
-    return window.MemoInformation->toPlainText().split(u'\n');
-}
-
-const QStringList kFrenchInstructions = {
-    QStringLiteral("Lecture des Informations de l'appareil Emetteur Radio TALVERN8"),
-    QStringLiteral(" "),
-    QStringLiteral("Connecter votre appareil Emetteur Radio TALVERN8 au PC"),
-    QStringLiteral("Allumer l'appareil Emetteur Radio TALVERN8."),
-    QStringLiteral("Choisir ensuite le port serie à utiliser."),
-    QStringLiteral(
-        "Et pour lire les informations, appuyer sur le bouton < Lecture des informations >."),
-};
-const QStringList kEnglishInstructions = {" ", " ", " ", " ", " ", " "};
-
 // The fake seams the windows are built on, kept alive until the windows are gone.
 struct Seams {
     WindowSeams Take() {
@@ -80,27 +66,6 @@ struct Seams {
     }
     FakeClock clock;
     FakeSerialLine line{clock};
-};
-
-// XDG_CONFIG_HOME for one test, given back afterwards.
-class ConfigurationHome {
-public:
-    explicit ConfigurationHome(const std::string& path) {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        hadOld_ = old != nullptr;
-        if (hadOld_) old_ = old;
-        setenv("XDG_CONFIG_HOME", path.c_str(), 1);
-    }
-    ~ConfigurationHome() {
-        if (hadOld_)
-            setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
 };
 
 // The child's side of the read-only case: the real start-up under its trap, the error box
@@ -182,8 +147,7 @@ void StartupTest::settingsFileGivesLanguage() {
     QFETCH(int, language);
     QFETCH(bool, rewritten);
     QFETCH(QByteArray, contentsAfter);
-    TempDir home;
-    ConfigurationHome configurationHome(home.Path());
+    ConfigurationHome home;
     const std::string path = home / "quenlor/QuenlorV1.CFG";
     if (exists) {
         fs::create_directories(home / "quenlor");
@@ -238,9 +202,7 @@ void StartupTest::readOnlyFileHoldingEnglishEndsStartupWithErrorBox() {
     child.setProcessEnvironment(environment);
     if (root) {
         child.setChildProcessModifier([] {
-            if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
-                setresuid(kNobody, kNobody, kNobody) != 0)
-                _exit(99);
+            if (!DropToNobody()) _exit(99);
         });
     }
     child.start();

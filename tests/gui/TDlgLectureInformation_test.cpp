@@ -26,6 +26,7 @@
 #include "FakeClock.h"
 #include "FakePortTable.h"
 #include "FakeSerialLine.h"
+#include "MainWindowTestHelpers.h"
 #include "MessageBoxAnswerer.h"
 #include "TempDir.h"
 #include "dialogs/RadioGroupColumns.h"
@@ -81,10 +82,6 @@ struct Bench {
     std::unique_ptr<BenchWindow> window;  // goes first: its link still talks on the line
 };
 
-QStringList MemoLines(const TDlgLectureInformation& window) {
-    return window.MemoInformation->toPlainText().split(u'\n');
-}
-
 // The lines below the first `skip`.
 QStringList LinesAfter(const TDlgLectureInformation& window, int skip) {
     return MemoLines(window).mid(skip);
@@ -95,55 +92,6 @@ QByteArray FileBytes(const std::string& path) {
     return QByteArray::fromStdString(
         std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
 }
-
-const QString kDevice = QStringLiteral("Emetteur Radio TALVERN8");
-
-const QStringList kFrenchInstructions = {
-    QStringLiteral("Lecture des Informations de l'appareil Emetteur Radio TALVERN8"),
-    QStringLiteral(" "),
-    QStringLiteral("Connecter votre appareil Emetteur Radio TALVERN8 au PC"),
-    QStringLiteral("Allumer l'appareil Emetteur Radio TALVERN8."),
-    QStringLiteral("Choisir ensuite le port serie à utiliser."),
-    QStringLiteral(
-        "Et pour lire les informations, appuyer sur le bouton < Lecture des informations >."),
-};
-const QStringList kEnglishInstructions = {" ", " ", " ", " ", " ", " "};
-
-// A whole reading of serial number 4660, circuit version 3, software version 2.5.
-const QStringList kFrenchReading = {
-    QStringLiteral("Appareil connecté"),
-    QStringLiteral(" "),
-    QStringLiteral("Vérification du type d'appareil."),
-    QStringLiteral("Vous avez bien connecté un appareil Emetteur Radio TALVERN8."),
-    QStringLiteral(" "),
-    QStringLiteral("Le numéro de série est : 0000004660."),
-    QStringLiteral(" La version du circuit est 3 "),
-    QStringLiteral(" La version du logiciel est 2.5"),
-    QStringLiteral("Transmission réussie"),
-    QStringLiteral(" "),
-    QStringLiteral(" Le transfert des données est reussi."),
-    QStringLiteral(" "),
-    QStringLiteral("---------------------------"),
-    QStringLiteral(
-        "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio "
-        "TALVERN8"),
-};
-const QStringList kEnglishReading = {
-    QStringLiteral("Device Connected"),
-    QStringLiteral(" "),
-    QStringLiteral("Checking of the unit."),
-    QStringLiteral("You have connected the Emetteur Radio TALVERN8 unit."),
-    QStringLiteral(" "),
-    QStringLiteral("Serial number is : 0000004660."),
-    QStringLiteral(" "),
-    QStringLiteral(" "),
-    QStringLiteral("Transfert successfully"),
-    QStringLiteral(" "),
-    QStringLiteral(" "),
-    QStringLiteral(" "),
-    QStringLiteral("---------------------------"),
-    QStringLiteral(" "),
-};
 
 // Lines each tick of a whole reading writes (ticks 1 to 6), then the report.
 const int kLinesPerTick[] = {2, 3, 1, 1, 1, 2};
@@ -553,8 +501,8 @@ void TDlgLectureInformationTest::wholeReadingTickByTick_data() {
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("lines");
 
-    QTest::newRow("French") << 0 << kFrenchReading;
-    QTest::newRow("English") << 1 << kEnglishReading;
+    QTest::newRow("French") << 0 << ReadingLines(kFrench);
+    QTest::newRow("English") << 1 << ReadingLines(kEnglish);
 }
 
 void TDlgLectureInformationTest::wholeReadingTickByTick() {
@@ -628,20 +576,10 @@ void TDlgLectureInformationTest::wrongTypeReportsInErrorBox_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("French") << 0
-                            << QStringList{QStringLiteral("Appareil connecté"), " ",
-                                           QStringLiteral("Vérification du type d'appareil."), " ",
-                                           QStringLiteral("Mauvais type d'appareil")}
-                            << QStringLiteral(
-                                   "Le type d'appareil ne correspond pas à un appareil Emetteur "
-                                   "Radio TALVERN8.\n\n\rL'appareil n'est pas un appareil "
-                                   "Emetteur Radio TALVERN8!");
-    QTest::newRow("English") << 1
-                             << QStringList{"Device Connected", " ", "Checking of the unit.", " ",
-                                            "Wrong unit type"}
-                             << QStringLiteral(
-                                    "The device is not a Emetteur Radio TALVERN8 unit.\n\n\rThe "
-                                    "device is not a Emetteur Radio TALVERN8 unit.");
+    QTest::newRow("French") << 0 << WrongTypeLines(kFrench)
+                            << QString::fromStdString(WrongTypeMessage(kFrench, "\n\n\r"));
+    QTest::newRow("English") << 1 << WrongTypeLines(kEnglish)
+                             << QString::fromStdString(WrongTypeMessage(kEnglish, "\n\n\r"));
 }
 
 void TDlgLectureInformationTest::wrongTypeReportsInErrorBox() {
@@ -743,24 +681,7 @@ void TDlgLectureInformationTest::unitThatStopsAnsweringStillGetsEveryLine() {
     RunWholeReading(*bench.window);
 
     // Values that could not be read show as 0.
-    const QStringList expected = {
-        QStringLiteral("Appareil connecté"),
-        " ",
-        QStringLiteral("Vérification du type d'appareil."),
-        QStringLiteral("Vous avez bien connecté un appareil Emetteur Radio TALVERN8."),
-        " ",
-        QStringLiteral("Le numéro de série est : 0000000000."),
-        QStringLiteral(" La version du circuit est 0 "),
-        QStringLiteral(" La version du logiciel est 0.0"),
-        QStringLiteral("Transmission réussie"),
-        " ",
-        QStringLiteral(" Le transfert des données est reussi."),
-        " ",
-        QStringLiteral("---------------------------"),
-        QStringLiteral("Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur "
-                       "Radio TALVERN8"),
-    };
-    QCOMPARE(LinesAfter(*bench.window, 6), expected);
+    QCOMPARE(LinesAfter(*bench.window, 6), ReadingLines(kFrench, UnreadUnit()));
     QCOMPARE(bench->beeps, std::vector<unsigned>{MB_OK});
     QCOMPARE(bench->ReadingState(), 0);
     QVERIFY(bench->ButtonLectureInfo->isEnabled());
@@ -801,7 +722,8 @@ void TDlgLectureInformationTest::twoReadingsInARow() {
     RunWholeReading(*bench.window);
     RunWholeReading(*bench.window);
 
-    QCOMPARE(MemoLines(*bench.window), kFrenchInstructions + kFrenchReading + kFrenchReading);
+    QCOMPARE(MemoLines(*bench.window),
+             kFrenchInstructions + ReadingLines(kFrench) + ReadingLines(kFrench));
     QCOMPARE(bench->beeps, (std::vector<unsigned>{MB_OK, MB_OK}));
     QCOMPARE(bench->ReadingState(), 0);
 }

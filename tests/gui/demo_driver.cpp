@@ -8,16 +8,13 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <cstdio>
 #include <string>
 
+#include "MainWindowTestHelpers.h"
 #include "app/QuenlorApplication.h"
 #include "app/Startup.h"
-#include "dialogs/RadioGroupColumns.h"
-#include "dialogs/Tconfigurationport.h"
 #include "platform/FileError.h"
 
 namespace {
@@ -42,40 +39,18 @@ bool SavePicture(QWidget& window, const QString& path) {
     return false;
 }
 
-// Picks the item of port `label` in the port dialog when it opens and confirms it.
-void ConfirmPortWhenDialogOpens(const QString& label, bool* found, int triesLeft = 400) {
-    QTimer::singleShot(5, [label, found, triesLeft] {
-        auto* dialog = qobject_cast<TConfPort*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            if (triesLeft > 0) ConfirmPortWhenDialogOpens(label, found, triesLeft - 1);
-            return;
-        }
-        const QStringList items = dialog->RadioGroupPortSerie->Items();
-        for (int i = 0; i < items.size(); ++i) {
-            if (items[i] == label || items[i].startsWith(label + ' ')) {
-                dialog->RadioGroupPortSerie->ItemButton(i)->click();
-                *found = true;
-            }
-        }
-        dialog->Validation->click();
-        dialog->close();
-    });
-}
-
 int Reading(TDlgLectureInformation& window, const QString& picture, int comNumber) {
     const QString label = QStringLiteral("COM%1").arg(comNumber);
-    bool found = false;
-    ConfirmPortWhenDialogOpens(label, &found);
+    QString confirmed;
+    ConfirmPortWhenDialogOpens(label, &confirmed);
     QTest::mouseClick(window.ButtonConfigPort, Qt::LeftButton);
-    if (!found) {
+    if (confirmed.isEmpty()) {
         std::fprintf(stderr, "demo_driver: the port dialog does not list %s\n", qPrintable(label));
         return kExitFailed;
     }
 
     QTest::mouseClick(window.ButtonLectureInfo, Qt::LeftButton);
-    const bool done = QTest::qWaitFor(
-        [&window] { return window.ReadingState() == 0 && window.ButtonLectureInfo->isEnabled(); },
-        kReadingTimeoutMs);
+    const bool done = QTest::qWaitFor([&window] { return Idle(window); }, kReadingTimeoutMs);
     if (!SavePicture(window, picture)) return kExitFailed;
     std::fputs(window.MemoInformation->toPlainText().toUtf8().constData(), stdout);
     std::fputs("\n", stdout);

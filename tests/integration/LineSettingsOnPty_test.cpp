@@ -10,11 +10,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
+#include "ConfigurationHome.h"
 #include "SimProcess.h"
-#include "TempDir.h"
 #include "link/Com_p06.h"
 
 namespace {
@@ -22,9 +21,8 @@ namespace {
 constexpr int kCom = 8;
 
 TEST(LineSettingsOnPtyTest, LinkOpensAPortWithoutModemLinesAndConfiguresIt) {
-    TempDir home;
-    setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
-    SimProcess sim({}, kCom, home / "quenlor/ports");
+    ConfigurationHome home;
+    SimProcess sim({}, kCom, home.PortsDir());
     ASSERT_TRUE(sim.Ready());
     // The port seen from another descriptor, opened before the link takes the port for itself.
     const int port = open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -57,7 +55,6 @@ TEST(LineSettingsOnPtyTest, LinkOpensAPortWithoutModemLinesAndConfiguresIt) {
         EXPECT_EQ(link.Close(), kStatusOk);
     }
     close(port);
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

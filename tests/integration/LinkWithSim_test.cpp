@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ConfigurationHome.h"
 #include "SimProcess.h"
-#include "TempDir.h"
 #include "link/Com_p06.h"
 
 namespace {
@@ -19,23 +19,9 @@ constexpr int kCom = 7;
 // Points the program's settings folder, and so its port aliases, into a test folder.
 class LinkWithSimTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* previous = std::getenv("XDG_CONFIG_HOME");
-        hadConfigHome_ = previous != nullptr;
-        if (hadConfigHome_) previousConfigHome_ = previous;
-        setenv("XDG_CONFIG_HOME", configHome_.Path().c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadConfigHome_)
-            setenv("XDG_CONFIG_HOME", previousConfigHome_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
-    std::string PortsDir() const { return configHome_ / "quenlor/ports"; }
+    std::string PortsDir() const { return configHome_.PortsDir(); }
 
-    TempDir configHome_;
-    bool hadConfigHome_ = false;
-    std::string previousConfigHome_;
+    ConfigurationHome configHome_;
 };
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ExpectedReading.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 
@@ -102,61 +103,27 @@ protected:
     TempDir configHome_;
 };
 
-const char* const kFrenchReading =
-    "Appareil connecté\n"
-    " \n"
-    "Vérification du type d'appareil.\n"
-    "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.\n"
-    " \n"
-    "Le numéro de série est : 0000004660.\n"
-    " La version du circuit est 3 \n"
-    " La version du logiciel est 2.5\n"
-    "Transmission réussie\n"
-    " \n"
-    " Le transfert des données est reussi.\n"
-    " \n"
-    "---------------------------\n"
-    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8\n";
-
-const char* const kEnglishReading =
-    "Device Connected\n"
-    " \n"
-    "Checking of the unit.\n"
-    "You have connected the Emetteur Radio TALVERN8 unit.\n"
-    " \n"
-    "Serial number is : 0000004660.\n"
-    " \n"
-    " \n"
-    "Transfert successfully\n"
-    " \n"
-    " \n"
-    " \n"
-    "---------------------------\n"
-    " \n";
-
 TEST_F(P06ReadTest, WholeReadingPrintsTheWindowsLinesInEitherLanguage) {
     const struct {
         std::vector<std::string> args;
-        const char* lines;
+        int32_t language;
     } cases[] = {
-        {{"--port", std::to_string(kCom)}, kFrenchReading},
-        {{"--port", std::to_string(kCom), "--lang", "en", "--fast"}, kEnglishReading},
+        {{"--port", std::to_string(kCom)}, kFrench},
+        {{"--port", std::to_string(kCom), "--lang", "en", "--fast"}, kEnglish},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.size());
-        SimProcess sim({"--serial", "4660", "--circuit", "3", "--software", "2.5"}, kCom,
-                       PortsDir());
+        SimProcess sim(SimOptions(ReadUnit{}), kCom, PortsDir());
         ASSERT_TRUE(sim.Ready());
         const ReaderExit reader = Read(c.args);
         EXPECT_EQ(reader.code, 0) << reader.err;
-        EXPECT_EQ(reader.out, c.lines);
+        EXPECT_EQ(reader.out, AsOutput(SuccessfulReading(c.language)));
         EXPECT_EQ(reader.err, "");
     }
 }
 
 TEST_F(P06ReadTest, JsonFieldsAreTheUnits) {
-    SimProcess sim({"--serial", "305419896", "--circuit", "17", "--software", "4.12"}, kCom,
-                   PortsDir());
+    SimProcess sim(SimOptions({305419896, 17, "4.12"}), kCom, PortsDir());
     ASSERT_TRUE(sim.Ready());
     const ReaderExit reader = Read({"--port", std::to_string(kCom), "--json", "--fast"});
     EXPECT_EQ(reader.code, 0) << reader.err;
@@ -183,7 +150,7 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
         std::vector<std::string> args;
         int code;
         const char* out;  // the JSON result, or empty for no output
-        const char* err;  // the start of standard error
+        std::string err;  // the start of standard error
     } cases[] = {
         {"read", {"--type", "P06"}, {"--json"}, 0, "\"result\": \"read\"", ""},
         {"usage",
@@ -197,8 +164,7 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
          {"--json"},
          2,
          "\"result\": \"wrong-type\"",
-         "Le type d'appareil ne correspond pas à un appareil Emetteur Radio TALVERN8.\n"
-         "L'appareil n'est pas un appareil Emetteur Radio TALVERN8!\n"},
+         WrongTypeMessage(kFrench, "\n") + "\n"},
         {"silent unit",
          {"--silent"},
          {"--json", "--wait", "1"},
@@ -233,7 +199,7 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
 }
 
 TEST_F(P06ReadTest, TraceShowsTheExchangeByteForByte) {
-    SimProcess sim({"--serial", "4660", "--circuit", "3", "--software", "2.5"}, kCom, PortsDir());
+    SimProcess sim(SimOptions(ReadUnit{}), kCom, PortsDir());
     ASSERT_TRUE(sim.Ready());
     const std::string tracePath = configHome_ / "wire.txt";
     const ReaderExit reader = Read({"--port", std::to_string(kCom), "--trace", tracePath});
@@ -257,17 +223,7 @@ TEST_F(P06ReadTest, TraceShowsTheExchangeByteForByte) {
     }
     // The first poll follows the one-second purge.
     EXPECT_GE(pollMs, 1000);
-    const std::string expected =
-        "> 80,< 81,"
-        "> 86,< 35,> 84,< 30,> 84,< 33,> 84,< 30,> 84,< 33,> 84,< 36,> 84,"
-        "> 89,> 37,> 38,< 33,> 84,< 34,> 84,"
-        "> 89,> 37,> 39,< 31,> 84,< 32,> 84,"
-        "> 89,> 37,> 41,< 30,> 84,< 30,> 84,"
-        "> 89,> 37,> 42,< 30,> 84,< 30,> 84,"
-        "> 87,< 30,> 84,< 33,> 84,"
-        "> 89,> 37,> 45,< 30,> 84,< 32,> 84,"
-        "> 89,> 37,> 46,< 30,> 84,< 35,> 84,"
-        "> 9E,> 38,> 31,< 84,";
+    const std::string expected = kReadingExchange;
     ASSERT_GE(exchange.size(), expected.size()) << exchange;
     EXPECT_EQ(exchange.substr(0, expected.size()), expected);
     // Then the unit's byte after the rate change, and the end of the conversation.

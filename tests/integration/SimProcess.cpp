@@ -86,6 +86,12 @@ int SimProcess::Stop(int signal) {
     return status;
 }
 
+std::vector<std::string> SimOptions(const ReadUnit& unit) {
+    return {"--serial",   std::to_string(unit.serialNumber),
+            "--circuit",  std::to_string(unit.circuitVersion),
+            "--software", unit.softwareVersion};
+}
+
 SimRun RunSim(const std::vector<std::string>& arguments) {
     SimRun run;
     int out[2];

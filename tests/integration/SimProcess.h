@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedReading.h"
 #include "TempDir.h"
 
 class SimProcess {
@@ -39,6 +40,9 @@ private:
     pid_t pid_ = -1;
     std::string line_;
 };
+
+// The options that make p06-sim answer as the given unit.
+std::vector<std::string> SimOptions(const ReadUnit& unit);
 
 // Runs p06-sim to its end with the given arguments; returns the wait status and what
 // it wrote on stdout and stderr.

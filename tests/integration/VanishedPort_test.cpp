@@ -5,11 +5,10 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <string>
 
+#include "ConfigurationHome.h"
 #include "SimProcess.h"
-#include "TempDir.h"
 #include "link/Com_p06.h"
 
 namespace {
@@ -17,9 +16,8 @@ namespace {
 constexpr int kCom = 9;
 
 TEST(VanishedPortTest, DeadPortClosesAndTheNextConnectOpensItAfresh) {
-    TempDir home;
-    setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
-    const std::string portsDir = home / "quenlor/ports";
+    ConfigurationHome home;
+    const std::string portsDir = home.PortsDir();
     CP06 link;
     link.SetPort(kCom);
     {
@@ -39,7 +37,6 @@ TEST(VanishedPortTest, DeadPortClosesAndTheNextConnectOpensItAfresh) {
     ASSERT_TRUE(again.Ready());
     EXPECT_EQ(link.Connect(1), kStatusOk);
     EXPECT_EQ(link.CheckType(), kStatusOk);
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

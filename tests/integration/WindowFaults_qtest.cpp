@@ -22,9 +22,10 @@
 #include <thread>
 #include <vector>
 
+#include "ConfigurationHome.h"
+#include "MainWindowTestHelpers.h"
+#include "PosixChildProcess.h"
 #include "SimProcess.h"
-#include "TempDir.h"
-#include "app/TDlgLectureInformation.h"
 
 namespace {
 
@@ -32,44 +33,6 @@ constexpr int kCom = 7;
 constexpr int kReadingTimeoutMs = 20000;
 // Two connect ticks: 300 ms apart, each a one-second purge and a poll.
 constexpr int kTwoConnectTicksMs = 2 * (300 + 1000 + 1100) + 1000;
-
-const QStringList kReading = {
-    QStringLiteral("Appareil connecté"),
-    QStringLiteral(" "),
-    QStringLiteral("Vérification du type d'appareil."),
-    QStringLiteral("Vous avez bien connecté un appareil Emetteur Radio TALVERN8."),
-    QStringLiteral(" "),
-    QStringLiteral("Le numéro de série est : 0000004660."),
-    QStringLiteral(" La version du circuit est 3 "),
-    QStringLiteral(" La version du logiciel est 2.5"),
-    QStringLiteral("Transmission réussie"),
-    QStringLiteral(" "),
-    QStringLiteral(" Le transfert des données est reussi."),
-    QStringLiteral(" "),
-    QStringLiteral("---------------------------"),
-    QStringLiteral("Vous pouvez effectuer une nouvelle lecture sur un autre appareil "
-                   "Emetteur Radio TALVERN8"),
-};
-
-// A unit that dies while the type is read: every later query fails, and nothing read is
-// shown, since a failed query leaves its value as the step started it (0).
-const QStringList kReadingOfAVanishedUnit = {
-    QStringLiteral("Appareil connecté"),
-    QStringLiteral(" "),
-    QStringLiteral("Vérification du type d'appareil."),
-    QStringLiteral("Vous avez bien connecté un appareil Emetteur Radio TALVERN8."),
-    QStringLiteral(" "),
-    QStringLiteral("Le numéro de série est : 0000000000."),
-    QStringLiteral(" La version du circuit est 0 "),
-    QStringLiteral(" La version du logiciel est 0.0"),
-    QStringLiteral("Transmission réussie"),
-    QStringLiteral(" "),
-    QStringLiteral(" Le transfert des données est reussi."),
-    QStringLiteral(" "),
-    QStringLiteral("---------------------------"),
-    QStringLiteral("Vous pouvez effectuer une nouvelle lecture sur un autre appareil "
-                   "Emetteur Radio TALVERN8"),
-};
 
 // Lets the window run until the condition holds or the time is up. A tick of the reading
 // blocks for seconds, so the time is counted on the clock, not in polling rounds.
@@ -82,10 +45,6 @@ bool WaitUntil(Condition condition, int timeoutMs) {
         QTest::qWait(50);
     }
     return true;
-}
-
-QStringList MemoLines(const TDlgLectureInformation& window) {
-    return window.MemoInformation->toPlainText().split(u'\n');
 }
 
 // p06-sim logging every byte it gets, killed the moment it has received a given number of
@@ -165,36 +124,10 @@ private:
 
 // Another program that has the port open: it takes the port's lock and its exclusive mode,
 // as the bench program itself does, and keeps them until it is killed.
-class PortHolder {
-public:
-    explicit PortHolder(const std::string& path) {
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const bool held =
-                fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
-            const char answer = held ? 'y' : 'n';
-            if (write(ready[1], &answer, 1) != 1) _exit(1);
-            for (;;) pause();
-        }
-        close(ready[1]);
-        char answer = 'n';
-        held_ = read(ready[0], &answer, 1) == 1 && answer == 'y';
-        close(ready[0]);
-    }
-    ~PortHolder() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    bool Held() const { return held_; }
-
-private:
-    pid_t pid_ = -1;
-    bool held_ = false;
-};
+bool HoldPort(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
+}
 
 }  // namespace
 
@@ -225,33 +158,23 @@ private:
     QStringList NewLines(const TDlgLectureInformation& window) const {
         return MemoLines(window).mid(linesBefore_);
     }
-    // The window is idle and usable again: the read, port and language buttons are back.
-    static bool Idle(const TDlgLectureInformation& window) {
-        return window.ReadingState() == 0 && window.ButtonLectureInfo->isEnabled() &&
-               window.ButtonConfigPort->isEnabled() && window.ButtonChoixLangue->isEnabled();
-    }
     // During a reading only the quit button is usable.
     static bool OnlyQuitUsable(const TDlgLectureInformation& window) {
         return window.ButtonQuitter->isEnabled() && !window.ButtonLectureInfo->isEnabled() &&
                !window.ButtonConfigPort->isEnabled() && !window.ButtonChoixLangue->isEnabled();
     }
 
-    std::unique_ptr<TempDir> home_;
+    std::unique_ptr<ConfigurationHome> home_;
     std::string portsDir_;
     int linesBefore_ = 0;
 };
 
 void WindowFaultsTest::init() {
-    home_ = std::make_unique<TempDir>();
-    setenv("XDG_CONFIG_HOME", home_->Path().c_str(), 1);
-    portsDir_ = *home_ / "quenlor/ports";
-    std::filesystem::create_directories(portsDir_);
+    home_ = std::make_unique<ConfigurationHome>();
+    portsDir_ = home_->MakePortsDir();
 }
 
-void WindowFaultsTest::cleanup() {
-    unsetenv("XDG_CONFIG_HOME");
-    home_.reset();
-}
+void WindowFaultsTest::cleanup() { home_.reset(); }
 
 // The unit is switched off while the link waits for its answer to the poll. The read fails
 // with the line's hang-up (EIO): Connect purges, ends the conversation and closes the port.
@@ -277,7 +200,7 @@ void WindowFaultsTest::unitVanishingWhileAwaitedLeavesTheReadingPolling() {
     SimProcess sim({}, kCom, portsDir_);
     QVERIFY2(sim.Ready(), "p06-sim did not start again");
     QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
-    QCOMPARE(NewLines(*window), kReading);
+    QCOMPARE(NewLines(*window), ReadingLines(kFrench));
 }
 
 // The unit is switched off once it has sent the first digit of its type. From then on every
@@ -294,7 +217,8 @@ void WindowFaultsTest::unitVanishingWhileTheTypeIsReadEndsTheReading() {
     QVERIFY(WaitUntil([&] { return vanishing.Killed(); }, kReadingTimeoutMs));
     QVERIFY(vanishing.WaitGone());
     QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
-    QCOMPARE(NewLines(*window), kReadingOfAVanishedUnit);
+    // Nothing read is shown: a failed query leaves its value as the step started it (0).
+    QCOMPARE(NewLines(*window), ReadingLines(kFrench, UnreadUnit()));
     QCOMPARE(window->Link().Status(), EIO);
 
     // The next reading's poll cannot be written on the dead port (EIO): the link lets the
@@ -305,7 +229,7 @@ void WindowFaultsTest::unitVanishingWhileTheTypeIsReadEndsTheReading() {
     QVERIFY2(sim.Ready(), "p06-sim did not start again");
     StartReading(*window);
     QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
-    QCOMPARE(MemoLines(*window).mid(linesAfterFirstReading), kReading);
+    QCOMPARE(MemoLines(*window).mid(linesAfterFirstReading), ReadingLines(kFrench));
 }
 
 // Another program has the port: Connect returns the system's refusal (EBUSY for the tty's
@@ -315,7 +239,7 @@ void WindowFaultsTest::unitVanishingWhileTheTypeIsReadEndsTheReading() {
 void WindowFaultsTest::portHeldByAnotherProcessKeepsTheReadingPolling() {
     SimProcess sim({}, kCom, portsDir_);
     QVERIFY2(sim.Ready(), "p06-sim did not start");
-    auto holder = std::make_unique<PortHolder>(sim.DevicePath());
+    auto holder = std::make_unique<HoldingProcess>([&] { return HoldPort(sim.DevicePath()); });
     QVERIFY2(holder->Held(), "the other process could not take the port");
     auto window = NewWindow();
     StartReading(*window);
@@ -330,7 +254,7 @@ void WindowFaultsTest::portHeldByAnotherProcessKeepsTheReadingPolling() {
 
     holder.reset();
     QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
-    QCOMPARE(NewLines(*window), kReading);
+    QCOMPARE(NewLines(*window), ReadingLines(kFrench));
 }
 
 // The alias names a device that is not there (an adapter unplugged, a simulator long gone):

@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedReading.h"
 #include "FakeClock.h"
 #include "FakeSerialLine.h"
 #include "sim/DeviceModel.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 ReadingPlan Plan(int32_t language, uint32_t waitMs = 10000, bool paced = true) {
     ReadingPlan plan;
@@ -43,29 +42,14 @@ struct Bench {
     FakeClock clock{5000};
     FakeSerialLine line{clock};
     CP06 link{line, clock};
-    Lines lines;
+    TextLines lines;
 };
-
-const Lines kEnglishReading = {"Device Connected",
-                               " ",
-                               "Checking of the unit.",
-                               "You have connected the Emetteur Radio TALVERN8 unit.",
-                               " ",
-                               "Serial number is : 0000004660.",
-                               " ",
-                               " ",
-                               "Transfert successfully",
-                               " ",
-                               " ",
-                               " ",
-                               "---------------------------",
-                               " "};
 
 TEST(PacedReading, CompleteReadingWritesTheWindowsLinesAndRecordsTheUnit) {
     Bench bench;
     const ReadingOutcome outcome = bench.Read(Plan(1));
     EXPECT_EQ(outcome.result, ReadingResult::Read);
-    EXPECT_EQ(bench.lines, kEnglishReading);
+    EXPECT_EQ(bench.lines, SuccessfulReading(kEnglish));
     EXPECT_EQ(outcome.record.type, "P06");
     EXPECT_EQ(outcome.record.serialNumber, 4660u);
     EXPECT_EQ(outcome.record.circuitVersion, 3u);
@@ -124,7 +108,7 @@ TEST(PacedReading, UnitThatAcceptsLateIsReadOnALaterTick) {
     const ReadingOutcome outcome = bench.Read(Plan(1));
     EXPECT_EQ(outcome.result, ReadingResult::Read);
     EXPECT_EQ(bench.Polls(), 3);
-    EXPECT_EQ(bench.lines, kEnglishReading);
+    EXPECT_EQ(bench.lines, SuccessfulReading(kEnglish));
 }
 
 TEST(PacedReading, WrongTypeEndsWithTheFailureReportAndTheBoxMessage) {
@@ -133,9 +117,7 @@ TEST(PacedReading, WrongTypeEndsWithTheFailureReportAndTheBoxMessage) {
     Bench bench(unit);
     const ReadingOutcome outcome = bench.Read(Plan(0));
     EXPECT_EQ(outcome.result, ReadingResult::WrongType);
-    const Lines expected = {"Appareil connecté", " ", "Vérification du type d'appareil.", " ",
-                            "Mauvais type d'appareil"};
-    EXPECT_EQ(bench.lines, expected);
+    EXPECT_EQ(bench.lines, WrongTypeReading(kFrench));
     EXPECT_EQ(outcome.wrongTypeMessage, ReadingStep::WrongTypeMessage(0));
     EXPECT_EQ(outcome.record.type, "P07");
     EXPECT_EQ(outcome.record.typeStatus, kStatusWrongType);

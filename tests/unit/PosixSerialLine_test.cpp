@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "PosixChildProcess.h"
 #include "TempDir.h"
 #include "link/Com_p06.h"
 
@@ -24,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kPortPath = "\\\\.\\COM7";
-constexpr uid_t kNobody = 65534;
 
 SerialTimeouts ReadWithin(uint32_t ms) { return SerialTimeouts{0, 0, ms, 0, ms}; }
 
@@ -91,7 +91,7 @@ TEST_F(PosixSerialLineTest, SecondOpenOfAPortInUseFailsWithTheSystemError) {
 int OpenAsNobody(const std::string& aliasDir) {
     const pid_t child = fork();
     if (child == 0) {
-        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(255);
+        if (!DropToNobody()) _exit(255);
         PosixSerialLine line(aliasDir);
         const SerialLine::Handle handle = line.Open(kPortPath);
         _exit(handle == SerialLine::kInvalidHandle ? line.LastError() : 0);

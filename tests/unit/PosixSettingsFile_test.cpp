@@ -3,12 +3,10 @@
 // a write cut short. CI runs as root, whom permissions do not stop, so those cases run in a
 // child process that has become the user nobody; the child sends its outcome back as text.
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include <iterator>
 #include <string>
 
+#include "PosixChildProcess.h"
 #include "TempDir.h"
 #include "app/SettingsFile.h"
 #include "platform/FileAccess.h"
@@ -25,9 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534;
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -52,43 +48,6 @@ std::string WriteOutcome(const std::string& path, int32_t index) {
         WriteLanguageSetting(path, index);
         return index;
     });
-}
-
-bool DropToNobody() {
-    if (geteuid() != 0) return true;  // permissions already apply to this user
-    return setgroups(0, nullptr) == 0 && setresgid(kNogroup, kNogroup, kNogroup) == 0 &&
-           setresuid(kNobody, kNobody, kNobody) == 0;
-}
-
-// Runs body in a child process, as nobody when asked, and returns the text it produced.
-// The parent waits for that child by its pid, so nothing outlives the test.
-std::string InChild(bool asNobody, const std::function<std::string()>& body) {
-    int channel[2];
-    if (pipe(channel) != 0) return "(no pipe)";
-    pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        std::string result = "(could not become nobody)";
-        if (!asNobody || DropToNobody()) {
-            try {
-                result = body();
-            } catch (...) {
-                result = "(unexpected exception)";
-            }
-        }
-        ssize_t ignored = write(channel[1], result.data(), result.size());
-        (void)ignored;
-        _exit(0);
-    }
-    close(channel[1]);
-    std::string result;
-    char chunk[256];
-    for (ssize_t got; (got = read(channel[0], chunk, sizeof chunk)) > 0;) result.append(chunk, got);
-    close(channel[0]);
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return "(child failed)";
-    return result;
 }
 
 class SettingsFilePermissions : public ::testing::Test {
@@ -128,9 +87,10 @@ TEST_F(SettingsFilePermissions, ReadOnlyFileCanBeReadButNotCreated) {
         fs::permissions(path,
                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
-        EXPECT_EQ(InChild(true, [&] { return Outcome([&] { return ReadLanguageSetting(path); }); }),
+        EXPECT_EQ(InChildProcess(
+                      true, [&] { return Outcome([&] { return ReadLanguageSetting(path); }); }),
                   c.read);
-        EXPECT_EQ(InChild(true, [&] { return WriteOutcome(path, 1); }),
+        EXPECT_EQ(InChildProcess(true, [&] { return WriteOutcome(path, 1); }),
                   "Impossible de créer le fichier " + path);
         EXPECT_EQ(ReadBytes(path), c.contents);
     }
@@ -141,7 +101,7 @@ TEST_F(SettingsFilePermissions, FolderThatCannotBeWrittenGetsNoFile) {
         "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                       fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     const std::string path = folder + "/QuenlorV1.CFG";
-    EXPECT_EQ(InChild(true, [&] { return WriteOutcome(path, 0); }),
+    EXPECT_EQ(InChildProcess(true, [&] { return WriteOutcome(path, 0); }),
               "Impossible de créer le fichier " + path);
     EXPECT_FALSE(fs::exists(path));
 }
@@ -151,8 +111,9 @@ TEST_F(SettingsFilePermissions, UnreadableFileCannotBeOpened) {
     const std::string path = folder + "/QuenlorV1.CFG";
     WriteBytes(path, "Langue=1;\n\r");
     fs::permissions(path, fs::perms::none);
-    EXPECT_EQ(InChild(true, [&] { return Outcome([&] { return ReadLanguageSetting(path); }); }),
-              "Impossible d'ouvrir le fichier " + path);
+    EXPECT_EQ(
+        InChildProcess(true, [&] { return Outcome([&] { return ReadLanguageSetting(path); }); }),
+        "Impossible d'ouvrir le fichier " + path);
 }
 
 TEST(SettingsFileHeldByAnotherProgram, CanBeNeitherReadNorCreated) {
@@ -160,39 +121,17 @@ TEST(SettingsFileHeldByAnotherProgram, CanBeNeitherReadNorCreated) {
     const std::string path = dir / "QuenlorV1.CFG";
     WriteBytes(path, "Langue=1;\n\r");
 
-    // The other program: holds the file until the parent closes the pipe "release".
-    int held[2];
-    int release[2];
-    ASSERT_EQ(pipe(held), 0);
-    ASSERT_EQ(pipe(release), 0);
-    pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        close(held[0]);
-        close(release[1]);
-        file_access::Handle file = file_access::OpenExisting(path);
-        char ok = file != file_access::kInvalidFile ? 'y' : 'n';
-        ssize_t ignored = write(held[1], &ok, 1);
-        (void)ignored;
-        char wait;
-        ignored = read(release[0], &wait, 1);  // returns at end of file: the parent let go
-        _exit(0);
+    {
+        // The other program, holding the file through the program's own file calls.
+        HoldingProcess holder(
+            [&] { return file_access::OpenExisting(path) != file_access::kInvalidFile; });
+        ASSERT_TRUE(holder.Held());
+        EXPECT_EQ(Outcome([&] { return ReadLanguageSetting(path); }),
+                  "Impossible d'ouvrir le fichier " + path);
+        EXPECT_EQ(WriteOutcome(path, 0), "Impossible de créer le fichier " + path);
+        EXPECT_EQ(ReadBytes(path), "Langue=1;\n\r");
     }
-    close(held[1]);
-    close(release[0]);
-    char ok = 'n';
-    ASSERT_EQ(read(held[0], &ok, 1), 1);
-    EXPECT_EQ(ok, 'y');
-
-    EXPECT_EQ(Outcome([&] { return ReadLanguageSetting(path); }),
-              "Impossible d'ouvrir le fichier " + path);
-    EXPECT_EQ(WriteOutcome(path, 0), "Impossible de créer le fichier " + path);
-    EXPECT_EQ(ReadBytes(path), "Langue=1;\n\r");
-
-    close(release[1]);
-    close(held[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    // Once the other program lets go, the file can be read again.
     EXPECT_EQ(Outcome([&] { return ReadLanguageSetting(path); }), "index 1");
 }
 
@@ -211,7 +150,7 @@ TEST(WriteLanguageSetting, WriteCutShortRaisesTheCreateError) {
         SCOPED_TRACE(c.what);
         const std::string path = dir / "QuenlorV1.CFG";
         WriteBytes(path, "Langue=0;\n\r");
-        std::string outcome = InChild(false, [&] {
+        std::string outcome = InChildProcess(false, [&] {
             signal(SIGXFSZ, SIG_IGN);
             rlimit limit{c.sizeLimit, c.sizeLimit};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return std::string("(no limit)");

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedReading.h"
 #include "FakeClock.h"
 #include "FakePortTable.h"
 #include "FakeSerialLine.h"
@@ -46,42 +47,13 @@ struct ReaderRun {
     std::ostringstream err;
 };
 
-const char* const kFrenchReading =
-    "Appareil connecté\n"
-    " \n"
-    "Vérification du type d'appareil.\n"
-    "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.\n"
-    " \n"
-    "Le numéro de série est : 0000004660.\n"
-    " La version du circuit est 3 \n"
-    " La version du logiciel est 2.5\n"
-    "Transmission réussie\n"
-    " \n"
-    " Le transfert des données est reussi.\n"
-    " \n"
-    "---------------------------\n"
-    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8\n";
-
-const char* const kEnglishReading =
-    "Device Connected\n"
-    " \n"
-    "Checking of the unit.\n"
-    "You have connected the Emetteur Radio TALVERN8 unit.\n"
-    " \n"
-    "Serial number is : 0000004660.\n"
-    " \n"
-    " \n"
-    "Transfert successfully\n"
-    " \n"
-    " \n"
-    " \n"
-    "---------------------------\n"
-    " \n";
+const std::string kFrenchReading = AsOutput(SuccessfulReading(kFrench));
+const std::string kEnglishReading = AsOutput(SuccessfulReading(kEnglish));
 
 TEST(ReaderProgram, ReadsTheDiscoveredAdapterPortAndPrintsTheWindowsLines) {
     const struct {
         Args args;
-        const char* lines;
+        std::string lines;
     } cases[] = {
         {{}, kFrenchReading},
         {{"--lang", "fr", "--fast"}, kFrenchReading},
@@ -119,25 +91,16 @@ TEST(ReaderProgram, JsonReplacesTheLines) {
 TEST(ReaderProgram, WrongTypePrintsTheBoxMessageOnStandardError) {
     const struct {
         const char* lang;
-        const char* lines;
-        const char* message;
-    } cases[] = {
-        {"fr",
-         "Appareil connecté\n \nVérification du type d'appareil.\n \nMauvais type d'appareil\n",
-         "Le type d'appareil ne correspond pas à un appareil Emetteur Radio TALVERN8.\n"
-         "L'appareil n'est pas un appareil Emetteur Radio TALVERN8!\n"},
-        {"en", "Device Connected\n \nChecking of the unit.\n \nWrong unit type\n",
-         "The device is not a Emetteur Radio TALVERN8 unit.\n"
-         "The device is not a Emetteur Radio TALVERN8 unit.\n"},
-    };
+        int32_t language;
+    } cases[] = {{"fr", kFrench}, {"en", kEnglish}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lang);
         UnitConfig unit;
         unit.type = "P07";
         ReaderRun run(unit);
         EXPECT_EQ(run({"--lang", c.lang}), kExitWrongType);
-        EXPECT_EQ(run.out.str(), c.lines);
-        EXPECT_EQ(run.err.str(), c.message);
+        EXPECT_EQ(run.out.str(), AsOutput(WrongTypeReading(c.language)));
+        EXPECT_EQ(run.err.str(), WrongTypeMessage(c.language, "\n") + "\n");
     }
 }
 

@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedReading.h"
 #include "FakeClock.h"
 #include "FakeSerialLine.h"
 #include "sim/DeviceModel.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 struct Reader {
     explicit Reader(UnitConfig unit = {}, FaultConfig faults = {}) : model(unit, faults) {
@@ -44,53 +43,18 @@ struct Reader {
     FakeClock clock;
     FakeSerialLine line{clock};
     CP06 link{line, clock};
-    Lines lines;
+    TextLines lines;
     ReadingStep step{link, [this](const std::string& text) { lines.push_back(text); }};
     std::string message;
     int32_t finalState = -1;
 };
 
-const Lines kFrenchReading = {
-    "Appareil connecté",
-    " ",
-    "Vérification du type d'appareil.",
-    "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.",
-    " ",
-    "Le numéro de série est : 0000004660.",
-    " La version du circuit est 3 ",
-    " La version du logiciel est 2.5",
-    "Transmission réussie",
-    " ",
-    " Le transfert des données est reussi.",
-    " ",
-    "---------------------------",
-    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8"};
-
-const Lines kEnglishReading = {"Device Connected",
-                               " ",
-                               "Checking of the unit.",
-                               "You have connected the Emetteur Radio TALVERN8 unit.",
-                               " ",
-                               "Serial number is : 0000004660.",
-                               " ",
-                               " ",
-                               "Transfert successfully",
-                               " ",
-                               " ",
-                               " ",
-                               "---------------------------",
-                               " "};
-
 TEST(ReadingStep, WholeReadingWritesTheFourteenLinesOfEachLanguage) {
-    const struct {
-        int32_t language;
-        const Lines* expected;
-    } cases[] = {{0, &kFrenchReading}, {1, &kEnglishReading}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.language);
+    for (int32_t language : {kFrench, kEnglish}) {
+        SCOPED_TRACE(language);
         Reader reader;
-        EXPECT_EQ(reader.Read(c.language), ReadingStep::Report::ReadDone);
-        EXPECT_EQ(reader.lines, *c.expected);
+        EXPECT_EQ(reader.Read(language), ReadingStep::Report::ReadDone);
+        EXPECT_EQ(reader.lines, SuccessfulReading(language));
         EXPECT_FALSE(reader.model.InConversation());
         const ReadingRecord& r = reader.step.Record();
         EXPECT_EQ(r.type, "P06");
@@ -141,29 +105,14 @@ TEST(ReadingStep, SerialNumberIsShownOnTenDigits) {
 }
 
 TEST(ReadingStep, WrongTypeStopsAfterTheCheckingLineAndReportsIt) {
-    const struct {
-        int32_t language;
-        Lines lines;
-        const char* message;
-    } cases[] = {
-        {0,
-         {"Appareil connecté", " ", "Vérification du type d'appareil.", " ",
-          "Mauvais type d'appareil"},
-         "Le type d'appareil ne correspond pas à un appareil Emetteur Radio TALVERN8.\n\n\r"
-         "L'appareil n'est pas un appareil Emetteur Radio TALVERN8!"},
-        {1,
-         {"Device Connected", " ", "Checking of the unit.", " ", "Wrong unit type"},
-         "The device is not a Emetteur Radio TALVERN8 unit.\n\n\r"
-         "The device is not a Emetteur Radio TALVERN8 unit."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.language);
+    for (int32_t language : {kFrench, kEnglish}) {
+        SCOPED_TRACE(language);
         UnitConfig unit;
         unit.type = "P07";
         Reader reader(unit);
-        EXPECT_EQ(reader.Read(c.language), ReadingStep::Report::ReadFailed);
-        EXPECT_EQ(reader.lines, c.lines);
-        EXPECT_EQ(reader.message, c.message);
+        EXPECT_EQ(reader.Read(language), ReadingStep::Report::ReadFailed);
+        EXPECT_EQ(reader.lines, WrongTypeReading(language));
+        EXPECT_EQ(reader.message, WrongTypeMessage(language, "\n\n\r"));
         EXPECT_EQ(reader.step.Record().type, "P07");
         // The report ends the conversation.
         EXPECT_FALSE(reader.model.InConversation());
@@ -187,22 +136,7 @@ TEST(ReadingStep, UnitThatStopsAnsweringAfterConnectingStillGetsEveryLine) {
     faults.stopAfterBytes = 1;  // the acceptance of the poll, then silence
     Reader reader({}, faults);
     EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
-    const Lines expected = {
-        "Appareil connecté",
-        " ",
-        "Vérification du type d'appareil.",
-        "Vous avez bien connecté un appareil Emetteur Radio TALVERN8.",
-        " ",
-        "Le numéro de série est : 0000000000.",
-        " La version du circuit est 0 ",
-        " La version du logiciel est 0.0",
-        "Transmission réussie",
-        " ",
-        " Le transfert des données est reussi.",
-        " ",
-        "---------------------------",
-        "Vous pouvez effectuer une nouvelle lecture sur un autre appareil Emetteur Radio TALVERN8"};
-    EXPECT_EQ(reader.lines, expected);
+    EXPECT_EQ(reader.lines, SuccessfulReading(kFrench, UnreadUnit()));
     EXPECT_EQ(reader.step.Record().typeStatus, kStatusNothingReceived);
 }
 
@@ -210,8 +144,9 @@ TEST(ReadingStep, TwoReadingsInARowAppendOneAfterTheOther) {
     Reader reader;
     EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
     EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
-    Lines expected = kFrenchReading;
-    expected.insert(expected.end(), kFrenchReading.begin(), kFrenchReading.end());
+    TextLines expected = SuccessfulReading(kFrench);
+    const TextLines second = SuccessfulReading(kFrench);
+    expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_EQ(reader.lines, expected);
 }
 
