@@ -46,6 +46,11 @@ if [[ ${1:-} == --window ]]; then
         sleep 0.1
     done
     xdotool mousemove --window "$main" $kQuitButton click 1
+    for ((tries = 0; tries < 100; tries++)); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$app_pid" 2>/dev/null && { echo "test-package: quenlor did not quit" >&2; exit 1; }
     status=0
     wait "$app_pid" || status=$?
     trap - EXIT
