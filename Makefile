@@ -1,7 +1,9 @@
 # Thin wrapper: every target installs what is missing, configures, builds and runs.
 #   make demo   the program against the simulated transmitter
 #   make test   every test: unit, windows (offscreen), pseudo-terminal integration,
-#               sanitized run, fuzz regression, and the Windows build under Wine
+#               sanitized run, fuzz regression, the Windows build under Wine, and the
+#               Debian package
+#   make package  the Debian package, in $(BUILD)/package
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
@@ -10,7 +12,8 @@ SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
-.PHONY: deps build check test demo test-windows test-sanitize test-fuzz format-check
+.PHONY: deps build check test demo test-windows test-sanitize test-fuzz format-check \
+        package test-package
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -28,7 +31,7 @@ build: deps
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test: format-check check test-sanitize test-fuzz test-windows
+test: format-check check test-package test-sanitize test-fuzz test-windows
 
 # Every C++ source as .clang-format lays it out.
 format-check:
@@ -37,6 +40,25 @@ format-check:
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# The Debian package (CPack, cmake/DebianPackage.cmake): the programs and packaging/'s
+# generated files are built, not the tests. dpkg-dev computes the dependencies; help2man
+# and rsvg-convert make the manual pages and the icon's sizes.
+PACKAGE_PACKAGES      := dpkg-dev help2man librsvg2-bin
+PACKAGE_TEST_PACKAGES := lintian desktop-file-utils appstream xdotool
+
+package:
+	$(MAKE) deps EXTRA_PACKAGES="$(PACKAGE_PACKAGES)"
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target quenlor p06-read p06-sim quenlor_install_data
+	rm -f $(BUILD)/package/*.deb
+	cd $(BUILD) && cpack --config CPackConfig.cmake -B package
+
+# The package checked as a bench PC takes it, unpacked in a scratch folder:
+# scripts/test-package.sh.
+test-package: package
+	$(MAKE) deps EXTRA_PACKAGES="$(PACKAGE_TEST_PACKAGES)"
+	scripts/test-package.sh $(BUILD)
 
 # The Windows build (mingw-w64) and its tests under Wine, in a throw-away prefix.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64

@@ -1,9 +1,36 @@
 // The bench program's entry point. It takes no arguments and always returns 0: a start-up
-// failure has already been shown to the user in the error box.
+// failure has already been shown to the user in the error box. --version and --help are
+// answered before any window exists, so that packaging tools and a terminal without a
+// display get an answer.
+#include <cstdio>
+#include <cstring>
+
+#include "Version.h"
 #include "app/QuenlorApplication.h"
 #include "app/Startup.h"
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quenlor %s\n", QUENLOR_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(
+            "Usage: quenlor\n"
+            "Reads the type, serial number, circuit version and software version of an\n"
+            "Emetteur Radio TALVERN8 transmitter over its USB-serial adapter, in a window,\n"
+            "in French or English.\n"
+            "\n"
+            "Options:\n"
+            "  --help     print this help\n"
+            "  --version  print the version\n"
+            "\n"
+            "Files:\n"
+            "  $XDG_CONFIG_HOME/quenlor/QuenlorV1.CFG   the language (~/.config when unset)\n"
+            "  $XDG_CONFIG_HOME/quenlor/ports/COM<n>   aliases giving a device a COM number\n",
+            stdout);
+        return 0;
+    }
     QuenlorApplication application(argc, argv);
     return RunStartup(application);
 }
