@@ -1,6 +1,6 @@
 // The COM numbering of Linux devices and how the serial line finds the file to open for a
 // Win32 device path: the alias first, then the kernel device the numbering gives.
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
 
 #include <gtest/gtest.h>
 

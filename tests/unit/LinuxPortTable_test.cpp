@@ -1,6 +1,6 @@
 // The Linux port table against a fake sysfs tree and alias folder in a temporary directory,
 // read through the same calls discovery makes.
-#include "platform/LinuxPortTable.h"
+#include "platform/posix/LinuxPortTable.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

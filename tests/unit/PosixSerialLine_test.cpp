@@ -1,7 +1,7 @@
 // The termios serial line over real pseudo-terminals: the test holds the master side (the
 // unit's end) and its own descriptor of the port, and the line under test opens the port
 // through a COM alias in a test folder.
-#include "platform/PosixSerialLine.h"
+#include "platform/posix/PosixSerialLine.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

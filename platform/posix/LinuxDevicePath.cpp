@@ -1,4 +1,4 @@
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
 
 #include <sys/stat.h>
 

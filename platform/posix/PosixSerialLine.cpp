@@ -2,7 +2,7 @@
 // written for: exclusive use, raw bytes with the requested framing, one-byte reads and
 // writes bounded by the total time-outs, and the port's own configuration given back at
 // close.
-#include "platform/PosixSerialLine.h"
+#include "platform/posix/PosixSerialLine.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +18,7 @@
 #include <exception>
 #include <utility>
 
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
 #include "platform/SettingsDirectory.h"
 
 namespace {

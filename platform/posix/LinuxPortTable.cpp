@@ -1,4 +1,4 @@
-#include "platform/LinuxPortTable.h"
+#include "platform/posix/LinuxPortTable.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "platform/FileError.h"
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
 
 namespace fs = std::filesystem;
 
