@@ -14,6 +14,7 @@
 
 #include "platform/FileError.h"
 #include "platform/posix/LinuxDevicePath.h"
+#include "platform/posix/PosixPseudoTerminal.h"
 
 namespace fs = std::filesystem;
 
@@ -24,9 +25,6 @@ constexpr std::string_view kDevicePrefix = "\\Device\\";
 constexpr std::string_view kAdapterDriver = "cp210x";
 constexpr std::string_view kAdapterDeviceName = "Silabser";
 constexpr std::string_view kPtyDeviceName = "pty";
-// Unix98 pseudo-terminal slaves use these major numbers.
-constexpr unsigned kFirstPtyMajor = 136;
-constexpr unsigned kLastPtyMajor = 143;
 
 struct Port {
     int comNumber;
@@ -98,14 +96,6 @@ std::vector<Port> KernelPorts(const fs::path& sysRoot) {
     return ports;
 }
 
-bool IsPseudoTerminal(const fs::path& target) {
-    struct stat status {};
-    if (stat(target.c_str(), &status) == 0 && S_ISCHR(status.st_mode) &&
-        major(status.st_rdev) >= kFirstPtyMajor && major(status.st_rdev) <= kLastPtyMajor)
-        return true;
-    return target.string().starts_with("/dev/pts/") || target.filename() == "ptmx";
-}
-
 // How the user knows a device: its path under /dev ("pts/3"), else its file name.
 std::string DeviceLabel(const fs::path& target) {
     std::string path = target.string();
@@ -134,7 +124,7 @@ std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& 
     // Pseudo-terminals are numbered among themselves, in kernel order.
     std::set<std::string, decltype(&KernelNameLess)> ptys(&KernelNameLess);
     for (const Alias& alias : aliases)
-        if (IsPseudoTerminal(alias.target)) ptys.insert(DeviceLabel(alias.target));
+        if (IsPseudoTerminalPath(alias.target.string())) ptys.insert(DeviceLabel(alias.target));
 
     std::vector<Port> ports;
     for (const Alias& alias : aliases) {
