@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/ComPorts.h"
+
 namespace {
 
 // The rates the line accepts; any other request runs the line at 9600 bit/s.
@@ -31,7 +33,6 @@ constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | k
 constexpr uint32_t kPurgeWaitMs = 1000;
 constexpr uint32_t kEndPauseMs = 500;
 constexpr int32_t kDefaultPort = 2;
-constexpr int32_t kHighestPort = 100;
 
 // One hexadecimal digit as the unit expects it: '0'..'9', then 'A'..'F'.
 uint8_t DigitCharacter(uint32_t digit) {
@@ -95,7 +96,7 @@ CP06::~CP06() {
 // ---- Serial port channel ----
 
 void CP06::SetPort(int32_t portNumber) {
-    const int32_t number = portNumber > kHighestPort ? 1 : portNumber;
+    const int32_t number = portNumber > kHighestComNumber ? 1 : portNumber;
     std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\COM%i", static_cast<int>(number));
 }
 
@@ -120,18 +121,18 @@ int32_t CP06::Close() {
     if (IsOpen()) {
         Disconnect();
         // Only what was saved at the open is given back: writing back a configuration
-        // that was never read would fail and leave the port stuck open.
-        if (savedSettingsValid_ && !line_->SetState(handle_, savedSettings_)) {
-            status = LastError();
-        } else if (savedTimeoutsValid_ && !line_->SetTimeouts(handle_, savedTimeouts_)) {
-            status = LastError();
-        } else if (!line_->Close(handle_)) {
-            status = LastError();
-        } else {
-            handle_ = SerialLine::kInvalidHandle;
-            savedSettingsValid_ = false;
-            savedTimeoutsValid_ = false;
-        }
+        // that was never read would fail. Whatever fails, the handle goes (a port whose
+        // adapter was unplugged cannot take its settings back), and the first failure is
+        // the status.
+        auto keepFirst = [&](bool done) {
+            if (!done && status == kStatusOk) status = LastError();
+        };
+        if (savedSettingsValid_) keepFirst(line_->SetState(handle_, savedSettings_));
+        if (savedTimeoutsValid_) keepFirst(line_->SetTimeouts(handle_, savedTimeouts_));
+        keepFirst(line_->Close(handle_));
+        handle_ = SerialLine::kInvalidHandle;
+        savedSettingsValid_ = false;
+        savedTimeoutsValid_ = false;
     }
     connected_ = false;
     return Store(status);
@@ -189,9 +190,12 @@ int32_t CP06::Connect(int32_t seconds) {
     }
 
     // The deadline is taken before the purge, so Connect(1) makes exactly one poll.
+    // The elapsed time is summed in 64 bits from the wrapping 32-bit tick, so a wait longer
+    // than the counter's 49.7 days still reaches its end.
     const bool hasDeadline = seconds != 0;
-    const uint32_t start = clock_->TickCount();
-    const int64_t limitMs = seconds > 0 ? int64_t{seconds} * 1000 : 0;
+    uint32_t lastTick = clock_->TickCount();
+    uint64_t elapsedMs = 0;
+    const uint64_t limitMs = seconds > 0 ? uint64_t(seconds) * 1000 : 0;
     bool deadlinePassed = false;
 
     Purge();
@@ -216,7 +220,12 @@ int32_t CP06::Connect(int32_t seconds) {
                 Disconnect();
                 status = Close();
             }
-            if (hasDeadline) deadlinePassed = clock_->TickCount() - start >= limitMs;
+            if (hasDeadline) {
+                const uint32_t now = clock_->TickCount();
+                elapsedMs += static_cast<uint32_t>(now - lastTick);
+                lastTick = now;
+                deadlinePassed = elapsedMs >= limitMs;
+            }
         } else {
             // A line that takes no byte is gone (an adapter unplugged, a hung-up port):
             // polling the same handle again could never succeed, so the port is let go
