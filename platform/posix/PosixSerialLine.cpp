@@ -71,12 +71,8 @@ bool PosixSerialLine::TakePort(int fd, Port& port) {
     // The lock comes first so that a refused open never touches a port someone else holds.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &port.savedTermios) != 0) return false;
     if (HasFreeRate(port.savedTermios)) port.savedFreeRate = FreeRate(fd);
-    int exclusive = 0;
-    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
-        // Root passed the exclusive mode of a holder without the lock: the port is in use.
-        errno = EBUSY;
-        return false;
-    }
+    // With the lock ours, the exclusive mode is ours too, even when a holder that died left
+    // it set on a pseudo-terminal that outlived it.
     if (ioctl(fd, TIOCEXCL) != 0) return false;
     port.setExclusive = true;
     const int flags = fcntl(fd, F_GETFL);
