@@ -181,15 +181,6 @@ TEST_F(LinkTest, FailedCloseLetsThePortGoAndReturnsTheFirstFailure) {
     }
 }
 
-// A port found hung up at rate 0 is given that state back, and closes.
-TEST_F(LinkTest, APortFoundAtRateZeroIsGivenItBack) {
-    line.portState.BaudRate = 0;
-    ASSERT_EQ(link.Open(), kStatusOk);
-    ASSERT_EQ(link.Close(), kStatusOk);
-    EXPECT_EQ(line.statesSet.back().BaudRate, 0u);
-    EXPECT_FALSE(link.IsOpen());
-}
-
 TEST_F(LinkTest, ReceiveByteOnSilentLineTimesOutAfter1100MsAndKeepsTheValue) {
     ASSERT_EQ(link.Open(), kStatusOk);
     int32_t value = 42;

@@ -237,7 +237,6 @@ const TableCase kTableCases[] = {
      {{"ttyS0", "serial8250", "4"}},
      {{"COM1", "plain"}},
      {{"\\Device\\serial82500", "COM1"}}},
-    {"an alias numbered above 100 is dropped", {}, {{"COM101", "ttyV0"}}, {}},
     {"values come in COM number order",
      {{"ttyACM0", "cdc_acm"}, {"ttyS0", "serial8250", "4"}, {"ttyUSB0", "cp210x"}},
      {{"COM40", "ttyV1"}},
