@@ -34,12 +34,15 @@ private:
 
 bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
 
-// Sorted insertion in the user's collation; a label equal to one listed adds nothing.
-void InsertLabel(std::vector<std::string>& labels, const std::string& label) {
+// Sorted insertion in the user's collation, the device at the same index; a label equal to
+// one listed adds nothing.
+void InsertLabel(std::vector<std::string>& labels, std::vector<std::string>& devices,
+                 const std::string& label, const std::string& device) {
     auto at = std::lower_bound(
         labels.begin(), labels.end(), label,
         [](const std::string& a, const std::string& b) { return CompareLocaleText(a, b) < 0; });
     if (at != labels.end() && CompareLocaleText(*at, label) == 0) return;
+    devices.insert(devices.begin() + (at - labels.begin()), device);
     labels.insert(at, label);
 }
 
@@ -54,6 +57,8 @@ PortDiscovery::~PortDiscovery() = default;
 bool PortDiscovery::ScanPorts() {
     const int previousPortNumber = PortNumber;
     PortLabels.clear();
+    PortDevices.clear();
+    LeftOutPorts.clear();
     if (!table_->KeyExists()) {
         PortNumber = 0;
         return true;
@@ -81,8 +86,9 @@ bool PortDiscovery::ScanPorts() {
         if (!table_->QueryValueData(name, data)) continue;
         std::string label = data.substr(0, data.find('\0'));
         if (Contains(name, kAdapterDriverWord)) label += kAdapterMark;
-        InsertLabel(PortLabels, label);
+        InsertLabel(PortLabels, PortDevices, label, table_->ValueDevice(name));
     }
+    LeftOutPorts = table_->LeftOut();
     if (PortLabels.empty()) {
         PortNumber = 0;
         return true;
@@ -144,4 +150,6 @@ int PortDiscovery::ParsePortNumber(const std::string& label) {
 void PortDiscovery::ReleaseLabels() {
     PortLabels.clear();
     PortLabels.shrink_to_fit();
+    PortDevices.clear();
+    PortDevices.shrink_to_fit();
 }

@@ -26,6 +26,10 @@ public:
 
     // The port labels of the last scan, in ascending order, without duplicates.
     std::vector<std::string> PortLabels;
+    // The device file of each label, at the same index; empty where the system shows none.
+    std::vector<std::string> PortDevices;
+    // What the last scan's table left out, one line each with why (Linux aliases).
+    std::vector<std::string> LeftOutPorts;
     // Position in PortLabels of the chosen port.
     int SelectedIndex = -1;
     // COM number of the chosen port; 0 means no port; never negative.

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -116,6 +117,11 @@ void TConfPort::FormShow() {
     }
     RadioGroupPortSerie->ClearItems();
     for (const std::string& label : PortLabels) RadioGroupPortSerie->AddItem(FromLabel(label));
+    // The device file as a tooltip: the column has room for the label and its mark only.
+    for (size_t i = 0; i < PortDevices.size(); ++i) {
+        if (QRadioButton* button = RadioGroupPortSerie->ItemButton(static_cast<int>(i)))
+            button->setToolTip(QString::fromLocal8Bit(PortDevices[i]));
+    }
     RadioGroupPortSerie->SetItemIndex(SelectedIndex);
 
     const int count = static_cast<int>(PortLabels.size());

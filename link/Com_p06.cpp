@@ -2,7 +2,8 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
+
+#include "platform/ComPorts.h"
 
 namespace {
 
@@ -31,7 +32,6 @@ constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | k
 constexpr uint32_t kPurgeWaitMs = 1000;
 constexpr uint32_t kEndPauseMs = 500;
 constexpr int32_t kDefaultPort = 2;
-constexpr int32_t kHighestPort = 100;
 
 // One hexadecimal digit as the unit expects it: '0'..'9', then 'A'..'F'.
 uint8_t DigitCharacter(uint32_t digit) {
@@ -95,7 +95,7 @@ CP06::~CP06() {
 // ---- Serial port channel ----
 
 void CP06::SetPort(int32_t portNumber) {
-    const int32_t number = portNumber > kHighestPort ? 1 : portNumber;
+    const int32_t number = portNumber > kHighestComNumber ? 1 : portNumber;
     std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\COM%i", static_cast<int>(number));
 }
 
@@ -120,18 +120,18 @@ int32_t CP06::Close() {
     if (IsOpen()) {
         Disconnect();
         // Only what was saved at the open is given back: writing back a configuration
-        // that was never read would fail and leave the port stuck open.
-        if (savedSettingsValid_ && !line_->SetState(handle_, savedSettings_)) {
-            status = LastError();
-        } else if (savedTimeoutsValid_ && !line_->SetTimeouts(handle_, savedTimeouts_)) {
-            status = LastError();
-        } else if (!line_->Close(handle_)) {
-            status = LastError();
-        } else {
-            handle_ = SerialLine::kInvalidHandle;
-            savedSettingsValid_ = false;
-            savedTimeoutsValid_ = false;
-        }
+        // that was never read would fail. Whatever fails, the handle goes (a port whose
+        // adapter was unplugged cannot take its settings back), and the first failure is
+        // the status.
+        auto keepFirst = [&](bool done) {
+            if (!done && status == kStatusOk) status = LastError();
+        };
+        if (savedSettingsValid_) keepFirst(line_->SetState(handle_, savedSettings_));
+        if (savedTimeoutsValid_) keepFirst(line_->SetTimeouts(handle_, savedTimeouts_));
+        keepFirst(line_->Close(handle_));
+        handle_ = SerialLine::kInvalidHandle;
+        savedSettingsValid_ = false;
+        savedTimeoutsValid_ = false;
     }
     connected_ = false;
     return Store(status);
@@ -189,9 +189,12 @@ int32_t CP06::Connect(int32_t seconds) {
     }
 
     // The deadline is taken before the purge, so Connect(1) makes exactly one poll.
+    // The elapsed time is summed in 64 bits from the wrapping 32-bit tick, so a wait longer
+    // than the counter's 49.7 days still reaches its end.
     const bool hasDeadline = seconds != 0;
-    const uint32_t start = clock_->TickCount();
-    const int64_t limitMs = seconds > 0 ? int64_t{seconds} * 1000 : 0;
+    uint32_t lastTick = clock_->TickCount();
+    uint64_t elapsedMs = 0;
+    const uint64_t limitMs = seconds > 0 ? uint64_t(seconds) * 1000 : 0;
     bool deadlinePassed = false;
 
     Purge();
@@ -216,7 +219,12 @@ int32_t CP06::Connect(int32_t seconds) {
                 Disconnect();
                 status = Close();
             }
-            if (hasDeadline) deadlinePassed = clock_->TickCount() - start >= limitMs;
+            if (hasDeadline) {
+                const uint32_t now = clock_->TickCount();
+                elapsedMs += static_cast<uint32_t>(now - lastTick);
+                lastTick = now;
+                deadlinePassed = elapsedMs >= limitMs;
+            }
         } else {
             // A line that takes no byte is gone (an adapter unplugged, a hung-up port):
             // polling the same handle again could never succeed, so the port is let go
@@ -295,78 +303,3 @@ int32_t CP06::ReceiveHexByte(int32_t& value, bool acknowledge) {
 int32_t CP06::HexPairToByte(uint32_t high, uint32_t low) {
     return static_cast<int32_t>(16 * DigitValue(high) + DigitValue(low));
 }
-
-// ---- Device information queries ----
-
-int32_t CP06::ReadTypeId(char (&text)[4]) {
-    if (!connected_) return Store(kStatusNotConnected);
-    int32_t status = SendByte(kReadType);
-    if (status != kStatusOk) return status;
-    for (int i = 0; i < 3 && status == kStatusOk; ++i) {
-        int32_t character = 0;
-        status = ReceiveHexByte(character, true);
-        if (status == kStatusOk) text[i] = static_cast<char>(character & 0xFF);
-    }
-    text[3] = '\0';
-    std::memcpy(lastTypeId_, text, sizeof lastTypeId_);
-    return Store(status);
-}
-
-int32_t CP06::CheckType() {
-    if (!connected_) return Store(kStatusNotConnected);
-    char text[4] = {};
-    const int32_t status = ReadTypeId(text);
-    if (status != kStatusOk) return status;
-    return Store(std::memcmp(text, "P06", 4) == 0 ? kStatusOk : kStatusWrongType);
-}
-
-int32_t CP06::ReadCircuitVersion(int32_t& value) {
-    if (!connected_) return Store(kStatusNotConnected);
-    const int32_t status = SendByte(kReadCircuitVersion);
-    if (status != kStatusOk) return status;
-    return ReceiveHexByte(value, true);
-}
-
-int32_t CP06::ReadMemoryByte(int32_t address, int32_t& value) {
-    if (!connected_) return Store(kStatusNotConnected);
-    int32_t status = SendByte(kReadMemory);
-    if (status == kStatusOk) status = SendHexByte(static_cast<uint32_t>(address));
-    if (status != kStatusOk) return status;
-    return ReceiveHexByte(value, true);
-}
-
-int32_t CP06::ReadMemoryWord(int32_t address, int32_t& value) {
-    if (!connected_) return Store(kStatusNotConnected);
-    int32_t low = 0;
-    int32_t status = ReadMemoryByte(address, low);
-    if (status != kStatusOk) return status;
-    value = low;
-    int32_t high = 0;
-    status = ReadMemoryByte(address + 1, high);
-    // Unsigned arithmetic: the digits come unchecked from the unit and must not overflow.
-    if (status == kStatusOk)
-        value =
-            static_cast<int32_t>(static_cast<uint32_t>(low) + 256u * static_cast<uint32_t>(high));
-    return status;
-}
-
-int32_t CP06::ReadSerialNumber(uint32_t& value) {
-    if (!connected_) return Store(kStatusNotConnected);
-    int32_t lowWord = 0;
-    int32_t status = ReadMemoryWord(kSerialNumberAddress, lowWord);
-    if (status != kStatusOk) return status;
-    value = static_cast<uint32_t>(lowWord);
-    int32_t highWord = 0;
-    status = ReadMemoryWord(kSerialNumberAddress + 2, highWord);
-    if (status == kStatusOk) value += 65536u * static_cast<uint32_t>(highWord);
-    return status;
-}
-
-int32_t CP06::ReadSoftwareVersion(int32_t& first, int32_t& second) {
-    if (!connected_) return Store(kStatusNotConnected);
-    const int32_t status = ReadMemoryByte(kSoftwareVersionAddress, first);
-    if (status != kStatusOk) return status;
-    return ReadMemoryByte(kSoftwareVersionAddress + 1, second);
-}
-
-std::string CP06::DeviceName() { return "Emetteur Radio TALVERN8"; }

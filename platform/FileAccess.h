@@ -1,9 +1,11 @@
 // The few file calls of the settings file, with the Win32 semantics: open an existing file
 // for reading without sharing, create or truncate a file, one read, one write, close.
-// Failures return kInvalidFile or false; nothing here throws.
+// Failures return kInvalidFile or false; nothing here throws. Only regular files are
+// opened, without ever blocking (a FIFO at the path is refused, not waited on).
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace file_access {
@@ -14,10 +16,18 @@ inline constexpr Handle kInvalidFile = -1;
 bool Exists(const std::string& path);
 // Read-only, no sharing: fails while another holder has the file open.
 Handle OpenExisting(const std::string& path);
-// Read and write, no sharing, created or truncated to length 0.
+// Read and write, no sharing, created or truncated to length 0. The new contents replace
+// the old ones at the first whole write: until then, and when that write fails, the file
+// keeps its old bytes (or stays absent), whatever happens to the program or the disk.
 Handle CreateAlways(const std::string& path);
 bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count);
+// True only when all length bytes went out (and, on a created file, reached the disk).
 bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count);
 void Close(Handle file);
+
+// Any other file of the program's own (a log, a trace), with fopen's modes: opened only
+// when it is a regular file (or made as one), never blocking on a FIFO or a device.
+// nullptr with errno on failure (EINVAL: not a regular file).
+std::FILE* OpenOwnFile(const std::string& path, const char* mode);
 
 }  // namespace file_access

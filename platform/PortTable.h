@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Registry value types that matter to discovery.
 inline constexpr uint32_t kRegSz = 1;
@@ -27,6 +28,15 @@ public:
     virtual bool QueryValueData(const std::string& name, std::string& data) = 0;
     // Closes the key when open; harmless otherwise.
     virtual void Close() = 0;
+
+    // Beyond the registry, for the user's eyes. The device file a value of the open table
+    // stands for ("/dev/ttyUSB0"); empty where the system shows none (Windows).
+    virtual std::string ValueDevice(const std::string& name) {
+        (void)name;
+        return {};
+    }
+    // What the last Open left out, one line each: the entry, a colon and why.
+    virtual std::vector<std::string> LeftOut() const { return {}; }
 };
 
 // The machine's own table: the registry on Windows, sysfs and the port aliases on Linux.

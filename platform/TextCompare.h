@@ -1,5 +1,6 @@
 // The platform's text rules used by port discovery: the user's locale comparison
-// (CompareStringA on Windows, strcoll on Linux) and upper-casing (CharUpperBuffA / toupper).
+// (CompareStringA on Windows; on Linux strcoll between blanks and punctuation, which count
+// as on Windows) and upper-casing (CharUpperBuffA / toupper).
 #pragma once
 
 #include <string>

@@ -19,8 +19,9 @@
 
 namespace {
 
-FakePortValue Port(const std::string& name, const std::string& data) {
-    return FakePortValue{name, kRegSz, data};
+FakePortValue Port(const std::string& name, const std::string& data,
+                   const std::string& device = {}) {
+    return FakePortValue{name, kRegSz, data, device};
 }
 
 // COM1 to COM<count>, each behind an ordinary driver.
@@ -34,8 +35,9 @@ std::vector<FakePortValue> Ports(int count) {
 
 // COM1, the adapter's COM4 and COM7: labels COM1, "COM4 : ORVANEX", COM7.
 std::vector<FakePortValue> BenchPorts() {
-    return {Port("\\Device\\Serial0", "COM1"), Port("\\Device\\Silabser0", "COM4"),
-            Port("\\Device\\Serial1", "COM7")};
+    return {Port("\\Device\\Serial0", "COM1", "/dev/ttyS0"),
+            Port("\\Device\\Silabser0", "COM4", "/dev/ttyUSB0"),
+            Port("\\Device\\Serial1", "COM7", "/dev/pts/3")};
 }
 
 struct Dialog {
@@ -321,6 +323,10 @@ void TConfPortTest::showSelectsDiscoveryChoiceAtOnce() {
 
     dialog->show();
     QCOMPARE(ItemTexts(dialog->RadioGroupPortSerie), items);
+    // The device file is each button's tooltip, so the column keeps the whole mark.
+    const QStringList devices{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/pts/3"};
+    for (int i = 0; i < devices.size(); ++i)
+        QCOMPARE(dialog->RadioGroupPortSerie->ItemButton(i)->toolTip(), devices[i]);
     QCOMPARE(dialog->RadioGroupPortSerie->ItemIndex(), selected);
     QCOMPARE(dialog->PortNumber, portNumber);
     QCOMPARE(dialog->SelectedIndex, selected);

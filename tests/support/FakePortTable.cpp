@@ -41,6 +41,11 @@ bool FakePortTable::QueryValueType(const std::string& name, uint32_t& type) {
     return true;
 }
 
+std::string FakePortTable::ValueDevice(const std::string& name) {
+    const FakePortValue* value = Find(name);
+    return open_ && value != nullptr ? value->device : std::string();
+}
+
 bool FakePortTable::QueryValueData(const std::string& name, std::string& data) {
     const FakePortValue* value = Find(name);
     if (!open_ || dataQueryFails || value == nullptr) return false;

@@ -11,6 +11,7 @@ struct FakePortValue {
     std::string name;
     uint32_t type = kRegSz;
     std::string data;
+    std::string device;  // what ValueDevice tells: the device file, empty as on Windows
 };
 
 class FakePortTable : public PortTable {
@@ -25,6 +26,7 @@ public:
     bool QueryValueType(const std::string& name, uint32_t& type) override;
     bool QueryValueData(const std::string& name, std::string& data) override;
     void Close() override;
+    std::string ValueDevice(const std::string& name) override;
 
     std::vector<FakePortValue> values;
     bool keyAbsent = false;       // the key does not exist

@@ -41,7 +41,7 @@ public:
     std::deque<std::optional<uint8_t>> incoming;  // what the next reads return
     std::vector<SerialSettings> statesSet;        // every SetState, in order
     std::vector<SerialTimeouts> timeoutsSet;      // every SetTimeouts, in order
-    SerialSettings portState;                     // what GetState reports
+    SerialSettings portState = PortAtRest();      // what GetState reports
     SerialTimeouts portTimeouts;                  // what GetTimeouts reports
     bool isOpen = false;
 
@@ -58,6 +58,22 @@ public:
     int writesBeforeFailure = -1;  // the write after this many succeeds fails with writeError
 
     static constexpr Handle kFakeHandle = 7;
+
+    // A port as a machine leaves it: 9600 bit/s, 8 data bits, no parity, DTR and RTS on.
+    static SerialSettings PortAtRest() {
+        SerialSettings s;
+        s.DCBlength = 28;
+        s.BaudRate = 9600;
+        s.fBinary = 1;
+        s.fDtrControl = kDtrControlEnable;
+        s.fRtsControl = kRtsControlEnable;
+        s.ByteSize = 8;
+        s.Parity = kNoParity;
+        s.StopBits = kOneStopBit;
+        s.XonChar = 0x11;
+        s.XoffChar = 0x13;
+        return s;
+    }
 
 private:
     bool Fail(int32_t code);

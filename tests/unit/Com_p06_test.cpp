@@ -148,14 +148,37 @@ TEST_F(LinkTest, CloseAfterAFailedSaveClosesWithoutWritingBackUnreadSettings) {
     EXPECT_FALSE(link.IsOpen());
 }
 
-TEST_F(LinkTest, FailedCloseKeepsThePortAndTheNextOpenReturnsThatFailure) {
-    ASSERT_EQ(link.Open(), kStatusOk);
-    line.closeError = 6;
-    EXPECT_EQ(link.Close(), 6);
-    EXPECT_TRUE(link.IsOpen());
-    line.calls.clear();
-    EXPECT_EQ(link.Open(), 6);
-    EXPECT_EQ(std::count(line.calls.begin(), line.calls.end(), "open \\\\.\\COM2"), 0);
+// A port that cannot take its settings back (an adapter unplugged) is let go all the same;
+// the first failure is the status, and the next open opens afresh.
+TEST_F(LinkTest, FailedCloseLetsThePortGoAndReturnsTheFirstFailure) {
+    const struct {
+        const char* what;
+        int32_t setState;
+        int32_t setTimeouts;
+        int32_t close;
+        int32_t status;
+    } cases[] = {
+        {"close fails", 0, 0, 6, 6},
+        {"settings restore fails", 31, 0, 0, 31},
+        {"every step fails", 31, 87, 6, 31},
+        {"time-outs restore and close fail", 0, 87, 6, 87},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(link.Open(), kStatusOk);
+        line.calls.clear();
+        line.setStateError = c.setState;
+        line.setTimeoutsError = c.setTimeouts;
+        line.closeError = c.close;
+        EXPECT_EQ(link.Close(), c.status);
+        EXPECT_FALSE(link.IsOpen());
+        EXPECT_EQ(line.calls.back(), "close");
+        line.setStateError = line.setTimeoutsError = line.closeError = 0;
+        line.calls.clear();
+        EXPECT_EQ(link.Open(), kStatusOk);
+        EXPECT_EQ(line.calls.front(), "open \\\\.\\COM2");
+        ASSERT_EQ(link.Close(), kStatusOk);
+    }
 }
 
 TEST_F(LinkTest, ReceiveByteOnSilentLineTimesOutAfter1100MsAndKeepsTheValue) {
@@ -203,6 +226,32 @@ TEST_F(LinkTest, ConnectWithSilentLineSendsOnePollAfterThePurgeAndTimesOut) {
     EXPECT_EQ(clock.now, 2100u);  // 1000 ms purge, then 1100 ms of silence
     EXPECT_TRUE(link.IsOpen());
     EXPECT_FALSE(link.IsConnected());
+}
+
+// A clock whose every reading jumps 10^9 ms, so a wait past the 32-bit counter's wrap costs
+// a few polls; it stands for a key press after 50 readings, should the wait never end.
+class LeapingClock : public FakeClock {
+public:
+    static constexpr uint32_t kLeapMs = 1000000000;
+    uint32_t TickCount() override {
+        now += kLeapMs;
+        if (++readings_ == 50) keyPressed = true;
+        return now;
+    }
+
+private:
+    int readings_ = 0;
+};
+
+TEST(LinkDeadline, ConnectLongerThanTheCounterWrapEndsAtItsDeadline) {
+    LeapingClock clock;
+    FakeSerialLine line(clock);
+    CP06 link(line, clock);
+    // 4 294 968 s is past 2^32 ms. The purge's wait reads the clock twice (2 leaps), each
+    // silent poll adds 1100 ms and a leap: after 3 polls 5 000 003 300 ms have passed.
+    EXPECT_EQ(link.Connect(4294968), kStatusNothingReceived);
+    EXPECT_FALSE(clock.keyPressed);
+    EXPECT_EQ(std::count(line.calls.begin(), line.calls.end(), "write 80"), 3);
 }
 
 TEST_F(LinkTest, ConnectOutcomes) {

@@ -1,8 +1,10 @@
 // The COM numbering of Linux devices and how the serial line finds the file to open for a
 // Win32 device path: the alias first, then the kernel device the numbering gives.
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 #include <fstream>
@@ -69,8 +71,12 @@ TEST(LinuxDevicePath, ResolveTakesTheAliasFirst) {
     TempDir dir;
     const std::string aliases = dir / "ports";
     fs::create_directory(aliases);
-    std::ofstream(dir / "pts-7") << "";
+    if (mknod((dir / "pts-7").c_str(), S_IFCHR | 0600, makedev(240, 0)) != 0)
+        GTEST_SKIP() << "needs root to make a device node";
+    std::ofstream(dir / "plain") << "";
     fs::create_symlink(dir / "pts-7", aliases + "/COM7");
+    fs::create_symlink(dir / "plain", aliases + "/COM2");
+    fs::create_symlink(dir / "pts-7", aliases + "/COM101");
     fs::create_symlink(dir / "pts-7", aliases + "/COM33");
     fs::create_symlink(dir / "pts-7", aliases + "/COM100");
     fs::create_symlink(dir / "gone", aliases + "/COM34");
@@ -85,6 +91,9 @@ TEST(LinuxDevicePath, ResolveTakesTheAliasFirst) {
         {"\\\\.\\COM100", aliases, aliases + "/COM100"},
         {"\\\\.\\COM34", aliases, "/dev/ttyUSB1"},  // a dangling alias names nothing
         {"\\\\.\\COM1", aliases, "/dev/ttyS0"},
+        // The alias rule: a plain file is no alias, and no port is numbered above 100.
+        {"\\\\.\\COM2", aliases, "/dev/ttyS1"},
+        {"\\\\.\\COM101", aliases, ""},
         {"\\\\.\\COM65", aliases, "/dev/ttyACM0"},
         {"\\\\.\\COM33", "", "/dev/ttyUSB0"},
         {"\\\\.\\COM7", "", "/dev/ttyS6"},

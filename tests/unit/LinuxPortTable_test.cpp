@@ -1,12 +1,15 @@
 // The Linux port table against a fake sysfs tree and alias folder in a temporary directory,
 // read through the same calls discovery makes.
-#include "platform/LinuxPortTable.h"
+#include "platform/posix/LinuxPortTable.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -22,6 +25,17 @@ namespace {
 namespace fs = std::filesystem;
 
 using Values = std::vector<std::pair<std::string, std::string>>;  // name, data
+
+// A character device node that no driver serves (an alias must lead to a character
+// device); making one needs root, as CI runs.
+bool MakeDeviceNode(const std::string& path) {
+    return mknod(path.c_str(), S_IFCHR | 0600, makedev(240, 0)) == 0;
+}
+
+bool CanMakeDeviceNodes() {
+    TempDir dir;
+    return MakeDeviceNode(dir / "node");
+}
 
 // Every value of a table, read as discovery reads it.
 Values ReadTable(PortTable& table) {
@@ -83,7 +97,7 @@ public:
         if (type) std::ofstream(node / "type") << *type << "\n";
         fs::create_directory_symlink(fs::relative(node, sys / "class/tty"),
                                      sys / "class/tty" / name);
-        std::ofstream(Dev(name)) << "";  // the device node, as a plain file
+        MakeDeviceNode(Dev(name));
     }
 
     // The device unplugged: its class entry, its hardware and its node go.
@@ -150,23 +164,23 @@ const TableCase kTableCases[] = {
     {"the Silicon Labs adapter is a Silabser device",
      {{"ttyUSB0", "cp210x"}},
      {},
-     {{"\\Device\\Silabser0", "COM33 (ttyUSB0)"}}},
+     {{"\\Device\\Silabser0", "COM33"}}},
     {"an FTDI adapter keeps its driver's name",
      {{"ttyUSB0", "ftdi_sio"}},
      {},
-     {{"\\Device\\ftdi_sio0", "COM33 (ttyUSB0)"}}},
+     {{"\\Device\\ftdi_sio0", "COM33"}}},
     {"a modem-class device keeps its driver's name",
      {{"ttyACM0", "cdc_acm"}},
      {},
-     {{"\\Device\\cdc_acm0", "COM65 (ttyACM0)"}}},
+     {{"\\Device\\cdc_acm0", "COM65"}}},
     {"UART placeholders of type 0 are dropped",
      {{"ttyS0", "serial8250", "4"}, {"ttyS1", "serial8250", "0"}, {"ttyS2", "serial8250", "0"}},
      {},
-     {{"\\Device\\serial82500", "COM1 (ttyS0)"}}},
+     {{"\\Device\\serial82500", "COM1"}}},
     {"a UART without a type attribute is dropped",
      {{"ttyS0", "serial8250"}, {"ttyS3", "serial8250", "4"}},
      {},
-     {{"\\Device\\serial82500", "COM4 (ttyS3)"}}},
+     {{"\\Device\\serial82500", "COM4"}}},
     {"consoles, pseudo-terminals and unbound devices are dropped",
      {{"console", std::nullopt},
       {"tty1", std::nullopt},
@@ -174,41 +188,41 @@ const TableCase kTableCases[] = {
       {"ttyUSB0", ""},
       {"ttyACM0", "cdc_acm"}},
      {},
-     {{"\\Device\\cdc_acm0", "COM65 (ttyACM0)"}}},
+     {{"\\Device\\cdc_acm0", "COM65"}}},
     {"devices of one driver counted in kernel order",
      {{"ttyUSB10", "cp210x"},
       {"ttyUSB1", "cp210x"},
       {"ttyUSB2", "ftdi_sio"},
       {"ttyUSB0", "cp210x"}},
      {},
-     {{"\\Device\\Silabser0", "COM33 (ttyUSB0)"},
-      {"\\Device\\Silabser1", "COM34 (ttyUSB1)"},
-      {"\\Device\\ftdi_sio0", "COM35 (ttyUSB2)"},
-      {"\\Device\\Silabser2", "COM43 (ttyUSB10)"}}},
+     {{"\\Device\\Silabser0", "COM33"},
+      {"\\Device\\Silabser1", "COM34"},
+      {"\\Device\\ftdi_sio0", "COM35"},
+      {"\\Device\\Silabser2", "COM43"}}},
     {"devices the numbering rule does not cover are dropped",
      {{"ttyUSB32", "cp210x"}, {"ttyAMA0", "uart-pl011", "1"}, {"ttyS31", "serial8250", "4"}},
      {},
-     {{"\\Device\\serial82500", "COM32 (ttyS31)"}}},
+     {{"\\Device\\serial82500", "COM32"}}},
     {"an alias through a by-id link names the adapter behind it",
      {{"ttyUSB0", "cp210x"}},
      {{"COM5", kById}},
-     {{"\\Device\\Silabser0", "COM5 (ttyUSB0)"}}},
+     {{"\\Device\\Silabser0", "COM5"}}},
     {"an alias takes the number from the kernel device that claims it",
      {{"ttyUSB0", "cp210x"}, {"ttyUSB1", "ftdi_sio"}},
      {{"COM33", "ttyUSB1"}},
-     {{"\\Device\\ftdi_sio0", "COM33 (ttyUSB1)"}}},
+     {{"\\Device\\ftdi_sio0", "COM33"}}},
     {"an alias to a device with no hardware in sysfs",
      {{"ttyS0", "serial8250", "4"}},
      {{"COM12", "ttyV0"}},
-     {{"\\Device\\serial82500", "COM1 (ttyS0)"}, {"\\Device\\ttyV0", "COM12 (ttyV0)"}}},
+     {{"\\Device\\serial82500", "COM1"}, {"\\Device\\ttyV0", "COM12"}}},
     {"a dangling alias is dropped and hides nothing",
      {{"ttyUSB0", "cp210x"}},
      {{"COM33", "ttyUSB7"}, {"COM9", "ttyUSB9"}},
-     {{"\\Device\\Silabser0", "COM33 (ttyUSB0)"}}},
+     {{"\\Device\\Silabser0", "COM33"}}},
     {"of two aliases to one device the lower number stays",
      {{"ttyACM0", "cdc_acm"}},
      {{"COM8", "ttyACM0"}, {"COM6", "ttyACM0"}},
-     {{"\\Device\\cdc_acm0", "COM6 (ttyACM0)"}}},
+     {{"\\Device\\cdc_acm0", "COM6"}}},
     {"only links named COM<n> are aliases",
      {{"ttyV0", std::nullopt}},
      {{"com4", "ttyV0"},
@@ -217,25 +231,31 @@ const TableCase kTableCases[] = {
       {"COMx", "ttyV0"},
       {"COM4.bak", "ttyV0"},
       {"COM4", "ttyV0"}},
-     {{"\\Device\\ttyV0", "COM4 (ttyV0)"}}},
+     {{"\\Device\\ttyV0", "COM4"}}},
     {"an alias to a folder is dropped", {}, {{"COM3", "serial"}}, {}},
+    {"an alias to a plain file is dropped and hides nothing",
+     {{"ttyS0", "serial8250", "4"}},
+     {{"COM1", "plain"}},
+     {{"\\Device\\serial82500", "COM1"}}},
     {"values come in COM number order",
      {{"ttyACM0", "cdc_acm"}, {"ttyS0", "serial8250", "4"}, {"ttyUSB0", "cp210x"}},
      {{"COM40", "ttyV1"}},
-     {{"\\Device\\serial82500", "COM1 (ttyS0)"},
-      {"\\Device\\Silabser0", "COM33 (ttyUSB0)"},
-      {"\\Device\\ttyV1", "COM40 (ttyV1)"},
-      {"\\Device\\cdc_acm0", "COM65 (ttyACM0)"}}},
+     {{"\\Device\\serial82500", "COM1"},
+      {"\\Device\\Silabser0", "COM33"},
+      {"\\Device\\ttyV1", "COM40"},
+      {"\\Device\\cdc_acm0", "COM65"}}},
 };
 
 TEST(LinuxPortTable, ListsTheKernelPortsAndTheAliases) {
+    if (!CanMakeDeviceNodes()) GTEST_SKIP() << "needs root to make device nodes";
     for (const TableCase& c : kTableCases) {
         SCOPED_TRACE(c.what);
         FakeMachine machine;
         for (const TtySpec& tty : c.ttys) machine.AddTty(tty.name, tty.driver, tty.type);
-        std::ofstream(machine.Dev("ttyV0")) << "";
-        std::ofstream(machine.Dev("ttyV1")) << "";
+        MakeDeviceNode(machine.Dev("ttyV0"));
+        MakeDeviceNode(machine.Dev("ttyV1"));
         fs::create_symlink("../../ttyUSB0", machine.Dev(kById));
+        std::ofstream(machine.Dev("plain")) << "";
         for (const AliasSpec& alias : c.aliases)
             machine.AddAlias(alias.name, machine.Dev(alias.target));
         LinuxPortTable table = machine.Table();
@@ -269,30 +289,32 @@ TEST(LinuxPortTable, PseudoTerminalAliasesArePtyDevices) {
     // Pseudo-terminals are counted in their kernel order, whatever their COM numbers.
     const bool firstIsLower = std::stoi(firstPath.substr(9)) < std::stoi(secondPath.substr(9));
     const Values expected = {
-        {firstIsLower ? "\\Device\\pty1" : "\\Device\\pty0", "COM7 (" + secondPath.substr(5) + ")"},
-        {firstIsLower ? "\\Device\\pty0" : "\\Device\\pty1", "COM20 (" + firstPath.substr(5) + ")"},
-        {"\\Device\\Silabser0", "COM33 (ttyUSB0)"},
+        {firstIsLower ? "\\Device\\pty1" : "\\Device\\pty0", "COM7"},
+        {firstIsLower ? "\\Device\\pty0" : "\\Device\\pty1", "COM20"},
+        {"\\Device\\Silabser0", "COM33"},
     };
     EXPECT_EQ(values, expected);
 }
 
 TEST(LinuxPortTable, NumbersStayWhenDevicesComeAndGo) {
+    if (!CanMakeDeviceNodes()) GTEST_SKIP() << "needs root to make device nodes";
     FakeMachine machine;
     machine.AddTty("ttyUSB0", "ftdi_sio");
     machine.AddTty("ttyUSB1", "cp210x");
     LinuxPortTable table = machine.Table();
-    EXPECT_EQ(ReadTable(table), (Values{{"\\Device\\ftdi_sio0", "COM33 (ttyUSB0)"},
-                                        {"\\Device\\Silabser0", "COM34 (ttyUSB1)"}}));
+    EXPECT_EQ(ReadTable(table),
+              (Values{{"\\Device\\ftdi_sio0", "COM33"}, {"\\Device\\Silabser0", "COM34"}}));
 
     machine.RemoveTty("ttyUSB0");
-    EXPECT_EQ(ReadTable(table), (Values{{"\\Device\\Silabser0", "COM34 (ttyUSB1)"}}));
+    EXPECT_EQ(ReadTable(table), (Values{{"\\Device\\Silabser0", "COM34"}}));
 
     machine.AddTty("ttyUSB0", "cp210x");
-    EXPECT_EQ(ReadTable(table), (Values{{"\\Device\\Silabser0", "COM33 (ttyUSB0)"},
-                                        {"\\Device\\Silabser1", "COM34 (ttyUSB1)"}}));
+    EXPECT_EQ(ReadTable(table),
+              (Values{{"\\Device\\Silabser0", "COM33"}, {"\\Device\\Silabser1", "COM34"}}));
 }
 
 TEST(LinuxPortTable, OpenTakesASnapshot) {
+    if (!CanMakeDeviceNodes()) GTEST_SKIP() << "needs root to make device nodes";
     FakeMachine machine;
     machine.AddTty("ttyUSB0", "cp210x");
     LinuxPortTable table = machine.Table();
@@ -318,7 +340,7 @@ TEST(LinuxPortTable, OpenTakesASnapshot) {
     table.Close();
     EXPECT_FALSE(table.QueryValueData("\\Device\\Silabser0", data)) << "data after Close";
 
-    EXPECT_EQ(ReadTable(table), (Values{{"\\Device\\cdc_acm0", "COM65 (ttyACM0)"}}));
+    EXPECT_EQ(ReadTable(table), (Values{{"\\Device\\cdc_acm0", "COM65"}}));
 }
 
 TEST(LinuxPortTable, MissingFoldersGiveAnEmptyTable) {
@@ -330,15 +352,17 @@ TEST(LinuxPortTable, MissingFoldersGiveAnEmptyTable) {
 }
 
 TEST(LinuxPortTable, DiscoveryMarksOnlyTheSiliconLabsAdapter) {
+    if (!CanMakeDeviceNodes()) GTEST_SKIP() << "needs root to make device nodes";
     struct Case {
         const char* driver;
         const char* label;
+        const char* device;
         bool adapter;
     };
     const Case cases[] = {
-        {"cp210x", "COM34 (ttyUSB1) : ORVANEX", true},
-        {"ftdi_sio", "COM1 (ttyS0)", false},
-        {"cdc_acm", "COM1 (ttyS0)", false},
+        {"cp210x", "COM34 : ORVANEX", "/dev/ttyUSB1", true},
+        {"ftdi_sio", "COM1", "/dev/ttyS0", false},
+        {"cdc_acm", "COM1", "/dev/ttyS0", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.driver);
@@ -349,8 +373,45 @@ TEST(LinuxPortTable, DiscoveryMarksOnlyTheSiliconLabsAdapter) {
         EXPECT_TRUE(discovery.ScanPorts());
         ASSERT_GE(discovery.SelectedIndex, 0);
         EXPECT_EQ(discovery.PortLabels.at(discovery.SelectedIndex), c.label);
+        EXPECT_EQ(discovery.PortDevices.at(discovery.SelectedIndex), c.device);
         EXPECT_EQ(discovery.IsAdapterPort(), c.adapter);
     }
+}
+
+// Each value's device file, and why each entry of the alias folder that is no port was
+// left out, for p06-read --list and the port dialog's tooltips.
+TEST(LinuxPortTable, TellsEachDeviceAndWhatWasLeftOut) {
+    if (!CanMakeDeviceNodes()) GTEST_SKIP() << "needs root to make device nodes";
+    FakeMachine machine;
+    machine.AddTty("ttyUSB0", "cp210x");
+    machine.AddTty("ttyS0", "serial8250", "4");
+    MakeDeviceNode(machine.Dev("ttyV0"));
+    std::ofstream(machine.Dev("plain")) << "";
+    machine.AddAlias("COM5", machine.Dev("ttyV0"));
+    machine.AddAlias("COM6", machine.Dev("ttyV0"));
+    machine.AddAlias("COM101", machine.Dev("ttyV0"));
+    machine.AddAlias("COM2", machine.Dev("plain"));
+    machine.AddAlias("COM9", machine.Dev("gone"));
+    machine.AddAlias("notes", machine.Dev("ttyV0"));
+    LinuxPortTable table = machine.Table();
+    ASSERT_TRUE(table.Open());
+    EXPECT_EQ(table.ValueDevice("\\Device\\serial82500"), "/dev/ttyS0");
+    EXPECT_EQ(table.ValueDevice("\\Device\\Silabser0"), "/dev/ttyUSB0");
+    EXPECT_EQ(table.ValueDevice("\\Device\\ttyV0"), machine.Dev("ttyV0"));
+    EXPECT_EQ(table.ValueDevice("\\Device\\nothing"), "");
+    std::vector<std::string> leftOut = table.LeftOut();
+    std::sort(leftOut.begin(), leftOut.end());
+    const std::string dir = machine.AliasDir() + "/";
+    EXPECT_EQ(leftOut,
+              (std::vector<std::string>{
+                  dir + "COM101: number outside 1 to 100",
+                  dir + "COM2: leads to no character device",
+                  dir + "COM9: leads to nothing",
+                  dir + "notes: not named COM1 to COM100",
+                  "COM6: " + machine.Dev("ttyV0") + " is already listed under another number",
+              }));
+    table.Close();
+    EXPECT_EQ(table.ValueDevice("\\Device\\serial82500"), "") << "device after Close";
 }
 
 }  // namespace

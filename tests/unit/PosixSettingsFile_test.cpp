@@ -135,21 +135,26 @@ TEST(SettingsFileHeldByAnotherProgram, CanBeNeitherReadNorCreated) {
     EXPECT_EQ(Outcome([&] { return ReadLanguageSetting(path); }), "index 1");
 }
 
-TEST(WriteLanguageSetting, WriteCutShortRaisesTheCreateError) {
+// A write the kernel cuts short or refuses raises the create error and leaves the file as
+// it was (absent on a first start), with nothing else left in the folder.
+TEST(WriteLanguageSetting, WriteCutShortRaisesTheCreateErrorAndKeepsTheFile) {
     struct Case {
         const char* what;
         rlim_t sizeLimit;
+        const char* before;  // nullptr: no file yet
     };
     // The file size limit makes the kernel cut the one write short, or refuse it whole.
     const Case cases[] = {
-        {"short write", 5},
-        {"failed write", 0},
+        {"short write", 5, "Langue=0;\n\r"},
+        {"failed write", 0, "Langue=0;\n\r"},
+        {"short write on a first start", 5, nullptr},
+        {"failed write on a first start", 0, nullptr},
     };
-    TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        TempDir dir;
         const std::string path = dir / "QuenlorV1.CFG";
-        WriteBytes(path, "Langue=0;\n\r");
+        if (c.before != nullptr) WriteBytes(path, c.before);
         std::string outcome = InChildProcess(false, [&] {
             signal(SIGXFSZ, SIG_IGN);
             rlimit limit{c.sizeLimit, c.sizeLimit};
@@ -157,7 +162,30 @@ TEST(WriteLanguageSetting, WriteCutShortRaisesTheCreateError) {
             return WriteOutcome(path, 1);
         });
         EXPECT_EQ(outcome, "Impossible de créer le fichier " + path);
-        EXPECT_EQ(ReadBytes(path), std::string("Langue=1;\n\r").substr(0, c.sizeLimit));
+        if (c.before != nullptr) {
+            EXPECT_EQ(ReadBytes(path), c.before);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(path));
+        }
+        const auto entries = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                           std::filesystem::directory_iterator());
+        EXPECT_EQ(entries, c.before != nullptr ? 1 : 0) << "a temporary file was left behind";
+    }
+}
+
+// A FIFO, a device or a folder at the settings path is refused at once, never waited on.
+TEST(ReadLanguageSetting, WhatIsNoRegularFileIsRefusedWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null"), dir.Path()}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(Outcome([&] { return ReadLanguageSetting(path); }),
+                  "Impossible d'ouvrir le fichier " + path);
+        EXPECT_EQ(WriteOutcome(path, 1), "Impossible de créer le fichier " + path);
+        std::FILE* own = file_access::OpenOwnFile(path, "a");
+        EXPECT_EQ(own, nullptr);
+        if (own != nullptr) std::fclose(own);
     }
 }
 

@@ -36,6 +36,9 @@ const OrderCase kOrderCases[] = {
     {"COM3", "COM3", 0},
     {"", "COM1", -1},
     {"COM4", "COM4 : ORVANEX", -1},
+    // Blanks and punctuation count, as on Windows, so the marked COM1 stays before COM10.
+    {"COM1 : ORVANEX", "COM10", -1},
+    {"COM3 : ORVANEX", "COM33", -1},
     // Windows-1252 letters are no valid UTF-8: a UTF-8 collation may call them all equal.
     {"COM4 \xE9", "COM4 \xE8", 1},
     {"COM3", "COM3 ", -1},

@@ -11,6 +11,16 @@ int ComNumberForKernelName(const std::string& kernelName);
 std::string KernelNameForComNumber(int comNumber);
 // The COM number in a Win32 device path "\\.\COM<n>" (or "COM<n>"); 0 when there is none.
 int ComNumberOfDevicePath(const std::string& devicePath);
-// The file to open for a Win32 device path: <aliasDir>/COM<n> when that alias exists, else
-// /dev/<kernel name> from the numbering rule; empty when the path names no known port.
+
+// What an entry of the alias folder is. The one rule, shared by the port table and the
+// serial line: an alias is named COM1 to COM100 and leads to a character device; any other
+// entry is neither listed nor opened.
+enum class AliasVerdict { Port, NotComName, NumberOutOfRange, Dangling, NotCharacterDevice };
+AliasVerdict JudgeAlias(const std::string& aliasDir, const std::string& fileName);
+// Why an entry is no port, for a diagnostic ("leads to nothing"); empty for a port.
+const char* AliasVerdictText(AliasVerdict verdict);
+
+// The file to open for a Win32 device path: <aliasDir>/COM<n> when that alias is a port by
+// the rule above, else /dev/<kernel name> from the numbering rule; empty when the path
+// names no port, so that the open fails as for a missing one.
 std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir);

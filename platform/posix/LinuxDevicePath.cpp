@@ -1,9 +1,11 @@
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
 
 #include <sys/stat.h>
 
 #include <array>
 #include <string_view>
+
+#include "platform/ComPorts.h"
 
 namespace {
 
@@ -64,15 +66,40 @@ int ComNumberOfDevicePath(const std::string& devicePath) {
     return number > 0 ? number : 0;
 }
 
-std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir) {
-    int number = ComNumberOfDevicePath(devicePath);
-    if (number == 0) return std::string();
-    if (!aliasDir.empty()) {
-        std::string alias = aliasDir + "/" + std::string(kComPrefix) + std::to_string(number);
-        struct stat target {};
-        // A dangling alias names nothing: the number falls back to the kernel rule.
-        if (stat(alias.c_str(), &target) == 0) return alias;
+AliasVerdict JudgeAlias(const std::string& aliasDir, const std::string& fileName) {
+    if (!std::string_view(fileName).starts_with(kComPrefix)) return AliasVerdict::NotComName;
+    const int number = ParseCanonicalNumber(std::string_view(fileName).substr(kComPrefix.size()));
+    if (number < 0) return AliasVerdict::NotComName;
+    if (!IsComNumber(number)) return AliasVerdict::NumberOutOfRange;
+    struct stat target {};
+    if (stat((aliasDir + "/" + fileName).c_str(), &target) != 0) return AliasVerdict::Dangling;
+    return S_ISCHR(target.st_mode) ? AliasVerdict::Port : AliasVerdict::NotCharacterDevice;
+}
+
+const char* AliasVerdictText(AliasVerdict verdict) {
+    switch (verdict) {
+        case AliasVerdict::Port:
+            return "";
+        case AliasVerdict::NotComName:
+            return "not named COM1 to COM100";
+        case AliasVerdict::NumberOutOfRange:
+            return "number outside 1 to 100";
+        case AliasVerdict::Dangling:
+            return "leads to nothing";
+        case AliasVerdict::NotCharacterDevice:
+            return "leads to no character device";
     }
+    return "";
+}
+
+std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir) {
+    const int number = ComNumberOfDevicePath(devicePath);
+    if (!IsComNumber(number)) return std::string();
+    const std::string aliasName = std::string(kComPrefix) + std::to_string(number);
+    // An entry that is no port is as good as absent, in the port table too: the number
+    // falls back to the kernel rule.
+    if (!aliasDir.empty() && JudgeAlias(aliasDir, aliasName) == AliasVerdict::Port)
+        return aliasDir + "/" + aliasName;
     std::string kernelName = KernelNameForComNumber(number);
     return kernelName.empty() ? std::string() : "/dev/" + kernelName;
 }

@@ -9,11 +9,6 @@
 
 #include "platform/SerialLine.h"
 
-// Turns the Win32 settings into termios on top of a port's current ones: raw bytes, the
-// framing, the flow control and the rate. False when a value has no termios meaning.
-// freeRate tells that the rate has no termios name and must be set apart.
-bool SettingsToTermios(const SerialSettings& settings, termios& line, bool& freeRate);
-
 class PosixSerialLine : public SerialLine {
 public:
     // aliasDir: where the COM<n> aliases live; empty means PortAliasDirectory().
@@ -35,7 +30,9 @@ public:
 
 private:
     struct Port {
-        termios savedTermios{};  // as found at open, given back at close
+        termios savedTermios{};      // as found at open, given back at close
+        uint32_t savedFreeRate = 0;  // the kernel's rate at open, when termios has no name for it
+        bool setExclusive = false;   // this open, not another holder, made the tty exclusive
         SerialTimeouts timeouts{};
         // What was last asked of DTR and RTS, for lines that cannot report them (a pty).
         bool dtrOn = false;
@@ -45,6 +42,8 @@ private:
     Port* Find(Handle handle);
     bool Fail(int error);
     std::string AliasDirectory() const;
+    bool TakePort(int fd, Port& port);
+    void ReleasePort(int fd, const Port& port);
 
     std::string aliasDir_;
     std::map<int, Port> ports_;

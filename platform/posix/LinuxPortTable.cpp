@@ -1,4 +1,4 @@
-#include "platform/LinuxPortTable.h"
+#include "platform/posix/LinuxPortTable.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -13,7 +13,8 @@
 #include <tuple>
 
 #include "platform/FileError.h"
-#include "platform/LinuxDevicePath.h"
+#include "platform/posix/LinuxDevicePath.h"
+#include "platform/posix/PosixPseudoTerminal.h"
 
 namespace fs = std::filesystem;
 
@@ -24,14 +25,12 @@ constexpr std::string_view kDevicePrefix = "\\Device\\";
 constexpr std::string_view kAdapterDriver = "cp210x";
 constexpr std::string_view kAdapterDeviceName = "Silabser";
 constexpr std::string_view kPtyDeviceName = "pty";
-// Unix98 pseudo-terminal slaves use these major numbers.
-constexpr unsigned kFirstPtyMajor = 136;
-constexpr unsigned kLastPtyMajor = 143;
 
 struct Port {
     int comNumber;
     std::string device;  // as the user knows it: "ttyUSB0", "pts/3"
     std::string name;    // the driver's device name
+    std::string path;    // the device file: "/dev/ttyUSB0", "/dev/pts/3"
 };
 
 // Kernel names in the order the kernel numbers them: ttyUSB2 before ttyUSB10.
@@ -92,18 +91,10 @@ std::vector<Port> KernelPorts(const fs::path& sysRoot) {
     std::vector<Port> ports;
     for (const auto& [kernelName, driver] : found) {
         int index = perDriver[driver]++;
-        ports.push_back(
-            {ComNumberForKernelName(kernelName), kernelName, DeviceNameFor(driver, index)});
+        ports.push_back({ComNumberForKernelName(kernelName), kernelName,
+                         DeviceNameFor(driver, index), "/dev/" + kernelName});
     }
     return ports;
-}
-
-bool IsPseudoTerminal(const fs::path& target) {
-    struct stat status {};
-    if (stat(target.c_str(), &status) == 0 && S_ISCHR(status.st_mode) &&
-        major(status.st_rdev) >= kFirstPtyMajor && major(status.st_rdev) <= kLastPtyMajor)
-        return true;
-    return target.string().starts_with("/dev/pts/") || target.filename() == "ptmx";
 }
 
 // How the user knows a device: its path under /dev ("pts/3"), else its file name.
@@ -112,8 +103,9 @@ std::string DeviceLabel(const fs::path& target) {
     return path.starts_with("/dev/") ? path.substr(5) : target.filename().string();
 }
 
-// The aliases COM<n> that lead to something; a dangling one names no port.
-std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& kernelPorts) {
+// The aliases that are ports by the alias rule; the other entries go to leftOut.
+std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& kernelPorts,
+                             std::vector<std::string>& leftOut) {
     struct Alias {
         int comNumber;
         fs::path target;
@@ -123,18 +115,20 @@ std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& 
     for (fs::directory_iterator it(aliasDir, error), end; !error && it != end;
          it.increment(error)) {
         std::string fileName = it->path().filename().string();
-        int number = fileName.starts_with("COM") ? ComNumberOfDevicePath(fileName) : 0;
+        AliasVerdict verdict = JudgeAlias(aliasDir.string(), fileName);
         std::error_code linkError;
-        if (number == 0 || !it->is_symlink(linkError)) continue;
         fs::path target = fs::canonical(it->path(), linkError);
-        if (linkError || fs::is_directory(target, linkError)) continue;
-        aliases.push_back({number, target});
+        if (verdict == AliasVerdict::Port && !linkError) {
+            aliases.push_back({ComNumberOfDevicePath(fileName), target});
+        } else {
+            leftOut.push_back(it->path().string() + ": " + AliasVerdictText(verdict));
+        }
     }
 
     // Pseudo-terminals are numbered among themselves, in kernel order.
     std::set<std::string, decltype(&KernelNameLess)> ptys(&KernelNameLess);
     for (const Alias& alias : aliases)
-        if (IsPseudoTerminal(alias.target)) ptys.insert(DeviceLabel(alias.target));
+        if (IsPseudoTerminalPath(alias.target.string())) ptys.insert(DeviceLabel(alias.target));
 
     std::vector<Port> ports;
     for (const Alias& alias : aliases) {
@@ -150,7 +144,7 @@ std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& 
             // A node without hardware behind it (a virtual console, say) keeps its own name.
             name = kernel != kernelPorts.end() ? kernel->name : std::string(kDevicePrefix) + device;
         }
-        ports.push_back({alias.comNumber, device, name});
+        ports.push_back({alias.comNumber, device, name, alias.target.string()});
     }
     return ports;
 }
@@ -162,10 +156,13 @@ bool ComNumberLess(const Port& a, const Port& b) { return a.comNumber < b.comNum
 LinuxPortTable::LinuxPortTable(std::string sysRoot, std::string aliasDir)
     : sysRoot_(std::move(sysRoot)), aliasDir_(std::move(aliasDir)) {}
 
-std::vector<LinuxPortTable::Value> LinuxPortTable::ListPorts() const {
+std::vector<LinuxPortTable::Value> LinuxPortTable::ListPorts(
+    std::vector<std::string>* leftOut) const {
+    std::vector<std::string> ignored;
+    std::vector<std::string>& reasons = leftOut != nullptr ? *leftOut : ignored;
     std::vector<Port> kernelPorts = KernelPorts(sysRoot_);
     std::vector<Port> candidates =
-        aliasDir_.empty() ? std::vector<Port>() : AliasPorts(aliasDir_, kernelPorts);
+        aliasDir_.empty() ? std::vector<Port>() : AliasPorts(aliasDir_, kernelPorts, reasons);
     std::stable_sort(candidates.begin(), candidates.end(), ComNumberLess);
     // Aliases come first: they take their number from a kernel device that claims it too.
     std::set<int> aliasNumbers;
@@ -179,21 +176,26 @@ std::vector<LinuxPortTable::Value> LinuxPortTable::ListPorts() const {
     // two aliases to one device the lower number stays.
     std::set<std::string> names;
     std::vector<Port> ports;
-    for (const Port& port : candidates)
-        if (names.insert(port.name).second) ports.push_back(port);
+    for (const Port& port : candidates) {
+        if (names.insert(port.name).second)
+            ports.push_back(port);
+        else
+            reasons.push_back("COM" + std::to_string(port.comNumber) + ": " + port.path +
+                              " is already listed under another number");
+    }
     std::stable_sort(ports.begin(), ports.end(), ComNumberLess);
 
     std::vector<Value> values;
     for (const Port& port : ports)
-        values.push_back(
-            {port.name, "COM" + std::to_string(port.comNumber) + " (" + port.device + ")"});
+        values.push_back({port.name, "COM" + std::to_string(port.comNumber), port.path});
     return values;
 }
 
 bool LinuxPortTable::KeyExists() { return true; }
 
 bool LinuxPortTable::Open() {
-    values_ = ListPorts();
+    leftOut_.clear();
+    values_ = ListPorts(&leftOut_);
     open_ = true;
     return true;
 }
@@ -232,6 +234,11 @@ bool LinuxPortTable::QueryValueData(const std::string& name, std::string& data) 
     if (value == nullptr) return false;
     data = value->data;
     return true;
+}
+
+std::string LinuxPortTable::ValueDevice(const std::string& name) {
+    const Value* value = open_ ? Find(name) : nullptr;
+    return value != nullptr ? value->device : std::string();
 }
 
 void LinuxPortTable::Close() {

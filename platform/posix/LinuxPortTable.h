@@ -1,8 +1,10 @@
 // The port table on Linux, standing in for the registry key SERIALCOMM: one value per
 // serial port, named after its driver's device as Windows writes it ("\Device\Silabser0"
-// for the Silicon Labs adapter), holding "COM<n> (<device>)". The ports are the kernel's
-// serial devices with hardware behind them and the user's aliases COM<n>; everything is
-// read from sysfs and the alias folder, no device is ever opened (that would raise DTR).
+// for the Silicon Labs adapter), holding "COM<n>" as the registry does, so that the labels
+// sort alike in every locale; the device file is told apart (ValueDevice). The ports are
+// the kernel's serial devices with hardware behind them and the user's aliases COM<n>;
+// everything is read from sysfs and the alias folder, no device is ever opened (that would
+// raise DTR).
 #pragma once
 
 #include <cstdint>
@@ -26,13 +28,16 @@ public:
     bool QueryValueType(const std::string& name, uint32_t& type) override;
     bool QueryValueData(const std::string& name, std::string& data) override;
     void Close() override;
+    std::string ValueDevice(const std::string& name) override;
+    std::vector<std::string> LeftOut() const override { return leftOut_; }
 
     struct Value {
         std::string name;
         std::string data;
+        std::string device;  // the device file: "/dev/ttyUSB0", "/dev/pts/3"
     };
-    // The ports as they stand, in COM number order.
-    std::vector<Value> ListPorts() const;
+    // The ports as they stand, in COM number order; what was left out goes to leftOut.
+    std::vector<Value> ListPorts(std::vector<std::string>* leftOut = nullptr) const;
 
 private:
     const Value* Find(const std::string& name) const;
@@ -40,5 +45,6 @@ private:
     std::string sysRoot_;
     std::string aliasDir_;
     std::vector<Value> values_;
+    std::vector<std::string> leftOut_;
     bool open_ = false;
 };
