@@ -14,7 +14,9 @@
 #include "FakeClock.h"
 #include "FakePortTable.h"
 #include "FakeSerialLine.h"
+#include "ReaderLines.h"
 #include "TempDir.h"
+#include "Version.h"
 #include "cli/ExitCode.h"
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
@@ -48,7 +50,7 @@ struct ReaderRun {
 };
 
 const std::string kFrenchReading = AsOutput(SuccessfulReading(kFrench));
-const std::string kEnglishReading = AsOutput(SuccessfulReading(kEnglish));
+const std::string kEnglishReading = AsOutput(ReaderReading(kEnglish));
 
 TEST(ReaderProgram, ReadsTheDiscoveredAdapterPortAndPrintsTheWindowsLines) {
     const struct {
@@ -81,10 +83,12 @@ TEST(ReaderProgram, JsonReplacesTheLines) {
     ReaderRun run;
     EXPECT_EQ(run({"--json", "--fast"}), kExitRead);
     EXPECT_EQ(run.out.str(),
-              "{\"port\": 4, \"type\": \"P06\", \"serialNumber\": 4660, \"circuitVersion\": 3, "
+              "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": 4, \"device\": \"COM4\", \"type\": "
+              "\"P06\", \"serialNumber\": 4660, \"circuitVersion\": 3, "
               "\"softwareVersion\": \"2.5\", \"status\": {\"connect\": 0, \"type\": 0, "
               "\"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
-              "\"disconnect\": 0}, \"elapsedMs\": 1500, \"result\": \"read\"}\n");
+              "\"disconnect\": 0}, \"elapsedMs\": 1500, \"result\": \"read\", \"error\": null, "
+              "\"version\": \"" QUENLOR_VERSION "\"}\n");
     EXPECT_EQ(run.err.str(), "");
 }
 
@@ -129,10 +133,14 @@ TEST(ReaderProgram, NoPortAtAllIsAPortError) {
     } cases[] = {
         {{}, ""},
         {{"--json"},
-         "{\"port\": null, \"type\": null, \"serialNumber\": null, \"circuitVersion\": null, "
+         "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": null, \"device\": null, \"type\": null, "
+         "\"serialNumber\": null, \"circuitVersion\": null, "
          "\"softwareVersion\": null, \"status\": {\"connect\": null, \"type\": null, "
          "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
-         "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\"}\n"},
+         "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\", \"error\": "
+         "{\"code\": 100016, "
+         "\"message\": \"no serial port found; connect the unit's adapter or give --port N\"}, "
+         "\"version\": \"" QUENLOR_VERSION "\"}\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.size());
@@ -221,7 +229,8 @@ TEST(ReaderProgram, TraceFileThatCannotBeWrittenIsAUsageError) {
     ReaderRun run;
     EXPECT_EQ(run({"--trace", path}), kExitUsage);
     EXPECT_EQ(run.err.str(), "p06-read: cannot write the trace to '" + path +
-                                 "'\nTry 'p06-read --help' for more information.\n");
+                                 "': " + SystemErrorText(2) +
+                                 " (error 2)\nTry 'p06-read --help' for more information.\n");
     EXPECT_TRUE(run.line.calls.empty());
 }
 
