@@ -66,14 +66,15 @@ std::string FailedSteps(const ReadingRecord& r) {
     return text;
 }
 
-std::string PortErrorMessage(int32_t port, bool opened, int32_t code) {
-    const std::string name = ComName(port);
+std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
+    const std::string name = ComName(place.port);
+    const bool opened = place.portWasOpened;
     if (!opened && IsPortInUse(code))
         return name +
                " is in use by another program; close it and try again: " + SystemReason(code);
     if (!opened && IsNoAccess(code) && !AccessHint().empty()) {
-        return "no access to " + name + " (" + DevicePathOfPort(port) + "): " + AccessHint() +
-               ": " + SystemReason(code);
+        return "no access to " + name + " (" + place.device + "): " + AccessHint() + ": " +
+               SystemReason(code);
     }
     return name + (opened ? " could not be used: " : " could not be opened: ") + SystemReason(code);
 }
@@ -96,8 +97,7 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
             return {connect, "the unit on " + name +
                                  " refused the poll (0x85): it is busy or not ready; try again"};
         case ReadingResult::PortError:
-            return {outcome.portError,
-                    PortErrorMessage(place.port, place.portWasOpened, outcome.portError)};
+            return {outcome.portError, PortErrorMessage(place, outcome.portError)};
         case ReadingResult::Stopped:
             return {connect, "stopped before the reading ended"};
     }

@@ -11,13 +11,14 @@ struct ReadingPlace {
     int32_t port = 0;  // COM number
     bool portWasOpened = false;
     uint32_t waitSeconds = 0;
+    std::string device;  // the system's path of the port
 };
 
 // The failure an outcome stands for; an empty message for a reading that succeeded.
 Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place);
 
 // A port that could not be opened or used, said so that the user can act on it.
-std::string PortErrorMessage(int32_t port, bool opened, int32_t systemCode);
+std::string PortErrorMessage(const ReadingPlace& place, int32_t systemCode);
 
 // "serial number: no answer (error 100002); circuit version: ..." for the failed steps.
 std::string FailedSteps(const ReadingRecord& record);

@@ -65,7 +65,8 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
     const ReadingOutcome outcome =
         RunReading(link, system.clock, plan, [&writer](const std::string& l) { writer.Line(l); });
-    context.error = FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds});
+    context.error =
+        FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
     writer.Record(context, outcome);
     if (!context.error.message.empty()) {
         // The wrong-type box speaks for itself, as in the window.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "ReaderLines.h"
 #include "TempDir.h"
 #include "Version.h"
+#include "cli/CsvReport.h"
 #include "cli/ExitCode.h"
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
@@ -232,6 +234,130 @@ TEST(ReaderProgram, TraceFileThatCannotBeWrittenIsAUsageError) {
                                  "': " + SystemErrorText(2) +
                                  " (error 2)\nTry 'p06-read --help' for more information.\n");
     EXPECT_TRUE(run.line.calls.empty());
+}
+
+TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
+    FaultConfig silentAfterAccept;
+    silentAfterAccept.stopAfterBytes = 1;  // accepts the poll, then says nothing more
+    FaultConfig refuses;
+    refuses.refuses = true;
+    const std::string lost = "no answer (error 100002)";
+    const struct {
+        FaultConfig faults;
+        int32_t openError;
+        int status;
+        const char* result;
+        std::string err;
+    } cases[] = {
+        {silentAfterAccept, 0, kExitIncomplete,
+         "\"result\": \"incomplete\", \"error\": {\"code\": 100002",
+         "p06-read: incomplete reading on COM4, failed: type: " + lost +
+             "; serial number: " + lost + "; circuit version: " + lost +
+             "; software version: " + lost + "; end of conversation: " + lost + "\n"},
+        {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
+         "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not ready; try "
+         "again\n"},
+        {{},
+         16,
+         kExitPortError,
+         "\"result\": \"port-error\", \"error\": {\"code\": 16",
+         "p06-read: COM4 is in use by another program; close it and try again: " +
+             SystemErrorText(16) + " (error 16)\n"},
+        {{},
+         13,
+         kExitPortError,
+         "\"result\": \"port-error\", \"error\": {\"code\": 13",
+         "p06-read: no access to COM4 (COM4): add your user to the dialout group (sudo usermod "
+         "-aG dialout $USER), then log in again: " +
+             SystemErrorText(13) + " (error 13)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result);
+        ReaderRun run({}, c.faults);
+        run.line.openError = c.openError;
+        EXPECT_EQ(run({"--json", "--wait", "3"}), c.status);
+        EXPECT_NE(run.out.str().find(c.result), std::string::npos) << run.out.str();
+        EXPECT_EQ(run.err.str(), c.err);
+    }
+    // The values whose step failed are null, not the zeros the window shows.
+    ReaderRun incomplete({}, silentAfterAccept);
+    incomplete({"--json"});
+    EXPECT_NE(incomplete.out.str().find("\"type\": null, \"serialNumber\": null, "
+                                        "\"circuitVersion\": null, \"softwareVersion\": null"),
+              std::string::npos);
+}
+
+TEST(ReaderProgram, OutputThatCannotBeWrittenFails) {
+    const Args cases[] = {{"--fast"}, {"--json"}, {"--list"}, {"--version"}};
+    for (const Args& args : cases) {
+        SCOPED_TRACE(args[0]);
+        ReaderRun run;
+        run.out.setstate(std::ios::badbit);
+        EXPECT_EQ(run(args), kExitOutputError);
+        EXPECT_EQ(run.err.str(), "p06-read: cannot write the standard output: write error\n");
+    }
+}
+
+TEST(ReaderProgram, StopEndsTheConversationAndPutsThePortBack) {
+    ReaderRun run;
+    run.line.portState.BaudRate = 19200;
+    int ticks = 0;
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.stopSignal = [&ticks] { return ++ticks > 3 ? 2 : 0; };  // after the serial number
+    RunReader({"--json"}, system);
+    EXPECT_NE(run.out.str().find("\"result\": \"stopped\""), std::string::npos);
+    EXPECT_FALSE(run.model.InConversation());
+    EXPECT_EQ(run.line.sent.back(), kEndOfConversation);
+    EXPECT_EQ(run.line.statesSet.back().BaudRate, 19200u);
+    EXPECT_FALSE(run.line.isOpen);
+}
+
+TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
+    // Units come and go on the fake clock: the first, the same one again, another.
+    UnitConfig other;
+    other.serialNumber = 99;
+    DeviceModel first({}, {}), again({}, {}), second(other, {});
+    const struct {
+        uint32_t from, to;
+        DeviceModel* unit;
+    } bench[] = {{0, 20000, &first}, {30000, 50000, &again}, {60000, 80000, &second}};
+    for (const bool csv : {false, true}) {
+        SCOPED_TRACE(csv);
+        TempDir dir;
+        const std::string log = dir / "units.log";
+        std::ofstream(log) << "earlier\n";
+        ReaderRun run;
+        ReaderSystem system{run.out, run.err, run.line, run.clock,
+                            [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+        system.stopSignal = [&] {
+            DeviceModel* present = nullptr;
+            for (const auto& b : bench)
+                if (run.clock.now >= b.from && run.clock.now < b.to) present = b.unit;
+            run.line.AttachModel(present);
+            return run.clock.now >= 100000 ? 2 : 0;
+        };
+        Args args = {"--repeat", "--fast", "--log", log};
+        if (csv) args.push_back("--csv");
+        EXPECT_EQ(RunReader(args, system), kExitRead);
+        const std::string out = run.out.str();
+        const std::string header = csv ? CsvHeader() + "\n" : "";
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), csv ? 3 : 2) << out;
+        EXPECT_EQ(out.find(header), 0u);
+        EXPECT_NE(out.find(csv ? ",4660,3,2.5,read," : "\"serialNumber\": 4660"),
+                  std::string::npos);
+        EXPECT_NE(out.find(csv ? ",99,3,2.5,read," : "\"serialNumber\": 99"), std::string::npos);
+        std::ifstream file(log);
+        std::stringstream logged;
+        logged << file.rdbuf();
+        // Appended to what was there, without a second header.
+        EXPECT_EQ(logged.str(), "earlier\n" + out.substr(header.size()));
+        EXPECT_EQ(run.err.str(),
+                  "p06-read: reading unit after unit on COM4; Ctrl+C to stop\n"
+                  "p06-read: serial number 4660 read again; not recorded\n"
+                  "p06-read: 2 units read, 0 incomplete, 0 wrong type\n");
+        EXPECT_FALSE(run.line.isOpen);
+    }
 }
 
 }  // namespace
