@@ -7,14 +7,19 @@
 
 namespace {
 
-// Quoted when it holds a comma, a quote or a line break (RFC 4180); a byte that is not
-// printable ASCII is written \xNN, so one record stays one line.
-std::string Field(const std::string& bytes) {
+// Quoted when it holds a comma or a quote (RFC 4180). A control byte is written \xNN, so
+// one record stays one line; so is any byte above ASCII unless the field is UTF-8 text
+// (the unit's type may hold any byte).
+std::string Field(const std::string& bytes, bool utf8 = false) {
     std::string text;
     bool quote = false;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
+        if (utf8 && c == '\n') {
+            text += ' ';  // a message's lines, joined
+            continue;
+        }
+        if (byte < 0x20 || byte == 0x7F || (byte > 0x7F && !utf8)) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\x%02X", byte);
             text += escape;
@@ -42,5 +47,5 @@ std::string ReadingCsv(const RecordContext& context, const ReadingOutcome& outco
            Field(context.device) + "," + Field(values.type) + "," + values.serialNumber + "," +
            values.circuitVersion + "," + values.softwareVersion + "," + ResultName(outcome.result) +
            "," + (failed ? std::to_string(context.error.code) : std::string()) + "," +
-           Field(context.error.message) + "," + QUENLOR_VERSION;
+           Field(context.error.message, true) + "," + QUENLOR_VERSION;
 }

@@ -20,19 +20,21 @@ std::string OrNull(const std::string& text, bool quoted) {
 std::string ErrorJson(const Failure& error) {
     if (error.message.empty()) return "null";
     return "{\"code\": " + std::to_string(error.code) +
-           ", \"message\": " + JsonString(error.message) + "}";
+           ", \"message\": " + JsonText(error.message) + "}";
 }
 
 }  // namespace
 
-std::string JsonString(const std::string& bytes) {
+namespace {
+
+std::string Quoted(const std::string& bytes, bool utf8) {
     std::string json = "\"";
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == '"' || byte == '\\') {
             json += '\\';
             json += c;
-        } else if (byte >= 0x20 && byte < 0x7F) {
+        } else if ((byte >= 0x20 && byte < 0x7F) || (utf8 && byte > 0x7F)) {
             json += c;
         } else {
             char escape[8];
@@ -42,6 +44,12 @@ std::string JsonString(const std::string& bytes) {
     }
     return json + "\"";
 }
+
+}  // namespace
+
+std::string JsonString(const std::string& bytes) { return Quoted(bytes, false); }
+
+std::string JsonText(const std::string& utf8) { return Quoted(utf8, true); }
 
 const char* ResultName(ReadingResult result) {
     switch (result) {

@@ -30,6 +30,10 @@ struct RecordContext {
 // (the unit's type identifier may hold any) is written \u00XX, the byte as its code point.
 std::string JsonString(const std::string& bytes);
 
+// A JSON string literal of UTF-8 text (a message): only quotes, backslashes and control
+// bytes are escaped.
+std::string JsonText(const std::string& utf8);
+
 // "read", "incomplete", "wrong-type", "no-answer", "refused", "port-error", "stopped".
 const char* ResultName(ReadingResult result);
 

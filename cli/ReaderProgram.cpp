@@ -65,6 +65,8 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
     const ReadingOutcome outcome =
         RunReading(link, system.clock, plan, [&writer](const std::string& l) { writer.Line(l); });
+    // Looked up now: an alias may have appeared or changed during the wait.
+    context.device = system.devicePathOf(context.port);
     context.error =
         FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
     writer.Record(context, outcome);
@@ -160,7 +162,6 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         link.SetPort(port);
         RecordContext context;
         context.port = port;
-        context.device = system.devicePathOf(port);
         context.unixTime = system.unixTime();
         if (!writer.Begin()) return OutputFailure(writer.Error(), system);
         status = options.repeat ? RunRepeated(link, tracer, writer, context, options, system)

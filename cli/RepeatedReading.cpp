@@ -50,6 +50,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         if (outcome.result == ReadingResult::Stopped) break;
 
         context.unixTime = system.unixTime();
+        context.device = system.devicePathOf(context.port);
         context.error = FailureOf(outcome, {context.port, link.IsOpen(), 0, context.device});
         const std::string serial = ValuesOf(outcome.record).serialNumber;
         if (outcome.result == ReadingResult::Read && serial == lastSerial) {

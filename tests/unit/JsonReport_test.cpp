@@ -143,6 +143,20 @@ TEST(JsonReport, FailedStepsGiveNullValuesAndTheErrorInBothFormats) {
     EXPECT_EQ(ReadingCsv(At(0), outcome).substr(0, 36), "1970-01-01T00:00:00Z,,,P\\x0A\\xE9,77,");
 }
 
+TEST(JsonReport, MessagesStayUtf8TextOnOneLine) {
+    ReadingOutcome outcome;
+    outcome.result = ReadingResult::WrongType;
+    RecordContext context = At(2);
+    context.error = {kStatusWrongType, "ne correspond pas \xc3\xa0 un\nappareil\t!"};
+    const std::string json = ReadingJson(context, outcome);
+    EXPECT_NE(json.find("\"message\": \"ne correspond pas \xc3\xa0 un\\u000aappareil\\u0009!\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(
+        ReadingCsv(context, outcome).find(",100020,ne correspond pas \xc3\xa0 un appareil\\x09!,"),
+        std::string::npos);
+}
+
 TEST(JsonReport, TimesAreUtcToTheSecond) {
     const struct {
         int64_t seconds;
