@@ -257,6 +257,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
         {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
          "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not ready; try "
          "again\n"},
+#ifndef _WIN32  // the POSIX codes of a port in use and of no access
         {{},
          16,
          kExitPortError,
@@ -270,6 +271,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "p06-read: no access to COM4 (COM4): add your user to the dialout group (sudo usermod "
          "-aG dialout $USER), then log in again: " +
              SystemErrorText(13) + " (error 13)\n"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.result);
