@@ -55,7 +55,11 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
         if (key == -1) break;
         if (key == ':' || key == '?') {
             const std::string name = OptionName(specs, storage[static_cast<size_t>(optind - 1)]);
-            if (key == ':') return "option '" + name + "' needs a value";
+            // A long option's fault follows from the option: the getopt_long of glibc and
+            // that of mingw-w64 return different keys for a value given to a flag.
+            const bool needsValue =
+                optopt >= 256 ? specs[static_cast<size_t>(optopt - 256)].takesValue : key == ':';
+            if (needsValue) return "option '" + name + "' needs a value";
             if (optopt >= 256) return "option '" + name + "' takes no value";
             return "unknown option '" + name + "'";
         }
