@@ -23,10 +23,8 @@ std::string ErrorJson(const Failure& error) {
            ", \"message\": " + JsonText(error.message) + "}";
 }
 
-}  // namespace
-
-namespace {
-
+// Bytes outside printable ASCII become \u00XX, the byte as its code point, except that
+// UTF-8 text keeps its bytes above ASCII.
 std::string Quoted(const std::string& bytes, bool utf8) {
     std::string json = "\"";
     for (const char c : bytes) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
 #include "platform/Clock.h"
 #include "platform/PortTable.h"
 #include "platform/SerialLine.h"
@@ -28,7 +29,9 @@ struct ReaderSystem {
         return "COM" + std::to_string(port);
     };
     std::function<int32_t(const std::string&)> portOfDevice = [](const std::string& path) {
-        return path.rfind("COM", 0) == 0 && path.size() > 3 ? std::stoi(path.substr(3)) : 0;
+        const auto number =
+            path.rfind("COM", 0) == 0 ? ParseWholeNumber(path.substr(3), 1, 100) : std::nullopt;
+        return static_cast<int32_t>(number.value_or(0));
     };
     // The signal that asked the program to stop; 0 while none has.
     std::function<int()> stopSignal = [] { return 0; };

@@ -76,9 +76,17 @@ TEST(ReaderProgram, ReadsTheDiscoveredAdapterPortAndPrintsTheWindowsLines) {
 }
 
 TEST(ReaderProgram, PortOptionBypassesDiscovery) {
-    ReaderRun run({}, {}, {});  // no port listed at all
-    EXPECT_EQ(run({"--port", "12"}), kExitRead);
-    EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM12");
+    for (const Args& args : {Args{"--port", "12"}, Args{"-p12"}, Args{"--device", "COM12"}}) {
+        SCOPED_TRACE(args[0]);
+        ReaderRun run({}, {}, {});  // no port listed at all
+        EXPECT_EQ(run(args), kExitRead);
+        EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM12");
+    }
+    ReaderRun unknown;
+    EXPECT_EQ(unknown({"--device", "/dev/nothing"}), kExitPortError);
+    EXPECT_EQ(unknown.err.str(),
+              "p06-read: '/dev/nothing' is not a serial port; see the ports with --list\n");
+    EXPECT_TRUE(unknown.line.calls.empty());
 }
 
 TEST(ReaderProgram, JsonReplacesTheLines) {
@@ -163,6 +171,9 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
         {{"--list"}, "  COM1\n* COM4 : ORVANEX\n"},
         {{"--list", "--port", "1"}, "* COM1\n  COM4 : ORVANEX\n"},
         {{"--list", "--port", "2"}, "  COM1\n  COM4 : ORVANEX\n"},
+        {{"--list", "--json"},
+         "[{\"port\": 1, \"label\": \"COM1\", \"device\": \"COM1\", \"chosen\": false}, "
+         "{\"port\": 4, \"label\": \"COM4 : ORVANEX\", \"device\": \"COM4\", \"chosen\": true}]\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.out);
@@ -174,6 +185,15 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
     ReaderRun empty({}, {}, {});
     EXPECT_EQ(empty({"--list"}), kExitRead);
     EXPECT_EQ(empty.out.str(), "");
+    ReaderRun emptyJson({}, {}, {});
+    EXPECT_EQ(emptyJson({"--list", "--json"}), kExitRead);
+    EXPECT_EQ(emptyJson.out.str(), "[]\n");
+    ReaderRun withDevices;
+    ReaderSystem system{withDevices.out, withDevices.err, withDevices.line, withDevices.clock,
+                        [&] { return std::make_unique<FakePortTable>(withDevices.ports); }};
+    system.devicePathOf = [](int32_t port) { return "/dev/ttyS" + std::to_string(port - 1); };
+    RunReader({"-l"}, system);
+    EXPECT_EQ(withDevices.out.str(), "  COM1  /dev/ttyS0\n* COM4 : ORVANEX  /dev/ttyS3\n");
 }
 
 TEST(ReaderProgram, UsageErrorsTouchNoPort) {
@@ -204,6 +224,9 @@ TEST(ReaderProgram, HelpGoesToStandardOutput) {
     ReaderRun run;
     EXPECT_EQ(run({"--help"}), kExitRead);
     EXPECT_EQ(run.out.str().rfind("Usage: p06-read [options]\n", 0), 0u);
+    ReaderRun version;
+    EXPECT_EQ(version({"-V"}), kExitRead);
+    EXPECT_EQ(version.out.str(), "p06-read " QUENLOR_VERSION "\n");
     EXPECT_EQ(run.err.str(), "");
     EXPECT_TRUE(run.line.calls.empty());
 }
