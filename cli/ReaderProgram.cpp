@@ -166,6 +166,9 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         if (!writer.Begin()) return OutputFailure(writer.Error(), system);
         status = options.repeat ? RunRepeated(link, tracer, writer, context, options, system)
                                 : ReadOnce(link, tracer, writer, context, options, system);
+        // Let go of the port here: the link's destructor would end the conversation twice,
+        // and with a silent unit each end byte waits out a read time-out.
+        link.Close();
     }
     if (!tracer.TraceWritten()) {
         const int32_t code = tracer.TraceError();
