@@ -52,6 +52,7 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
             // still be switched on.
             if (IsSystemError(tick.status)) {
                 if (plan.waitThroughPortErrors) {
+                    plan.portErrorSeen(tick.status);
                     clock.Sleep(kPortRetryMs);
                     continue;
                 }

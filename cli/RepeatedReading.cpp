@@ -4,6 +4,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/ReaderMessages.h"
+#include "cli/SystemPorts.h"
 
 namespace {
 
@@ -34,8 +35,10 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     const auto stopped = [&system] { return system.stopSignal() != 0; };
     system.err << "p06-read: reading unit after unit on COM" << context.port << "; Ctrl+C to stop"
                << std::endl;
+    context.device = system.devicePathOf(context.port);
     Tally tally;
     std::string lastSerial;  // of the last unit recorded as read
+    int32_t lastPortError = 0;
     while (!stopped()) {
         ReadingPlan plan;
         plan.language = options.language;
@@ -45,6 +48,15 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         plan.waitThroughPortErrors = true;
         plan.stopRequested = stopped;
         plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
+        // A port in use or out of reach is said once: the operator can act on it. A port
+        // that is missing is the normal state between two units.
+        plan.portErrorSeen = [&](int32_t code) {
+            if (code == lastPortError || (!IsPortInUse(code) && !IsNoAccess(code))) return;
+            lastPortError = code;
+            system.err << "p06-read: "
+                       << PortErrorMessage({context.port, false, 0, context.device}, code)
+                       << "; trying again every second" << std::endl;
+        };
         const ReadingOutcome outcome =
             RunReading(link, system.clock, plan, [](const std::string&) {});
         if (outcome.result == ReadingResult::Stopped) break;

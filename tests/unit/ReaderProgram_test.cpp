@@ -385,4 +385,26 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
     }
 }
 
+#ifndef _WIN32  // the POSIX code of a port in use
+TEST(ReaderProgram, RepeatSaysOnceThatThePortIsInUseAndKeepsTrying) {
+    ReaderRun run;
+    run.line.openError = 16;
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.stopSignal = [&run] {
+        if (run.clock.now >= 5000) run.line.openError = 0;  // the other program let go
+        return run.clock.now >= 30000 ? 2 : 0;
+    };
+    EXPECT_EQ(RunReader({"-r", "-f"}, system), kExitRead);
+    EXPECT_EQ(run.err.str(),
+              "p06-read: reading unit after unit on COM4; Ctrl+C to stop\n"
+              "p06-read: COM4 is in use by another program; close it and try again: " +
+                  SystemErrorText(16) +
+                  " (error 16); trying again every second\n"
+                  "p06-read: 1 units read, 0 incomplete, 0 wrong type\n");
+    EXPECT_NE(run.out.str().find("\"result\": \"read\""), std::string::npos);
+}
+
+#endif
+
 }  // namespace
