@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "Version.h"
+#include "cli/UtcTime.h"
+
 namespace {
 
 // ReadingRecord marks a step that never ran with the status -1.
@@ -9,20 +12,27 @@ constexpr int32_t kNotRun = -1;
 
 std::string Status(int32_t status) { return status == kNotRun ? "null" : std::to_string(status); }
 
-std::string Number(int32_t status, uint32_t value) {
-    return status == kNotRun ? "null" : std::to_string(value);
+std::string OrNull(const std::string& text, bool quoted) {
+    if (text.empty()) return "null";
+    return quoted ? JsonString(text) : text;
 }
 
-}  // namespace
+std::string ErrorJson(const Failure& error) {
+    if (error.message.empty()) return "null";
+    return "{\"code\": " + std::to_string(error.code) +
+           ", \"message\": " + JsonText(error.message) + "}";
+}
 
-std::string JsonString(const std::string& bytes) {
+// Bytes outside printable ASCII become \u00XX, the byte as its code point, except that
+// UTF-8 text keeps its bytes above ASCII.
+std::string Quoted(const std::string& bytes, bool utf8) {
     std::string json = "\"";
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == '"' || byte == '\\') {
             json += '\\';
             json += c;
-        } else if (byte >= 0x20 && byte < 0x7F) {
+        } else if ((byte >= 0x20 && byte < 0x7F) || (utf8 && byte > 0x7F)) {
             json += c;
         } else {
             char escape[8];
@@ -33,32 +43,58 @@ std::string JsonString(const std::string& bytes) {
     return json + "\"";
 }
 
+}  // namespace
+
+std::string JsonString(const std::string& bytes) { return Quoted(bytes, false); }
+
+std::string JsonText(const std::string& utf8) { return Quoted(utf8, true); }
+
 const char* ResultName(ReadingResult result) {
     switch (result) {
         case ReadingResult::Read:
             return "read";
+        case ReadingResult::Incomplete:
+            return "incomplete";
         case ReadingResult::WrongType:
             return "wrong-type";
         case ReadingResult::NoAnswer:
             return "no-answer";
+        case ReadingResult::Refused:
+            return "refused";
         case ReadingResult::PortError:
             return "port-error";
+        case ReadingResult::Stopped:
+            return "stopped";
     }
     return "port-error";
 }
 
-std::string ReadingJson(int32_t port, const ReadingOutcome& outcome) {
+RecordValues ValuesOf(const ReadingRecord& r) {
+    RecordValues values;
+    // A wrong type still came from the unit: it is the value.
+    if (r.typeStatus == kStatusOk || r.typeStatus == kStatusWrongType) values.type = r.type;
+    if (r.serialStatus == kStatusOk) values.serialNumber = std::to_string(r.serialNumber);
+    if (r.circuitStatus == kStatusOk) values.circuitVersion = std::to_string(r.circuitVersion);
+    if (r.softwareStatus == kStatusOk) {
+        values.softwareVersion =
+            std::to_string(r.softwareFirst) + "." + std::to_string(r.softwareSecond);
+    }
+    return values;
+}
+
+std::string ReadingJson(const RecordContext& context, const ReadingOutcome& outcome) {
     const ReadingRecord& r = outcome.record;
-    const std::string software =
-        r.softwareStatus == kNotRun
-            ? "null"
-            : JsonString(std::to_string(r.softwareFirst) + "." + std::to_string(r.softwareSecond));
+    const RecordValues values = ValuesOf(r);
+    const bool typeKnown = r.typeStatus == kStatusOk || r.typeStatus == kStatusWrongType;
     std::string json = "{";
-    json += "\"port\": " + (port == 0 ? std::string("null") : std::to_string(port));
-    json += ", \"type\": " + (r.typeStatus == kNotRun ? std::string("null") : JsonString(r.type));
-    json += ", \"serialNumber\": " + Number(r.serialStatus, r.serialNumber);
-    json += ", \"circuitVersion\": " + Number(r.circuitStatus, r.circuitVersion);
-    json += ", \"softwareVersion\": " + software;
+    json += "\"time\": " + JsonString(UtcTime(context.unixTime));
+    json +=
+        ", \"port\": " + (context.port == 0 ? std::string("null") : std::to_string(context.port));
+    json += ", \"device\": " + OrNull(context.device, true);
+    json += ", \"type\": " + (typeKnown ? JsonString(values.type) : std::string("null"));
+    json += ", \"serialNumber\": " + OrNull(values.serialNumber, false);
+    json += ", \"circuitVersion\": " + OrNull(values.circuitVersion, false);
+    json += ", \"softwareVersion\": " + OrNull(values.softwareVersion, true);
     json += ", \"status\": {";
     json += "\"connect\": " + Status(r.connectStatus);
     json += ", \"type\": " + Status(r.typeStatus);
@@ -69,5 +105,7 @@ std::string ReadingJson(int32_t port, const ReadingOutcome& outcome) {
     json += "}";
     json += ", \"elapsedMs\": " + std::to_string(outcome.elapsedMs);
     json += ", \"result\": \"" + std::string(ResultName(outcome.result)) + "\"";
+    json += ", \"error\": " + ErrorJson(context.error);
+    json += ", \"version\": " + JsonString(QUENLOR_VERSION);
     return json + "}";
 }

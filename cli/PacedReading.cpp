@@ -2,44 +2,84 @@
 
 #include <utility>
 
+#include "cli/EnglishLines.h"
+
 bool IsSystemError(int32_t status) { return status != kStatusOk && status < kStatusNotConnected; }
+
+bool IsComplete(const ReadingRecord& r) {
+    return r.typeStatus == kStatusOk && r.serialStatus == kStatusOk &&
+           r.circuitStatus == kStatusOk && r.softwareStatus == kStatusOk &&
+           r.disconnectStatus == kStatusOk;
+}
 
 ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
                           ReadingStep::LineSink sink) {
-    ReadingStep step(link, std::move(sink));
+    // Which part of the reading writes, for the English lines the window leaves blank.
+    int32_t writer = kStateConnect;
+    int32_t lineOfWriter = 0;
+    const ReadingStep* self = nullptr;
+    ReadingStep step(link, [&](const std::string& line) {
+        sink(plan.language == 1 ? CompleteEnglishLine(writer, lineOfWriter, line, self->Record())
+                                : line);
+        ++lineOfWriter;
+    });
+    self = &step;
+    const auto elapsed = [&] { return clock.TickCount() - plan.startTick; };
+
     ReadingOutcome outcome;
     int32_t state = kStateConnect;
     for (bool firstTick = true;; firstTick = false) {
-        if (plan.paced && !firstTick) clock.Sleep(kTickIntervalMs);
+        if (plan.stopRequested()) {
+            outcome.result = ReadingResult::Stopped;
+            break;
+        }
+        if (!firstTick) {
+            const uint32_t pause = plan.paced ? kTickIntervalMs : 0;
+            // The whole wait is bounded: no poll goes out once it is over, so a silent
+            // unit costs at most the wait and one byte's time-out.
+            if (state == kStateConnect && elapsed() + pause + kPollDelayMs >= plan.waitMs) {
+                outcome.result = plan.refused() ? ReadingResult::Refused : ReadingResult::NoAnswer;
+                break;
+            }
+            if (pause != 0) clock.Sleep(pause);
+        }
+        writer = state;
+        lineOfWriter = 0;
         const ReadingStep::Result tick = step.Tick(state, plan.language);
 
         if (state == kStateConnect && tick.nextState == kStateConnect) {
             // A port that cannot be opened does not heal by waiting; a silent unit may
             // still be switched on.
             if (IsSystemError(tick.status)) {
+                if (plan.waitThroughPortErrors) {
+                    plan.portErrorSeen(tick.status);
+                    clock.Sleep(kPortRetryMs);
+                    continue;
+                }
                 outcome.result = ReadingResult::PortError;
                 outcome.portError = tick.status;
-                break;
-            }
-            if (clock.TickCount() - plan.startTick >= plan.waitMs) {
-                outcome.result = ReadingResult::NoAnswer;
                 break;
             }
             continue;
         }
         if (tick.report == ReadingStep::Report::ReadFailed) {
+            writer = kStateFinish + 1;
+            lineOfWriter = 0;
             outcome.wrongTypeMessage = step.ReportWrongType(plan.language);
             outcome.result = ReadingResult::WrongType;
             break;
         }
         if (tick.report == ReadingStep::Report::ReadDone) {
+            writer = kReportDoneWriter;
+            lineOfWriter = 0;
             step.ReportDone(plan.language);
-            outcome.result = ReadingResult::Read;
+            outcome.result =
+                IsComplete(step.Record()) ? ReadingResult::Read : ReadingResult::Incomplete;
             break;
         }
         state = tick.nextState;
     }
     outcome.record = step.Record();
-    outcome.elapsedMs = clock.TickCount() - plan.startTick;
+    outcome.elapsedMs = elapsed();
     return outcome;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/ReadingStep.h"
@@ -11,19 +12,30 @@
 #include "platform/Clock.h"
 
 inline constexpr uint32_t kTickIntervalMs = 300;
+// The link purges the line for a second before each poll.
+inline constexpr uint32_t kPollDelayMs = 1000;
+// Between two tries of a port that could not be opened while waiting for the next unit.
+inline constexpr uint32_t kPortRetryMs = 1000;
 
 enum class ReadingResult {
-    Read,       // every step ran and the success report was written
-    WrongType,  // the unit answered with a type other than P06
-    NoAnswer,   // no unit accepted the poll within the wait
-    PortError,  // the port could not be opened or used
+    Read,        // every step succeeded and the success report was written
+    Incomplete,  // the unit accepted the poll, but a later step failed
+    WrongType,   // the unit answered with a type other than P06
+    NoAnswer,    // no unit accepted the poll within the wait
+    Refused,     // the unit answered the last poll with "give up" (0x85)
+    PortError,   // the port could not be opened or used
+    Stopped,     // a stop was asked for before the reading ended
 };
 
 struct ReadingPlan {
     int32_t language = 0;
-    uint32_t waitMs = 10000;  // counted from startTick
-    bool paced = true;        // the 300 ms between ticks
-    uint32_t startTick = 0;   // the clock's tick count when the run began
+    uint32_t waitMs = 10000;             // counted from startTick; no poll goes out after it
+    bool paced = true;                   // the 300 ms between ticks
+    uint32_t startTick = 0;              // the clock's tick count when the run began
+    bool waitThroughPortErrors = false;  // a port that cannot be opened is tried again
+    std::function<void(int32_t)> portErrorSeen = [](int32_t) {};  // each such failure's code
+    std::function<bool()> stopRequested = [] { return false; };
+    std::function<bool()> refused = [] { return false; };  // the last reply was 0x85
 };
 
 struct ReadingOutcome {
@@ -36,6 +48,9 @@ struct ReadingOutcome {
 
 // A link status that is the operating system's own error code rather than one of the link's.
 bool IsSystemError(int32_t status);
+
+// Whether every step after the connection succeeded.
+bool IsComplete(const ReadingRecord& record);
 
 ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
                           ReadingStep::LineSink sink);

@@ -1,58 +1,51 @@
 #include "cli/ReaderOptions.h"
 
-#include <cstddef>
-#include <optional>
+#include "cli/CommandLine.h"
+#include "platform/ComPorts.h"
 
 namespace {
 
-// A whole decimal number within [low, high]; nothing else (no sign, no spaces, no suffix).
-std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t low, uint32_t high) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    if (value < low || value > high) return std::nullopt;
-    return value;
-}
-
-bool TakesValue(const std::string& name) {
-    return name == "--port" || name == "--wait" || name == "--lang" || name == "--trace";
-}
-
-bool IsFlag(const std::string& name) {
-    return name == "--list" || name == "--fast" || name == "--json" || name == "--help" ||
-           name == "-h";
-}
+const std::vector<OptionSpec> kOptions = {
+    {"port", 'p', true},     {"device", 'd', true}, {"list", 'l', false}, {"wait", 'w', true},
+    {"fast", 'f', false},    {"lang", 0, true},     {"json", 'j', false}, {"csv", 'c', false},
+    {"repeat", 'r', false},  {"log", 'o', true},    {"trace", 't', true}, {"help", 'h', false},
+    {"version", 'V', false},
+};
 
 // Stores one option's value; returns the error, empty when the value is good.
 std::string Apply(ReaderOptions& options, const std::string& name, const std::string& value) {
-    if (name == "--port") {
-        const auto port = ParseNumber(value, 1, kHighestPort);
+    if (name == "port") {
+        const auto port = ParseWholeNumber(value, kLowestComNumber, kHighestComNumber);
         if (!port) {
             return "invalid port '" + value + "': give a COM number from 1 to " +
-                   std::to_string(kHighestPort);
+                   std::to_string(kHighestComNumber);
         }
         options.port = static_cast<int32_t>(*port);
-    } else if (name == "--wait") {
-        const auto seconds = ParseNumber(value, 0, kLongestWaitSeconds);
+    } else if (name == "wait") {
+        const auto seconds = ParseWholeNumber(value, 0, kLongestWaitSeconds);
         if (!seconds) {
             return "invalid wait '" + value + "': give whole seconds from 0 to " +
                    std::to_string(kLongestWaitSeconds);
         }
-        options.waitSeconds = *seconds;
-    } else if (name == "--lang") {
-        if (value == "fr") {
-            options.language = 0;
-        } else if (value == "en") {
-            options.language = 1;
-        } else {
+        options.waitSeconds = static_cast<uint32_t>(*seconds);
+    } else if (name == "lang") {
+        if (value != "fr" && value != "en")
             return "invalid language '" + value + "': give fr or en";
-        }
-    } else if (name == "--trace") {
-        if (value.empty()) return "option '--trace' needs a file name, or - for standard error";
-        options.tracePath = value;
+        options.language = value == "en" ? 1 : 0;
+    } else if (name == "device" || name == "trace" || name == "log") {
+        if (value.empty()) return "option '--" + name + "' needs a file name";
+        (name == "device"  ? options.device
+         : name == "trace" ? options.tracePath
+                           : options.logPath) = value;
+    } else {
+        bool& flag = name == "list"     ? options.list
+                     : name == "fast"   ? options.fast
+                     : name == "json"   ? options.json
+                     : name == "csv"    ? options.csv
+                     : name == "repeat" ? options.repeat
+                     : name == "help"   ? options.help
+                                        : options.version;
+        flag = true;
     }
     return {};
 }
@@ -61,43 +54,14 @@ std::string Apply(ReaderOptions& options, const std::string& name, const std::st
 
 ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args) {
     ParsedReaderOptions parsed;
-    ReaderOptions& options = parsed.options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.size() < 2 || arg[0] != '-') {
-            parsed.error = "unexpected argument '" + arg + "'";
-            return parsed;
-        }
-        // Both "--port 5" and "--port=5".
-        const size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        if (IsFlag(name)) {
-            if (equals != std::string::npos) {
-                parsed.error = "option '" + name + "' takes no value";
-                return parsed;
-            }
-            if (name == "--list") options.list = true;
-            if (name == "--fast") options.fast = true;
-            if (name == "--json") options.json = true;
-            if (name == "--help" || name == "-h") options.help = true;
-            continue;
-        }
-        if (!TakesValue(name)) {
-            parsed.error = "unknown option '" + name + "'";
-            return parsed;
-        }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            parsed.error = "option '" + name + "' needs a value";
-            return parsed;
-        }
-        parsed.error = Apply(options, name, value);
-        if (!parsed.error.empty()) return parsed;
-    }
+    parsed.error =
+        ParseCommandLine(args, kOptions, [&](const OptionSpec& spec, const std::string& value) {
+            return Apply(parsed.options, spec.longName, value);
+        });
+    const ReaderOptions& o = parsed.options;
+    if (parsed.error.empty() && o.port != 0 && !o.device.empty())
+        parsed.error = "give --port or --device, not both";
+    if (parsed.error.empty() && o.csv && o.json) parsed.error = "give --csv or --json, not both";
     return parsed;
 }
 
@@ -108,21 +72,36 @@ std::string ReaderHelpText() {
            "read button does, and prints the same lines.\n"
            "\n"
            "Options:\n"
-           "  --port N        read the unit on COM N (1 to 100); without it, the port that\n"
-           "                  port discovery chooses (the adapter's port first)\n"
-           "  --list          print the port labels, one a line, the chosen one marked \"* \"\n"
-           "  --wait SECONDS  how long the unit may take to accept the poll (default 10)\n"
-           "  --fast          no 300 ms pause between the steps of the reading\n"
-           "  --lang fr|en    language of the lines (default fr)\n"
-           "  --json          print one JSON object instead of the lines\n"
-           "  --trace FILE    write every byte on the wire with its time to FILE\n"
-           "                  (- for standard error)\n"
-           "  -h, --help      print this help\n"
+           "  -p, --port N        read the unit on COM N (1 to 100); without it, the port\n"
+           "                      that port discovery chooses (the adapter's port first)\n"
+           "  -d, --device PATH   read the unit on this device (/dev/ttyUSB0, COM5)\n"
+           "  -l, --list          print the ports, one a line, the chosen one marked \"* \";\n"
+           "                      with --json, as a JSON array\n"
+           "  -w, --wait SECONDS  how long to wait for the unit to accept the poll\n"
+           "                      (default 10); the whole wait ends within SECONDS plus\n"
+           "                      one byte's time-out (1.1 s)\n"
+           "  -f, --fast          no 300 ms pause between the steps of the reading\n"
+           "      --lang fr|en    language of the lines (default fr)\n"
+           "  -j, --json          print one JSON object instead of the lines\n"
+           "  -r, --repeat        read unit after unit until Ctrl+C: after each reading,\n"
+           "                      wait for the unit to go, then for the next one; one\n"
+           "                      record per unit, as JSON Lines\n"
+           "  -c, --csv           the record as CSV (a header line, then one per unit)\n"
+           "  -o, --log FILE      also append each record to FILE, flushed at once\n"
+           "  -t, --trace FILE    write every byte on the wire with its time to FILE\n"
+           "                      (- for standard error)\n"
+           "  -h, --help          print this help\n"
+           "  -V, --version       print the version\n"
            "\n"
            "Exit status:\n"
            "  0  the unit was read\n"
-           "  1  bad option or value\n"
+           "  1  bad option or value, or a trace or log file that cannot be opened\n"
            "  2  the unit is not of the P06 type\n"
-           "  3  no unit answered within the wait\n"
-           "  4  no serial port, or the port could not be opened or used\n";
+           "  3  no unit answered within the wait, or it refused the poll\n"
+           "  4  no serial port, or the port could not be opened or used\n"
+           "  5  the unit answered, but a step of the reading failed (incomplete)\n"
+           "  6  the output, the trace or the log could not be written\n"
+           "Stopped by a signal (Ctrl+C), p06-read ends the conversation, puts the port\n"
+           "back as it found it, and ends with that signal; with --repeat it first prints\n"
+           "the number of units read on standard error.\n";
 }

@@ -7,12 +7,17 @@
 
 struct ReaderOptions {
     bool help = false;
+    bool version = false;
     bool list = false;          // list the port labels instead of reading
     int32_t port = 0;           // COM number; 0: the port that discovery chooses
+    std::string device;         // a device path given instead of a COM number
     uint32_t waitSeconds = 10;  // how long the unit may take to accept the poll
     bool fast = false;          // no 300 ms pause between the steps of the reading
     int32_t language = 0;       // 0 French, 1 English
     bool json = false;          // one JSON object instead of the lines
+    bool csv = false;           // records as CSV (with --repeat)
+    bool repeat = false;        // unit after unit, until stopped
+    std::string logPath;        // each record also appended here
     std::string tracePath;      // the wire trace: empty none, "-" standard error
 };
 
@@ -21,7 +26,6 @@ struct ParsedReaderOptions {
     std::string error;  // empty when the command line is valid
 };
 
-inline constexpr int32_t kHighestPort = 100;  // above it the link falls back to COM1
 inline constexpr uint32_t kLongestWaitSeconds = 86400;
 
 // args: the arguments after the program name.

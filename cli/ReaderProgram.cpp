@@ -1,81 +1,108 @@
 #include "cli/ReaderProgram.h"
 
+#include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "cli/ExitCode.h"
-#include "cli/JsonReport.h"
-#include "cli/PacedReading.h"
+#include "cli/OutputFile.h"
+#include "cli/PortListing.h"
+#include "cli/ReaderMessages.h"
 #include "cli/ReaderOptions.h"
+#include "cli/RepeatedReading.h"
 #include "cli/TracingSerialLine.h"
 #include "dialogs/PortDiscovery.h"
 #include "link/Com_p06.h"
-#include "platform/SystemError.h"
 
 namespace {
 
-constexpr const char* kProgram = "p06-read: ";
+constexpr const char* kProgram = "p06-read";
 
-std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
-
-// The error box's text on a terminal: its line breaks (LF LF CR) become one newline.
-std::string PlainLines(const std::string& message) {
-    std::string text;
-    for (size_t i = 0; i < message.size(); ++i) {
-        if (message[i] == '\n' || message[i] == '\r') {
-            while (i + 1 < message.size() && (message[i + 1] == '\n' || message[i + 1] == '\r'))
-                ++i;
-            text += '\n';
-        } else {
-            text += message[i];
-        }
-    }
-    return text;
-}
-
-void ListPorts(PortDiscovery& discovery, const ReaderOptions& options, std::ostream& out) {
-    discovery.ScanPorts();
-    const int chosen = options.port != 0 ? -1 : discovery.SelectedIndex;
-    for (size_t i = 0; i < discovery.PortLabels.size(); ++i) {
-        const std::string& label = discovery.PortLabels[i];
-        const bool marked = options.port != 0
-                                ? PortDiscovery::ParsePortNumber(label) == options.port
-                                : discovery.PortNumber != 0 && static_cast<int>(i) == chosen;
-        out << (marked ? "* " : "  ") << label << '\n';
-    }
-    out.flush();
-}
-
-void ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
-    if (options.json) {
-        ReadingOutcome outcome;
-        outcome.result = ReadingResult::PortError;
-        system.out << ReadingJson(0, outcome) << std::endl;
-    }
-    system.err << kProgram << "no serial port found; connect the unit's adapter or give --port N"
-               << std::endl;
-}
-
-int Report(int32_t port, const ReaderOptions& options, const ReadingOutcome& outcome,
-           bool portWasOpened, ReaderSystem& system) {
-    if (options.json) system.out << ReadingJson(port, outcome) << std::endl;
-    switch (outcome.result) {
+int ExitStatusOf(ReadingResult result) {
+    switch (result) {
         case ReadingResult::Read:
             return kExitRead;
+        case ReadingResult::Incomplete:
+            return kExitIncomplete;
         case ReadingResult::WrongType:
-            system.err << PlainLines(outcome.wrongTypeMessage) << std::endl;
             return kExitWrongType;
         case ReadingResult::NoAnswer:
-            system.err << kProgram << "no answer from the unit on " << ComName(port) << " within "
-                       << options.waitSeconds << " s" << std::endl;
+        case ReadingResult::Refused:
             return kExitNoAnswer;
         case ReadingResult::PortError:
-            system.err << kProgram << ComName(port)
-                       << (portWasOpened ? " could not be used: " : " could not be opened: ")
-                       << SystemErrorText(outcome.portError) << " (error " << outcome.portError
-                       << ")" << std::endl;
+        case ReadingResult::Stopped:
             return kExitPortError;
     }
+    return kExitPortError;
+}
+
+int OutputFailure(const std::string& error, ReaderSystem& system) {
+    system.err << kProgram << ": " << error << std::endl;
+    return kExitOutputError;
+}
+
+// Writes text on standard output; a failure is reported.
+int Print(const std::string& text, ReaderSystem& system) {
+    RecordWriter writer(system.out, nullptr, RecordFormat::Lines, false);
+    std::string body = text;
+    if (!body.empty() && body.back() == '\n') body.pop_back();
+    return writer.Line(body) ? kExitRead : OutputFailure(writer.Error(), system);
+}
+
+RecordFormat FormatOf(const ReaderOptions& options) {
+    if (options.csv) return RecordFormat::Csv;
+    return options.json || options.repeat ? RecordFormat::Json : RecordFormat::Lines;
+}
+
+// One reading, its record and its message.
+int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, RecordContext context,
+             const ReaderOptions& options, ReaderSystem& system) {
+    ReadingPlan plan;
+    plan.language = options.language;
+    plan.waitMs = options.waitSeconds * 1000;
+    plan.paced = !options.fast;
+    plan.startTick = system.clock.TickCount();
+    plan.stopRequested = [&system] { return system.stopSignal() != 0; };
+    plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
+    const ReadingOutcome outcome =
+        RunReading(link, system.clock, plan, [&writer](const std::string& l) { writer.Line(l); });
+    // Looked up now: an alias may have appeared or changed during the wait.
+    context.device = system.devicePathOf(context.port);
+    context.error =
+        FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
+    writer.Record(context, outcome);
+    if (!context.error.message.empty()) {
+        // The wrong-type box speaks for itself, as in the window.
+        system.err << (outcome.result == ReadingResult::WrongType ? "" : "p06-read: ")
+                   << context.error.message << std::endl;
+    }
+    if (!writer.Error().empty()) return OutputFailure(writer.Error(), system);
+    return ExitStatusOf(outcome.result);
+}
+
+// The port to read: given, or the one that discovery chooses; 0 when there is none.
+int32_t ChoosePort(const ReaderOptions& options, ReaderSystem& system) {
+    if (!options.device.empty()) return system.portOfDevice(options.device);
+    if (options.port != 0) return options.port;
+    PortDiscovery discovery(system.makePortTable());
+    discovery.ScanPorts();
+    return discovery.GetPortNumber();
+}
+
+int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
+    const std::string message =
+        options.device.empty()
+            ? "no serial port found; connect the unit's adapter or give --port N"
+            : "'" + options.device + "' is not a serial port; see the ports with --list";
+    if (options.json) {
+        RecordContext context;
+        context.unixTime = system.unixTime();
+        context.error = {kStatusNoPort, message};
+        ReadingOutcome outcome;
+        outcome.result = ReadingResult::PortError;
+        RecordWriter writer(system.out, nullptr, RecordFormat::Json, false);
+        if (!writer.Record(context, outcome)) return OutputFailure(writer.Error(), system);
+    }
+    system.err << kProgram << ": " << message << std::endl;
     return kExitPortError;
 }
 
@@ -84,62 +111,70 @@ int Report(int32_t port, const ReaderOptions& options, const ReadingOutcome& out
 int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     const ParsedReaderOptions parsed = ParseReaderOptions(args);
     if (!parsed.error.empty()) {
-        system.err << kProgram << parsed.error << "\nTry 'p06-read --help' for more information."
-                   << std::endl;
+        system.err << BadOptionText(kProgram, parsed.error) << std::flush;
         return kExitUsage;
     }
     const ReaderOptions& options = parsed.options;
-    if (options.help) {
-        system.out << ReaderHelpText() << std::flush;
-        return kExitRead;
+    if (options.help) return Print(ReaderHelpText(), system);
+    if (options.version) return Print(VersionLine(kProgram), system);
+    if (options.list) {
+        const std::string listing =
+            PortListing(system.makePortTable(), options.port, options.json, system.devicePathOf);
+        return listing.empty() ? kExitRead : Print(listing, system);
     }
 
     const uint32_t startTick = system.clock.TickCount();
-    int32_t port = options.port;
-    if (options.list || port == 0) {
-        PortDiscovery discovery(system.makePortTable());
-        if (options.list) {
-            ListPorts(discovery, options, system.out);
-            return kExitRead;
-        }
-        discovery.ScanPorts();
-        port = discovery.GetPortNumber();
-        if (port == 0) {
-            ReportNoPort(options, system);
-            return kExitPortError;
+    const int32_t port = ChoosePort(options, system);
+    if (port == 0) return ReportNoPort(options, system);
+
+    std::unique_ptr<std::ofstream> traceFile;
+    std::unique_ptr<std::ofstream> logFile;
+    bool logIsNew = true;
+    std::string reason;
+    if (!options.tracePath.empty() && options.tracePath != "-") {
+        traceFile = OpenOutputFile(options.tracePath, false, reason);
+        if (!traceFile) {
+            system.err << BadOptionText(
+                kProgram, "cannot write the trace to '" + options.tracePath + "': " + reason);
+            return kExitUsage;
         }
     }
-
-    std::ofstream traceFile;
-    std::optional<TracingSerialLine> tracer;
-    if (!options.tracePath.empty()) {
-        std::ostream* trace = &system.err;
-        if (options.tracePath != "-") {
-            traceFile.open(options.tracePath, std::ios::out | std::ios::trunc);
-            if (!traceFile) {
-                system.err << kProgram << "cannot write the trace to '" << options.tracePath
-                           << "'\nTry 'p06-read --help' for more information." << std::endl;
-                return kExitUsage;
-            }
-            trace = &traceFile;
+    if (!options.logPath.empty()) {
+        std::error_code sizeError;
+        logIsNew = std::filesystem::file_size(options.logPath, sizeError) == 0 || sizeError;
+        logFile = OpenOutputFile(options.logPath, true, reason);
+        if (!logFile) {
+            system.err << BadOptionText(
+                kProgram, "cannot write the log to '" + options.logPath + "': " + reason);
+            return kExitUsage;
         }
-        tracer.emplace(system.line, system.clock, *trace, startTick);
     }
+    std::ostream* trace = options.tracePath.empty() ? nullptr
+                          : traceFile               ? traceFile.get()
+                                                    : &system.err;
+    TracingSerialLine tracer(system.line, system.clock, trace, startTick);
+    RecordWriter writer(system.out, logFile.get(), FormatOf(options), logIsNew);
 
-    // Made after the tracer, the link goes before it: its last words on closing are traced.
-    CP06 link(tracer ? static_cast<SerialLine&>(*tracer) : system.line, system.clock);
-    link.SetPort(port);
-
-    ReadingPlan plan;
-    plan.language = options.language;
-    plan.waitMs = options.waitSeconds * 1000;
-    plan.paced = !options.fast;
-    plan.startTick = startTick;
-    std::ostream& out = system.out;
-    const bool json = options.json;
-    const ReadingOutcome outcome =
-        RunReading(link, system.clock, plan, [&out, json](const std::string& line) {
-            if (!json) out << line << std::endl;
-        });
-    return Report(port, options, outcome, link.IsOpen(), system);
+    int status = kExitRead;
+    {
+        // Made after the tracer, the link goes before it: its last words on closing are traced.
+        CP06 link(tracer, system.clock);
+        link.SetPort(port);
+        RecordContext context;
+        context.port = port;
+        context.unixTime = system.unixTime();
+        if (!writer.Begin()) return OutputFailure(writer.Error(), system);
+        status = options.repeat ? RunRepeated(link, tracer, writer, context, options, system)
+                                : ReadOnce(link, tracer, writer, context, options, system);
+        // Let go of the port here: the link's destructor would end the conversation twice,
+        // and with a silent unit each end byte waits out a read time-out.
+        link.Close();
+    }
+    if (!tracer.TraceWritten()) {
+        const int32_t code = tracer.TraceError();
+        return OutputFailure("cannot write the trace to '" + options.tracePath +
+                                 "': " + (code != 0 ? SystemReason(code) : "write error"),
+                             system);
+    }
+    return status;
 }

@@ -1,14 +1,16 @@
 // p06-read from its arguments to its exit status: finds the port, reads the unit through the
-// device link and ReadingStep, and reports as lines or JSON. Everything it touches comes in
-// through ReaderSystem, so the tests run the whole program against the fakes.
+// device link and ReadingStep, and reports as lines, JSON or CSV. Everything it touches comes
+// in through ReaderSystem, so the tests run the whole program against the fakes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
 #include "platform/Clock.h"
 #include "platform/PortTable.h"
 #include "platform/SerialLine.h"
@@ -20,6 +22,19 @@ struct ReaderSystem {
     Clock& clock;
     // A fresh port table for the port discovery.
     std::function<std::unique_ptr<PortTable>()> makePortTable;
+    // Seconds since 1970 in UTC, for the records.
+    std::function<int64_t()> unixTime = [] { return int64_t{0}; };
+    // The system's path of a COM port, and the COM port of a path (0 when none).
+    std::function<std::string(int32_t)> devicePathOf = [](int32_t port) {
+        return "COM" + std::to_string(port);
+    };
+    std::function<int32_t(const std::string&)> portOfDevice = [](const std::string& path) {
+        const auto number =
+            path.rfind("COM", 0) == 0 ? ParseWholeNumber(path.substr(3), 1, 100) : std::nullopt;
+        return static_cast<int32_t>(number.value_or(0));
+    };
+    // The signal that asked the program to stop; 0 while none has.
+    std::function<int()> stopSignal = [] { return 0; };
 };
 
 // args: the arguments after the program name. Returns the exit status (cli/ExitCode.h).

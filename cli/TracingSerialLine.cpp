@@ -1,5 +1,6 @@
 #include "cli/TracingSerialLine.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -14,17 +15,20 @@ std::string Failure(int32_t code) { return "(error " + std::to_string(code) + ")
 
 }  // namespace
 
-TracingSerialLine::TracingSerialLine(SerialLine& line, Clock& clock, std::ostream& trace,
+TracingSerialLine::TracingSerialLine(SerialLine& line, Clock& clock, std::ostream* trace,
                                      uint32_t startTick)
     : line_(line), clock_(clock), trace_(trace), startTick_(startTick) {}
 
 void TracingSerialLine::Trace(char direction, const std::string& what) {
+    if (trace_ == nullptr || !trace_->good()) return;
     // Unsigned difference: right across the tick counter's wrap.
     const uint32_t ms = clock_.TickCount() - startTick_;
     char time[16];
     std::snprintf(time, sizeof time, "%7lu", static_cast<unsigned long>(ms));
     // Flushed line by line, so a trace of a run that was cut short still holds its end.
-    trace_ << time << " ms  " << direction << ' ' << what << std::endl;
+    errno = 0;
+    *trace_ << time << " ms  " << direction << ' ' << what << std::endl;
+    if (!trace_->good()) traceError_ = errno;
 }
 
 SerialLine::Handle TracingSerialLine::Open(const std::string& devicePath) {
@@ -51,6 +55,7 @@ bool TracingSerialLine::Purge(Handle handle, uint32_t flags) { return line_.Purg
 
 bool TracingSerialLine::WriteByte(Handle handle, uint8_t value, uint32_t& written) {
     const bool ok = line_.WriteByte(handle, value, written);
+    pollSent_ = ok && value == kPoll;
     if (!ok) {
         Trace('>', Hex(value) + " " + Failure(line_.LastError()));
     } else if (written == 1) {
@@ -63,6 +68,8 @@ bool TracingSerialLine::WriteByte(Handle handle, uint8_t value, uint32_t& writte
 
 bool TracingSerialLine::ReadByte(Handle handle, uint8_t& value, uint32_t& count) {
     const bool ok = line_.ReadByte(handle, value, count);
+    if (pollSent_) lastPollReply_ = ok && count != 0 ? value : -1;
+    pollSent_ = false;
     if (!ok) {
         Trace('<', Failure(line_.LastError()));
     } else if (count == 0) {

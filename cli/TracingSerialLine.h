@@ -11,13 +11,15 @@
 #include <ostream>
 #include <string>
 
+#include "link/Com_p06.h"
 #include "platform/Clock.h"
 #include "platform/SerialLine.h"
 
 class TracingSerialLine : public SerialLine {
 public:
-    // startTick: the clock's tick count that the trace counts from.
-    TracingSerialLine(SerialLine& line, Clock& clock, std::ostream& trace, uint32_t startTick);
+    // startTick: the clock's tick count that the trace counts from. trace: nullptr for
+    // none, the line then only notes the last byte received.
+    TracingSerialLine(SerialLine& line, Clock& clock, std::ostream* trace, uint32_t startTick);
 
     Handle Open(const std::string& devicePath) override;
     bool GetState(Handle handle, SerialSettings& settings) override;
@@ -30,11 +32,20 @@ public:
     bool Close(Handle handle) override;
     int32_t LastError() const override { return line_.LastError(); }
 
+    // The unit's reply to the last poll (0x80); -1 when none came.
+    int32_t LastPollReply() const { return lastPollReply_; }
+    // Whether every trace line was written; if not, the system's code of the failure.
+    bool TraceWritten() const { return trace_ == nullptr || trace_->good(); }
+    int32_t TraceError() const { return traceError_; }
+
 private:
     void Trace(char direction, const std::string& what);
 
     SerialLine& line_;
     Clock& clock_;
-    std::ostream& trace_;
+    std::ostream* trace_;
     uint32_t startTick_;
+    bool pollSent_ = false;  // the next byte read answers a poll
+    int32_t lastPollReply_ = -1;
+    int32_t traceError_ = 0;
 };

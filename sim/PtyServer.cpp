@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kReadChunk = 64;
+// The alias's descriptor is this plus the COM number, below the usual limit of 1024 files.
+constexpr int kAliasFdBase = 900;
 // After a hang-up the master reports it at once on every poll; this keeps that from spinning.
 constexpr long kHangUpPauseNs = 50 * 1000 * 1000;
 
@@ -33,12 +36,29 @@ PtyServer::~PtyServer() {
         std::error_code ignored;
         // Only our own alias: someone may have replaced it meanwhile.
         if (fs::is_symlink(aliasPath_, ignored) &&
-            fs::read_symlink(aliasPath_, ignored) == devicePath_) {
+            fs::read_symlink(aliasPath_, ignored) == aliasTarget_) {
             fs::remove(aliasPath_, ignored);
         }
     }
     if (device_ >= 0) close(device_);
     if (master_ >= 0) close(master_);
+    // The lock file stays: removing it could let two simulators lock two different files.
+    if (lock_ >= 0) close(lock_);
+}
+
+bool PtyServer::LockComNumber(int comNumber, const std::string& aliasDir, std::string& error) {
+    const std::string path =
+        (fs::path(aliasDir) / (".COM" + std::to_string(comNumber) + ".lock")).string();
+    lock_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (lock_ < 0) {
+        error = SystemError("cannot open " + path);
+        return false;
+    }
+    if (flock(lock_, LOCK_EX | LOCK_NB) == 0) return true;
+    error = errno == EWOULDBLOCK
+                ? "COM" + std::to_string(comNumber) + " is served by another simulator"
+                : SystemError("cannot lock " + path);
+    return false;
 }
 
 bool PtyServer::Start(int comNumber, const std::string& aliasDir, std::string& error) {
@@ -85,16 +105,24 @@ bool PtyServer::Start(int comNumber, const std::string& aliasDir, std::string& e
         error = "cannot create " + aliasDir + ": " + failure.message();
         return false;
     }
+    if (!LockComNumber(comNumber, aliasDir, error)) return false;
     const std::string alias = (fs::path(aliasDir) / ("COM" + std::to_string(comNumber))).string();
-    // A stale alias (from a simulator that did not end cleanly) is replaced; anything
-    // else by that name is the user's, and stays.
+    // The alias leads to the port through this process's own descriptor, so it dangles as
+    // soon as the simulator is gone, however it ended: a reader can never reach the next
+    // program that gets the same pseudo-terminal. The descriptor's number depends on the
+    // COM number, so even a recycled process id cannot lead to another simulator's port.
+    const int aliasFd = fcntl(device_, F_DUPFD_CLOEXEC, kAliasFdBase + comNumber);
+    aliasTarget_ = "/proc/" + std::to_string(getpid()) + "/fd/" +
+                   std::to_string(aliasFd >= 0 ? aliasFd : device_);
+    // A stale alias (from a simulator that did not end cleanly: its lock is free) is
+    // replaced; anything else by that name is the user's, and stays.
     if (fs::is_symlink(fs::symlink_status(alias, failure))) {
         fs::remove(alias, failure);
     } else if (fs::exists(fs::symlink_status(alias, failure))) {
         error = alias + " exists and is not an alias; not replacing it";
         return false;
     }
-    fs::create_symlink(devicePath_, alias, failure);
+    fs::create_symlink(aliasTarget_, alias, failure);
     if (failure) {
         error = "cannot create the alias " + alias + ": " + failure.message();
         return false;

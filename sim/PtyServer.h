@@ -15,7 +15,9 @@ public:
     PtyServer(const PtyServer&) = delete;
     PtyServer& operator=(const PtyServer&) = delete;
 
-    // Opens the pseudo-terminal and makes aliasDir/COM<comNumber> point at its device.
+    // Opens the pseudo-terminal and makes aliasDir/COM<comNumber> lead to its device
+    // through /proc/<pid>/fd/<n>, which vanishes with this process. The COM number is locked
+    // (aliasDir/.COM<n>.lock) while the simulator runs: a second one is refused.
     // On failure returns false with a message in error.
     bool Start(int comNumber, const std::string& aliasDir, std::string& error);
 
@@ -31,9 +33,12 @@ public:
 
 private:
     bool WriteAnswer(const std::vector<uint8_t>& bytes, bool log);
+    bool LockComNumber(int comNumber, const std::string& aliasDir, std::string& error);
 
     int master_ = -1;
     int device_ = -1;  // the port side, held open so the host's closing never hangs up
     std::string devicePath_;
     std::string aliasPath_;
+    std::string aliasTarget_;  // what the alias points at
+    int lock_ = -1;            // held while serving: the COM number is taken
 };

@@ -13,6 +13,7 @@ struct SimOptions {
     std::string portsDir;  // empty: the program's own port alias folder
     bool log = false;      // every byte in and out on stderr
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
+#include "platform/Process.h"
 #include "platform/SettingsDirectory.h"
 #include "sim/DeviceModel.h"
 #include "sim/PtyServer.h"
@@ -15,26 +17,30 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 volatile sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
 
+// Prints text on standard output; a failed write is a failure.
+int Print(const std::string& text) {
+    if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return kExitOk;
+    std::perror("p06-sim: cannot write the standard output");
+    return kExitFailure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    EnsureStandardStreams();
     const ParsedOptions parsed = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "p06-sim: %s\nTry 'p06-sim --help' for the list of options.\n",
-                     parsed.error.c_str());
-        return kExitUsage;
+        std::fputs(BadOptionText("p06-sim", parsed.error).c_str(), stderr);
+        return kExitBadOption;
     }
     const SimOptions& options = parsed.options;
-    if (options.help) {
-        std::fputs(SimUsage().c_str(), stdout);
-        return kExitOk;
-    }
+    if (options.help) return Print(SimUsage());
+    if (options.version) return Print(VersionLine("p06-sim"));
 
     // The stopping signals stay blocked except while the server waits, so the alias is
     // always removed however early a stop comes.

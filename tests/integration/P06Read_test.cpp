@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,8 +17,10 @@
 #include <vector>
 
 #include "ExpectedReading.h"
+#include "ReaderLines.h"
 #include "SimProcess.h"
 #include "TempDir.h"
+#include "Version.h"
 
 extern char** environ;
 
@@ -39,12 +42,17 @@ std::string FileText(const std::string& path) {
     return text.str();
 }
 
-// Runs p06-read with its settings folder (and so its port aliases) in configHome.
-ReaderExit RunReader(const std::vector<std::string>& args, const std::string& configHome) {
-    TempDir streams;
-    const std::string outPath = streams / "out";
-    const std::string errPath = streams / "err";
+// Where a reader's standard output goes: a file of the test's, a path such as /dev/full,
+// or nowhere (closed).
+struct ReaderStreams {
+    std::string out;
+    std::string err;
+    bool closeOut = false;
+};
 
+// Starts p06-read with its settings folder (and so its port aliases) in configHome.
+pid_t StartReader(const std::vector<std::string>& args, const std::string& configHome,
+                  const ReaderStreams& streams) {
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0) environment.push_back(*e);
@@ -59,19 +67,23 @@ ReaderExit RunReader(const std::vector<std::string>& args, const std::string& co
     for (std::string& a : argStrings) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    ReaderExit result;
     const pid_t pid = fork();
     if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = open(streams.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(streams.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (out < 0 || err < 0) _exit(126);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (streams.closeOut) close(STDOUT_FILENO);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    if (pid < 0) return result;
+    return pid;
+}
 
+// Waits for the reader to end, stopping it by its id past the limit; returns the wait
+// status, -1 when it had to be stopped.
+int FinishReader(pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kRunLimitSeconds);
     int status = 0;
     pid_t ended = 0;
@@ -79,16 +91,45 @@ ReaderExit RunReader(const std::vector<std::string>& args, const std::string& co
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (ended == 0) {
-        kill(pid, SIGTERM);
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    } else if (ended == pid && WIFEXITED(status)) {
-        result.code = WEXITSTATUS(status);
+    if (ended == pid) return status;
+    kill(pid, SIGTERM);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    result.out = FileText(outPath);
-    result.err = FileText(errPath);
+    return -1;
+}
+
+ReaderExit RunReader(const std::vector<std::string>& args, const std::string& configHome,
+                     const std::string& outPath = {}, bool closeOut = false) {
+    TempDir streams;
+    const ReaderStreams paths{outPath.empty() ? streams / "out" : outPath, streams / "err",
+                              closeOut};
+    ReaderExit result;
+    const pid_t pid = StartReader(args, configHome, paths);
+    if (pid < 0) return result;
+    const int status = FinishReader(pid);
+    if (status != -1 && WIFEXITED(status)) result.code = WEXITSTATUS(status);
+    if (outPath.empty()) result.out = FileText(paths.out);
+    result.err = FileText(paths.err);
     return result;
+}
+
+// Whether Python's JSON parser takes the text: one document, or one per line.
+bool ParsesAsJson(const std::string& text, bool lines = false) {
+    TempDir dir;
+    const std::string path = dir / "doc.json";
+    std::ofstream(path) << text;
+    const std::string command = std::string("python3 -m json.tool ") +
+                                (lines ? "--json-lines " : "") + path + " >/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+// The time in the record is the machine's: "time": "<any>".
+std::string WithoutTime(std::string json) {
+    const std::string field = "\"time\": \"";
+    const size_t at = json.find(field);
+    if (at == std::string::npos) return json;
+    const size_t end = json.find('"', at + field.size());
+    return json.replace(at + field.size(), end - at - field.size(), "T");
 }
 
 class P06ReadTest : public ::testing::Test {
@@ -117,7 +158,7 @@ TEST_F(P06ReadTest, WholeReadingPrintsTheWindowsLinesInEitherLanguage) {
         ASSERT_TRUE(sim.Ready());
         const ReaderExit reader = Read(c.args);
         EXPECT_EQ(reader.code, 0) << reader.err;
-        EXPECT_EQ(reader.out, AsOutput(SuccessfulReading(c.language)));
+        EXPECT_EQ(reader.out, AsOutput(ReaderReading(c.language)));
         EXPECT_EQ(reader.err, "");
     }
 }
@@ -129,18 +170,22 @@ TEST_F(P06ReadTest, JsonFieldsAreTheUnits) {
     EXPECT_EQ(reader.code, 0) << reader.err;
     // The one figure that is the machine's, not the unit's.
     const std::string field = "\"elapsedMs\": ";
-    std::string json = reader.out;
+    EXPECT_TRUE(ParsesAsJson(reader.out)) << reader.out;
+    std::string json = WithoutTime(reader.out);
     const size_t at = json.find(field);
     ASSERT_NE(at, std::string::npos) << json;
     const size_t digits = at + field.size();
     const size_t end = json.find_first_not_of("0123456789", digits);
     ASSERT_GT(end, digits) << json;
     json.replace(digits, end - digits, "N");
-    EXPECT_EQ(json,
-              "{\"port\": 8, \"type\": \"P06\", \"serialNumber\": 305419896, "
-              "\"circuitVersion\": 17, \"softwareVersion\": \"4.12\", \"status\": {\"connect\": 0, "
-              "\"type\": 0, \"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
-              "\"disconnect\": 0}, \"elapsedMs\": N, \"result\": \"read\"}\n");
+    EXPECT_EQ(
+        json,
+        "{\"time\": \"T\", \"port\": 8, \"device\": \"" + sim.DevicePath() +
+            "\", \"type\": \"P06\", \"serialNumber\": 305419896, "
+            "\"circuitVersion\": 17, \"softwareVersion\": \"4.12\", \"status\": {\"connect\": 0, "
+            "\"type\": 0, \"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
+            "\"disconnect\": 0}, \"elapsedMs\": N, \"result\": \"read\", \"error\": null, "
+            "\"version\": \"" QUENLOR_VERSION "\"}\n");
 }
 
 TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
@@ -171,6 +216,19 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
          3,
          "\"result\": \"no-answer\"",
          "p06-read: no answer from the unit on COM8 within 1 s\n"},
+        {"incomplete",
+         {"--stop-after", "1"},
+         {"--json", "--wait", "1"},
+         5,
+         "\"result\": \"incomplete\", \"error\": {\"code\": 100002",
+         "p06-read: incomplete reading on COM8, failed: type: no answer (error 100002); "},
+        {"refused",
+         {"--refuse"},
+         {"--json", "--wait", "1"},
+         3,
+         "\"result\": \"refused\"",
+         "p06-read: the unit on COM8 refused the poll (0x85)"},
+        {"bad option", {}, {"--colour"}, 1, "", "p06-read: unknown option '--colour'\n"},
         {"missing port",
          {},
          {"--json"},
@@ -193,6 +251,7 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
             EXPECT_EQ(reader.out, "");
         } else {
             EXPECT_NE(reader.out.find(c.out), std::string::npos) << reader.out;
+            EXPECT_TRUE(ParsesAsJson(reader.out)) << reader.out;
         }
         EXPECT_EQ(reader.err.rfind(c.err, 0), 0u) << reader.err;
     }
@@ -237,14 +296,121 @@ TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
     const ReaderExit list = Read({"--list"});
     EXPECT_EQ(list.code, 0);
     const std::string simLabel = "COM1";
-    const bool chosen = list.out.find("* " + simLabel + "\n") != std::string::npos;
-    EXPECT_TRUE(chosen || list.out.find("  " + simLabel + "\n") != std::string::npos) << list.out;
+    // Then the device the port leads to.
+    const std::string simLine = simLabel + "  " + sim.DevicePath() + "\n";
+    const bool chosen = list.out.find("* " + simLine) != std::string::npos;
+    EXPECT_TRUE(chosen || list.out.find("  " + simLine) != std::string::npos) << list.out;
     if (!chosen) {
         GTEST_SKIP() << "discovery prefers another port on this machine:\n" << list.out;
     }
     const ReaderExit reader = Read({"--json", "--fast"});
     EXPECT_EQ(reader.code, 0) << reader.err;
-    EXPECT_EQ(reader.out.rfind("{\"port\": 1, \"type\": \"P06\"", 0), 0u) << reader.out;
+    EXPECT_NE(reader.out.find("\"port\": 1, \"device\": \"" + sim.DevicePath() + "\""),
+              std::string::npos)
+        << reader.out;
+    const ReaderExit json = Read({"--list", "--json"});
+    EXPECT_TRUE(ParsesAsJson(json.out)) << json.out;
+    EXPECT_NE(json.out.find("{\"port\": 1, \"label\": \"" + simLabel + "\", \"device\": \"" +
+                            sim.DevicePath() + "\", \"chosen\": true}"),
+              std::string::npos)
+        << json.out;
+}
+
+// Waits until the file holds text (or the limit passes); true when it does.
+bool WaitForText(const std::string& path, const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kRunLimitSeconds);
+    while (FileText(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+long Count(const std::string& text, const std::string& what) {
+    long count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+TEST_F(P06ReadTest, OutputThatCannotBeWrittenFailsAndAClosedOutputIsNoPort) {
+    SimProcess sim(SimOptions(ReadUnit{}), kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const std::string port = std::to_string(kCom);
+    const ReaderExit full = RunReader({"-p", port, "-f", "-j"}, configHome_.Path(), "/dev/full");
+    EXPECT_EQ(full.code, 6);
+    EXPECT_EQ(full.err,
+              "p06-read: cannot write the standard output: No space left on device "
+              "(error 28)\n");
+    const ReaderExit trace = Read({"-p", port, "-f", "-t", "/dev/full"});
+    EXPECT_EQ(trace.code, 6);
+    EXPECT_EQ(trace.err,
+              "p06-read: cannot write the trace to '/dev/full': No space left on "
+              "device (error 28)\n");
+    // Standard output closed: the port must not become descriptor 1 and take the lines.
+    const ReaderExit closed =
+        RunReader({"-p", port, "-f", "-t", configHome_ / "wire.txt"}, configHome_.Path(), {}, true);
+    EXPECT_EQ(closed.code, 0) << closed.err;
+    EXPECT_EQ(closed.err, "");
+    EXPECT_EQ(Count(FileText(configHome_ / "wire.txt"), "> 80"), 1);
+}
+
+TEST_F(P06ReadTest, StopSignalEndsTheConversationAndEndsWithTheSignal) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        SimProcess sim(SimOptions(ReadUnit{}), kCom, PortsDir());
+        ASSERT_TRUE(sim.Ready());
+        TempDir dir;
+        const std::string trace = dir / "wire.txt";
+        const pid_t reader = StartReader({"--port", std::to_string(kCom), "--trace", trace},
+                                         configHome_.Path(), {dir / "out", dir / "err"});
+        ASSERT_GT(reader, 0);
+        ASSERT_TRUE(WaitForText(trace, "< 81"));
+        kill(reader, signal);
+        const int status = FinishReader(reader);
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        // The end byte went out and the unit acknowledged it.
+        const std::string wire = FileText(trace);
+        const size_t end = wire.rfind("> 04\n");
+        ASSERT_NE(end, std::string::npos) << wire;
+        EXPECT_NE(wire.find(" ms  < ", end), std::string::npos) << wire;
+    }
+}
+
+TEST_F(P06ReadTest, RepeatRecordsThreeUnitsStartedAndStoppedOneAfterAnother) {
+    TempDir dir;
+    const std::string log = dir / "units.jsonl";
+    const pid_t reader =
+        StartReader({"--port", std::to_string(kCom), "--repeat", "--fast", "--log", log},
+                    configHome_.Path(), {dir / "out", dir / "err"});
+    ASSERT_GT(reader, 0);
+    const uint32_t serials[] = {1001, 1002, 1003};
+    for (const uint32_t serial : serials) {
+        SCOPED_TRACE(serial);
+        ReadUnit unit;
+        unit.serialNumber = serial;
+        SimProcess sim(SimOptions(unit), kCom, PortsDir());
+        ASSERT_TRUE(sim.Ready());
+        EXPECT_TRUE(WaitForText(log, "\"serialNumber\": " + std::to_string(serial) + ","));
+        // Still served a while: polled again and again, recorded once.
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        sim.Stop();
+    }
+    kill(reader, SIGINT);
+    const int status = FinishReader(reader);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    const std::string records = FileText(log);
+    EXPECT_EQ(FileText(dir / "out"), records);
+    EXPECT_EQ(Count(records, "\n"), 3) << records;
+    EXPECT_EQ(Count(records, "\"result\": \"read\""), 3) << records;
+    EXPECT_TRUE(ParsesAsJson(records, true)) << records;
+    for (const uint32_t serial : serials)
+        EXPECT_EQ(Count(records, "\"serialNumber\": " + std::to_string(serial) + ","), 1)
+            << records;
+    const std::string err = FileText(dir / "err");
+    EXPECT_NE(err.find("p06-read: 3 units read, 0 incomplete, 0 wrong type\n"), std::string::npos)
+        << err;
 }
 
 }  // namespace

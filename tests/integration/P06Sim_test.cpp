@@ -1,5 +1,6 @@
 // p06-sim as a program: its command line, its alias and its ending.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,12 +12,13 @@
 
 #include "SimProcess.h"
 #include "TempDir.h"
+#include "Version.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kExitUsage = 2;
+constexpr int kExitUsage = 1;
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
@@ -28,7 +30,9 @@ TEST(P06SimTest, AnnouncesItsPortAndRemovesTheAliasOnStop) {
               "p06-sim: serving " + device + " as COM12 (alias " + sim.AliasPath() + ")");
     EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
     ASSERT_TRUE(fs::is_symlink(sim.AliasPath()));
-    EXPECT_EQ(fs::read_symlink(sim.AliasPath()).string(), device);
+    // Through the simulator's own descriptor, which vanishes with it.
+    EXPECT_EQ(fs::read_symlink(sim.AliasPath()).string().rfind("/proc/", 0), 0u);
+    EXPECT_EQ(fs::canonical(sim.AliasPath()).string(), device);
     EXPECT_EQ(ExitCode(sim.Stop()), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(sim.AliasPath())));
 }
@@ -38,7 +42,39 @@ TEST(P06SimTest, ReplacesAStaleAlias) {
     fs::create_symlink("/dev/null-gone", ports / "COM3");
     SimProcess sim({}, 3, ports.Path());
     ASSERT_TRUE(sim.Ready());
-    EXPECT_EQ(fs::read_symlink(ports / "COM3").string(), sim.DevicePath());
+    EXPECT_EQ(fs::canonical(ports / "COM3").string(), sim.DevicePath());
+}
+
+TEST(P06SimTest, KilledSimulatorsAliasLeadsNowhereAndIsReplaced) {
+    TempDir ports;
+    SimProcess killed({}, 3, ports.Path());
+    ASSERT_TRUE(killed.Ready());
+    killed.Stop(SIGKILL);
+    // Left behind, but dangling whatever program gets the pseudo-terminal next.
+    EXPECT_TRUE(fs::is_symlink(ports / "COM3"));
+    EXPECT_FALSE(fs::exists(ports / "COM3"));
+    SimProcess next({}, 3, ports.Path());
+    ASSERT_TRUE(next.Ready());
+    EXPECT_EQ(fs::canonical(ports / "COM3").string(), next.DevicePath());
+}
+
+TEST(P06SimTest, RefusesTheComNumberOfALiveSimulator) {
+    TempDir ports;
+    SimProcess live({}, 3, ports.Path());
+    ASSERT_TRUE(live.Ready());
+    const std::string target = fs::read_symlink(ports / "COM3").string();
+    const SimRun second = RunSim({"--ports-dir", ports.Path(), "-c", "3"});
+    EXPECT_EQ(ExitCode(second.status), 1);
+    EXPECT_EQ(second.err, "p06-sim: COM3 is served by another simulator\n");
+    EXPECT_EQ(fs::read_symlink(ports / "COM3").string(), target);
+}
+
+TEST(P06SimTest, VersionIsTheProjects) {
+    for (const char* option : {"--version", "-V"}) {
+        const SimRun run = RunSim({option});
+        EXPECT_EQ(ExitCode(run.status), 0);
+        EXPECT_EQ(run.out, "p06-sim " QUENLOR_VERSION "\n");
+    }
 }
 
 TEST(P06SimTest, LeavesAFileThatIsNotAnAlias) {
@@ -66,7 +102,10 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         const char* message;
     } cases[] = {
         {{"--colour"}, "unknown option '--colour'"},
-        {{"--serial"}, "--serial needs a value"},
+        {{"--serial"}, "option '--serial' needs a value"},
+        {{"-s"}, "option '-s' needs a value"},
+        {{"--silent=1"}, "option '--silent' takes no value"},
+        {{"unit"}, "unexpected argument 'unit'"},
         {{"--serial", "4294967296"}, "bad value '4294967296' for --serial"},
         {{"--serial", "-1"}, "bad value '-1' for --serial"},
         {{"--circuit", "256"}, "bad value '256' for --circuit"},
@@ -82,7 +121,8 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         const SimRun run = RunSim(c.arguments);
         EXPECT_EQ(ExitCode(run.status), kExitUsage);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err, "p06-sim: " + run.err.substr(9, run.err.find('\n') - 9) +
+                               "\nTry 'p06-sim --help' for more information.\n");
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
 }

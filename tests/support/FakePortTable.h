@@ -11,7 +11,7 @@ struct FakePortValue {
     std::string name;
     uint32_t type = kRegSz;
     std::string data;
-    std::string device;  // what ValueDevice tells: the device file, empty as on Windows
+    std::string device = {};  // what ValueDevice tells: the device file, empty as on Windows
 };
 
 class FakePortTable : public PortTable {

@@ -6,7 +6,17 @@
 
 #include <string>
 
+#include "Version.h"
+#include "cli/CsvReport.h"
+#include "cli/UtcTime.h"
+
 namespace {
+
+RecordContext At(int32_t port) {
+    RecordContext context;
+    context.port = port;
+    return context;
+}
 
 TEST(JsonReport, StringsEscapeEverythingOutsidePrintableAscii) {
     const struct {
@@ -41,11 +51,13 @@ TEST(JsonReport, CompleteReadingGivesEveryValue) {
     r.circuitVersion = 3;
     r.softwareFirst = 2;
     r.softwareSecond = 15;
-    EXPECT_EQ(ReadingJson(7, outcome),
-              "{\"port\": 7, \"type\": \"P06\", \"serialNumber\": 4294967295, "
+    EXPECT_EQ(ReadingJson(At(7), outcome),
+              "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": 7, \"device\": null, \"type\": "
+              "\"P06\", \"serialNumber\": 4294967295, "
               "\"circuitVersion\": 3, \"softwareVersion\": \"2.15\", \"status\": {\"connect\": 0, "
               "\"type\": 0, \"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
-              "\"disconnect\": 0}, \"elapsedMs\": 3000, \"result\": \"read\"}");
+              "\"disconnect\": 0}, \"elapsedMs\": 3000, \"result\": \"read\", \"error\": null, "
+              "\"version\": \"" QUENLOR_VERSION "\"}");
 }
 
 TEST(JsonReport, StepsThatNeverRanAreNull) {
@@ -56,15 +68,19 @@ TEST(JsonReport, StepsThatNeverRanAreNull) {
         const char* json;
     } cases[] = {
         {ReadingResult::NoAnswer, 3, kStatusNothingReceived,
-         "{\"port\": 3, \"type\": null, \"serialNumber\": null, \"circuitVersion\": null, "
+         "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": 3, \"device\": null, \"type\": null, "
+         "\"serialNumber\": null, \"circuitVersion\": null, "
          "\"softwareVersion\": null, \"status\": {\"connect\": 100002, \"type\": null, "
          "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
-         "\"disconnect\": null}, \"elapsedMs\": 12, \"result\": \"no-answer\"}"},
+         "\"disconnect\": null}, \"elapsedMs\": 12, \"result\": \"no-answer\", \"error\": null, "
+         "\"version\": \"" QUENLOR_VERSION "\"}"},
         {ReadingResult::PortError, 0, -1,
-         "{\"port\": null, \"type\": null, \"serialNumber\": null, \"circuitVersion\": null, "
+         "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": null, \"device\": null, \"type\": null, "
+         "\"serialNumber\": null, \"circuitVersion\": null, "
          "\"softwareVersion\": null, \"status\": {\"connect\": null, \"type\": null, "
          "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
-         "\"disconnect\": null}, \"elapsedMs\": 12, \"result\": \"port-error\"}"},
+         "\"disconnect\": null}, \"elapsedMs\": 12, \"result\": \"port-error\", \"error\": null, "
+         "\"version\": \"" QUENLOR_VERSION "\"}"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ResultName(c.result));
@@ -72,7 +88,7 @@ TEST(JsonReport, StepsThatNeverRanAreNull) {
         outcome.result = c.result;
         outcome.elapsedMs = 12;
         outcome.record.connectStatus = c.connectStatus;
-        EXPECT_EQ(ReadingJson(c.port, outcome), c.json);
+        EXPECT_EQ(ReadingJson(At(c.port), outcome), c.json);
     }
 }
 
@@ -84,12 +100,73 @@ TEST(JsonReport, WrongTypeKeepsTheTypeTheUnitSent) {
     outcome.record.typeStatus = kStatusWrongType;
     outcome.record.disconnectStatus = 0;
     outcome.record.type = "p\"\xe9";
-    EXPECT_EQ(ReadingJson(5, outcome),
-              "{\"port\": 5, \"type\": \"p\\\"\\u00e9\", \"serialNumber\": null, "
+    EXPECT_EQ(ReadingJson(At(5), outcome),
+              "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": 5, \"device\": null, \"type\": "
+              "\"p\\\"\\u00e9\", \"serialNumber\": null, "
               "\"circuitVersion\": null, \"softwareVersion\": null, \"status\": {\"connect\": 0, "
               "\"type\": 100020, \"serialNumber\": null, \"circuitVersion\": null, "
               "\"softwareVersion\": null, \"disconnect\": 0}, \"elapsedMs\": 2500, "
-              "\"result\": \"wrong-type\"}");
+              "\"result\": \"wrong-type\", \"error\": null, "
+              "\"version\": \"" QUENLOR_VERSION "\"}");
+}
+
+TEST(JsonReport, FailedStepsGiveNullValuesAndTheErrorInBothFormats) {
+    ReadingOutcome outcome;
+    outcome.result = ReadingResult::Incomplete;
+    outcome.elapsedMs = 9000;
+    ReadingRecord& r = outcome.record;
+    r.connectStatus = r.typeStatus = r.serialStatus = 0;
+    r.circuitStatus = r.softwareStatus = r.disconnectStatus = kStatusNothingReceived;
+    r.type = "P06";
+    r.serialNumber = 77;
+    r.circuitVersion = 9;  // whatever the failed step left: not the unit's
+    RecordContext context = At(33);
+    context.device = "/dev/ttyUSB0";
+    context.unixTime = 1772353800;
+    context.error = {kStatusNothingReceived, "incomplete, \"circuit\" failed"};
+    EXPECT_EQ(ReadingJson(context, outcome),
+              "{\"time\": \"2026-03-01T08:30:00Z\", \"port\": 33, \"device\": \"/dev/ttyUSB0\", "
+              "\"type\": \"P06\", \"serialNumber\": 77, \"circuitVersion\": null, "
+              "\"softwareVersion\": null, \"status\": {\"connect\": 0, \"type\": 0, "
+              "\"serialNumber\": 0, \"circuitVersion\": 100002, \"softwareVersion\": 100002, "
+              "\"disconnect\": 100002}, \"elapsedMs\": 9000, \"result\": \"incomplete\", "
+              "\"error\": {\"code\": 100002, \"message\": \"incomplete, \\\"circuit\\\" "
+              "failed\"}, \"version\": \"" QUENLOR_VERSION "\"}");
+    EXPECT_EQ(CsvHeader(),
+              "time,port,device,type,serialNumber,circuitVersion,softwareVersion,result,"
+              "errorCode,errorMessage,version");
+    EXPECT_EQ(ReadingCsv(context, outcome),
+              "2026-03-01T08:30:00Z,33,/dev/ttyUSB0,P06,77,,,incomplete,100002,"
+              "\"incomplete, \"\"circuit\"\" failed\"," QUENLOR_VERSION);
+    r.type = std::string("P\n\xe9", 3);
+    r.typeStatus = kStatusWrongType;
+    EXPECT_EQ(ReadingCsv(At(0), outcome).substr(0, 36), "1970-01-01T00:00:00Z,,,P\\x0A\\xE9,77,");
+}
+
+TEST(JsonReport, MessagesStayUtf8TextOnOneLine) {
+    ReadingOutcome outcome;
+    outcome.result = ReadingResult::WrongType;
+    RecordContext context = At(2);
+    context.error = {kStatusWrongType, "ne correspond pas \xc3\xa0 un\nappareil\t!"};
+    const std::string json = ReadingJson(context, outcome);
+    EXPECT_NE(json.find("\"message\": \"ne correspond pas \xc3\xa0 un\\u000aappareil\\u0009!\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(
+        ReadingCsv(context, outcome).find(",100020,ne correspond pas \xc3\xa0 un appareil\\x09!,"),
+        std::string::npos);
+}
+
+TEST(JsonReport, TimesAreUtcToTheSecond) {
+    const struct {
+        int64_t seconds;
+        const char* text;
+    } cases[] = {{0, "1970-01-01T00:00:00Z"},
+                 {951782400, "2000-02-29T00:00:00Z"},
+                 {1772353800, "2026-03-01T08:30:00Z"},
+                 {4102444799, "2099-12-31T23:59:59Z"},
+                 {-1, "1969-12-31T23:59:59Z"}};
+    for (const auto& c : cases) EXPECT_EQ(UtcTime(c.seconds), c.text);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "ExpectedReading.h"
 #include "FakeClock.h"
 #include "FakeSerialLine.h"
+#include "ReaderLines.h"
 #include "sim/DeviceModel.h"
 
 namespace {
@@ -49,7 +50,7 @@ TEST(PacedReading, CompleteReadingWritesTheWindowsLinesAndRecordsTheUnit) {
     Bench bench;
     const ReadingOutcome outcome = bench.Read(Plan(1));
     EXPECT_EQ(outcome.result, ReadingResult::Read);
-    EXPECT_EQ(bench.lines, SuccessfulReading(kEnglish));
+    EXPECT_EQ(bench.lines, ReaderReading(kEnglish));
     EXPECT_EQ(outcome.record.type, "P06");
     EXPECT_EQ(outcome.record.serialNumber, 4660u);
     EXPECT_EQ(outcome.record.circuitVersion, 3u);
@@ -83,9 +84,11 @@ TEST(PacedReading, SilentUnitIsPolledUntilTheWaitHasPassed) {
         long polls;
         uint32_t elapsedMs;
     } cases[] = {
-        {0, true, 1, 2100},       {1000, true, 1, 2100},   {2100, true, 1, 2100},
-        {2101, true, 2, 4500},    {10000, true, 5, 11700}, {10000, false, 5, 10500},
-        {10500, false, 5, 10500},
+        // No poll goes out once the wait is over: the whole wait ends within the wait
+        // and one byte's time-out (1100 ms).
+        {0, true, 1, 2100},       {1000, true, 1, 2100},    {3400, true, 1, 2100},
+        {3401, true, 2, 4500},    {10000, true, 4, 9300},   {10000, false, 5, 10500},
+        {10500, false, 5, 10500}, {11501, false, 6, 12600},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.waitMs << (c.paced ? " paced" : " fast"));
@@ -108,7 +111,7 @@ TEST(PacedReading, UnitThatAcceptsLateIsReadOnALaterTick) {
     const ReadingOutcome outcome = bench.Read(Plan(1));
     EXPECT_EQ(outcome.result, ReadingResult::Read);
     EXPECT_EQ(bench.Polls(), 3);
-    EXPECT_EQ(bench.lines, SuccessfulReading(kEnglish));
+    EXPECT_EQ(bench.lines, ReaderReading(kEnglish));
 }
 
 TEST(PacedReading, WrongTypeEndsWithTheFailureReportAndTheBoxMessage) {

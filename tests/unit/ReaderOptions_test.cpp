@@ -43,6 +43,17 @@ TEST(ReaderOptions, EachOptionSetsItsField) {
         {{"-h"}, [](ReaderOptions& o) { o.help = true; }},
         {{"--trace", "-"}, [](ReaderOptions& o) { o.tracePath = "-"; }},
         {{"--trace=wire.txt"}, [](ReaderOptions& o) { o.tracePath = "wire.txt"; }},
+        {{"-p", "5", "-w3", "-f"},
+         [](ReaderOptions& o) { o.port = 5, o.waitSeconds = 3, o.fast = true; }},
+        {{"-ljt", "t"}, [](ReaderOptions& o) { o.list = o.json = true, o.tracePath = "t"; }},
+        {{"--device", "/dev/ttyUSB0"}, [](ReaderOptions& o) { o.device = "/dev/ttyUSB0"; }},
+        {{"-d", "COM5"}, [](ReaderOptions& o) { o.device = "COM5"; }},
+        {{"-r", "-c", "-o", "units.csv"},
+         [](ReaderOptions& o) { o.repeat = o.csv = true, o.logPath = "units.csv"; }},
+        {{"--repeat", "--log=u.jsonl"},
+         [](ReaderOptions& o) { o.repeat = true, o.logPath = "u.jsonl"; }},
+        {{"--version"}, [](ReaderOptions& o) { o.version = true; }},
+        {{"-V"}, [](ReaderOptions& o) { o.version = true; }},
         {{"--json", "--port", "7", "--fast", "--lang=en", "--wait", "3", "--trace", "t"},
          [](ReaderOptions& o) {
              o.port = 7;
@@ -70,6 +81,11 @@ TEST(ReaderOptions, EachOptionSetsItsField) {
         EXPECT_EQ(o.language, expected.language);
         EXPECT_EQ(o.json, expected.json);
         EXPECT_EQ(o.tracePath, expected.tracePath);
+        EXPECT_EQ(o.device, expected.device);
+        EXPECT_EQ(o.repeat, expected.repeat);
+        EXPECT_EQ(o.csv, expected.csv);
+        EXPECT_EQ(o.logPath, expected.logPath);
+        EXPECT_EQ(o.version, expected.version);
     }
 }
 
@@ -95,9 +111,15 @@ TEST(ReaderOptions, MistakesAreNamedPrecisely) {
         {{"--wait", "86401"}, "invalid wait '86401': give whole seconds from 0 to 86400"},
         {{"--lang", "de"}, "invalid language 'de': give fr or en"},
         {{"--lang", "EN"}, "invalid language 'EN': give fr or en"},
-        {{"--trace="}, "option '--trace' needs a file name, or - for standard error"},
+        {{"--trace="}, "option '--trace' needs a file name"},
         {{"--json=yes"}, "option '--json' takes no value"},
         {{"--fast", "--port", "2", "extra"}, "unexpected argument 'extra'"},
+        {{"-p"}, "option '-p' needs a value"},
+        {{"-fz"}, "unknown option '-z'"},
+        {{"--json", "-xf"}, "unknown option '-x'"},
+        {{"--log="}, "option '--log' needs a file name"},
+        {{"--port", "3", "--device", "COM3"}, "give --port or --device, not both"},
+        {{"--csv", "--json"}, "give --csv or --json, not both"},
     };
     for (const auto& c : cases) {
         std::string line;
@@ -109,22 +131,30 @@ TEST(ReaderOptions, MistakesAreNamedPrecisely) {
 
 TEST(ReaderOptions, HelpNamesEveryOptionAndEveryExitStatus) {
     const std::string help = ReaderHelpText();
-    for (const char* name : {"--port N", "--list", "--wait SECONDS", "--fast", "--lang fr|en",
-                             "--json", "--trace FILE", "--help"}) {
+    for (const char* name :
+         {"--port N", "--list",       "--wait SECONDS", "--fast",        "--lang fr|en",
+          "--json",   "--trace FILE", "--help",         "--device PATH", "--repeat",
+          "--csv",    "--log FILE",   "--version",      "-p, ",          "-d, ",
+          "-l, ",     "-w, ",         "-f, ",           "-j, ",          "-r, ",
+          "-c, ",     "-o, ",         "-t, ",           "-h, ",          "-V, "}) {
         SCOPED_TRACE(name);
         EXPECT_NE(help.find(name), std::string::npos);
         // Every option named in the help is one the parser takes.
-        const std::string option = std::string(name).substr(0, std::string(name).find(' '));
+        std::string option = std::string(name).substr(0, std::string(name).find(' '));
+        if (option.back() == ',') option.pop_back();
         Args args = {option};
-        if (option == "--port") args.push_back("3");
-        if (option == "--wait") args.push_back("3");
+        if (option == "--port" || option == "-p") args.push_back("3");
+        if (option == "--wait" || option == "-w") args.push_back("3");
         if (option == "--lang") args.push_back("en");
-        if (option == "--trace") args.push_back("-");
+        if (option == "--trace" || option == "-t" || option == "--log" || option == "-o" ||
+            option == "--device" || option == "-d")
+            args.push_back("-");
         EXPECT_EQ(ParseReaderOptions(args).error, "");
     }
     for (const char* status :
          {"  0  the unit was read", "  1  bad option", "  2  the unit is not of the P06 type",
-          "  3  no unit answered", "  4  no serial port"}) {
+          "  3  no unit answered", "  4  no serial port", "  5  the unit answered, but a step",
+          "  6  the output, the trace or the log", "within SECONDS plus\n"}) {
         SCOPED_TRACE(status);
         EXPECT_NE(help.find(status), std::string::npos);
     }

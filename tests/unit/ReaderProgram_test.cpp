@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -14,7 +15,10 @@
 #include "FakeClock.h"
 #include "FakePortTable.h"
 #include "FakeSerialLine.h"
+#include "ReaderLines.h"
 #include "TempDir.h"
+#include "Version.h"
+#include "cli/CsvReport.h"
 #include "cli/ExitCode.h"
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
@@ -48,7 +52,7 @@ struct ReaderRun {
 };
 
 const std::string kFrenchReading = AsOutput(SuccessfulReading(kFrench));
-const std::string kEnglishReading = AsOutput(SuccessfulReading(kEnglish));
+const std::string kEnglishReading = AsOutput(ReaderReading(kEnglish));
 
 TEST(ReaderProgram, ReadsTheDiscoveredAdapterPortAndPrintsTheWindowsLines) {
     const struct {
@@ -72,19 +76,29 @@ TEST(ReaderProgram, ReadsTheDiscoveredAdapterPortAndPrintsTheWindowsLines) {
 }
 
 TEST(ReaderProgram, PortOptionBypassesDiscovery) {
-    ReaderRun run({}, {}, {});  // no port listed at all
-    EXPECT_EQ(run({"--port", "12"}), kExitRead);
-    EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM12");
+    for (const Args& args : {Args{"--port", "12"}, Args{"-p12"}, Args{"--device", "COM12"}}) {
+        SCOPED_TRACE(args[0]);
+        ReaderRun run({}, {}, {});  // no port listed at all
+        EXPECT_EQ(run(args), kExitRead);
+        EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM12");
+    }
+    ReaderRun unknown;
+    EXPECT_EQ(unknown({"--device", "/dev/nothing"}), kExitPortError);
+    EXPECT_EQ(unknown.err.str(),
+              "p06-read: '/dev/nothing' is not a serial port; see the ports with --list\n");
+    EXPECT_TRUE(unknown.line.calls.empty());
 }
 
 TEST(ReaderProgram, JsonReplacesTheLines) {
     ReaderRun run;
     EXPECT_EQ(run({"--json", "--fast"}), kExitRead);
     EXPECT_EQ(run.out.str(),
-              "{\"port\": 4, \"type\": \"P06\", \"serialNumber\": 4660, \"circuitVersion\": 3, "
+              "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": 4, \"device\": \"COM4\", \"type\": "
+              "\"P06\", \"serialNumber\": 4660, \"circuitVersion\": 3, "
               "\"softwareVersion\": \"2.5\", \"status\": {\"connect\": 0, \"type\": 0, "
               "\"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
-              "\"disconnect\": 0}, \"elapsedMs\": 1500, \"result\": \"read\"}\n");
+              "\"disconnect\": 0}, \"elapsedMs\": 1500, \"result\": \"read\", \"error\": null, "
+              "\"version\": \"" QUENLOR_VERSION "\"}\n");
     EXPECT_EQ(run.err.str(), "");
 }
 
@@ -129,10 +143,14 @@ TEST(ReaderProgram, NoPortAtAllIsAPortError) {
     } cases[] = {
         {{}, ""},
         {{"--json"},
-         "{\"port\": null, \"type\": null, \"serialNumber\": null, \"circuitVersion\": null, "
+         "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": null, \"device\": null, \"type\": null, "
+         "\"serialNumber\": null, \"circuitVersion\": null, "
          "\"softwareVersion\": null, \"status\": {\"connect\": null, \"type\": null, "
          "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
-         "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\"}\n"},
+         "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\", \"error\": "
+         "{\"code\": 100016, "
+         "\"message\": \"no serial port found; connect the unit's adapter or give --port N\"}, "
+         "\"version\": \"" QUENLOR_VERSION "\"}\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.size());
@@ -153,6 +171,9 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
         {{"--list"}, "  COM1\n* COM4 : ORVANEX\n"},
         {{"--list", "--port", "1"}, "* COM1\n  COM4 : ORVANEX\n"},
         {{"--list", "--port", "2"}, "  COM1\n  COM4 : ORVANEX\n"},
+        {{"--list", "--json"},
+         "[{\"port\": 1, \"label\": \"COM1\", \"device\": \"COM1\", \"chosen\": false}, "
+         "{\"port\": 4, \"label\": \"COM4 : ORVANEX\", \"device\": \"COM4\", \"chosen\": true}]\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.out);
@@ -164,6 +185,15 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
     ReaderRun empty({}, {}, {});
     EXPECT_EQ(empty({"--list"}), kExitRead);
     EXPECT_EQ(empty.out.str(), "");
+    ReaderRun emptyJson({}, {}, {});
+    EXPECT_EQ(emptyJson({"--list", "--json"}), kExitRead);
+    EXPECT_EQ(emptyJson.out.str(), "[]\n");
+    ReaderRun withDevices;
+    ReaderSystem system{withDevices.out, withDevices.err, withDevices.line, withDevices.clock,
+                        [&] { return std::make_unique<FakePortTable>(withDevices.ports); }};
+    system.devicePathOf = [](int32_t port) { return "/dev/ttyS" + std::to_string(port - 1); };
+    RunReader({"-l"}, system);
+    EXPECT_EQ(withDevices.out.str(), "  COM1  /dev/ttyS0\n* COM4 : ORVANEX  /dev/ttyS3\n");
 }
 
 TEST(ReaderProgram, UsageErrorsTouchNoPort) {
@@ -194,6 +224,9 @@ TEST(ReaderProgram, HelpGoesToStandardOutput) {
     ReaderRun run;
     EXPECT_EQ(run({"--help"}), kExitRead);
     EXPECT_EQ(run.out.str().rfind("Usage: p06-read [options]\n", 0), 0u);
+    ReaderRun version;
+    EXPECT_EQ(version({"-V"}), kExitRead);
+    EXPECT_EQ(version.out.str(), "p06-read " QUENLOR_VERSION "\n");
     EXPECT_EQ(run.err.str(), "");
     EXPECT_TRUE(run.line.calls.empty());
 }
@@ -221,8 +254,147 @@ TEST(ReaderProgram, TraceFileThatCannotBeWrittenIsAUsageError) {
     ReaderRun run;
     EXPECT_EQ(run({"--trace", path}), kExitUsage);
     EXPECT_EQ(run.err.str(), "p06-read: cannot write the trace to '" + path +
-                                 "'\nTry 'p06-read --help' for more information.\n");
+                                 "': " + SystemErrorText(2) +
+                                 " (error 2)\nTry 'p06-read --help' for more information.\n");
     EXPECT_TRUE(run.line.calls.empty());
+}
+
+TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
+    FaultConfig silentAfterAccept;
+    silentAfterAccept.stopAfterBytes = 1;  // accepts the poll, then says nothing more
+    FaultConfig refuses;
+    refuses.refuses = true;
+    const std::string lost = "no answer (error 100002)";
+    const struct {
+        FaultConfig faults;
+        int32_t openError;
+        int status;
+        const char* result;
+        std::string err;
+    } cases[] = {
+        {silentAfterAccept, 0, kExitIncomplete,
+         "\"result\": \"incomplete\", \"error\": {\"code\": 100002",
+         "p06-read: incomplete reading on COM4, failed: type: " + lost +
+             "; serial number: " + lost + "; circuit version: " + lost +
+             "; software version: " + lost + "; end of conversation: " + lost + "\n"},
+        {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
+         "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not ready; try "
+         "again\n"},
+#ifndef _WIN32  // the POSIX codes of a port in use and of no access
+        {{},
+         16,
+         kExitPortError,
+         "\"result\": \"port-error\", \"error\": {\"code\": 16",
+         "p06-read: COM4 is in use by another program; close it and try again: " +
+             SystemErrorText(16) + " (error 16)\n"},
+        {{},
+         13,
+         kExitPortError,
+         "\"result\": \"port-error\", \"error\": {\"code\": 13",
+         "p06-read: no access to COM4 (COM4): add your user to the dialout group (sudo usermod "
+         "-aG dialout $USER), then log in again: " +
+             SystemErrorText(13) + " (error 13)\n"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result);
+        ReaderRun run({}, c.faults);
+        run.line.openError = c.openError;
+        EXPECT_EQ(run({"--json", "--wait", "3"}), c.status);
+        EXPECT_NE(run.out.str().find(c.result), std::string::npos) << run.out.str();
+        EXPECT_EQ(run.err.str(), c.err);
+    }
+    // The values whose step failed are null, not the zeros the window shows.
+    ReaderRun incomplete({}, silentAfterAccept);
+    incomplete({"--json"});
+    EXPECT_NE(incomplete.out.str().find("\"type\": null, \"serialNumber\": null, "
+                                        "\"circuitVersion\": null, \"softwareVersion\": null"),
+              std::string::npos);
+}
+
+TEST(ReaderProgram, OutputThatCannotBeWrittenFails) {
+    const Args cases[] = {{"--fast"}, {"--json"}, {"--list"}, {"--version"}};
+    for (const Args& args : cases) {
+        SCOPED_TRACE(args[0]);
+        ReaderRun run;
+        run.out.setstate(std::ios::badbit);
+        EXPECT_EQ(run(args), kExitOutputError);
+        EXPECT_EQ(run.err.str(), "p06-read: cannot write the standard output: write error\n");
+    }
+}
+
+TEST(ReaderProgram, StopEndsTheConversationAndPutsThePortBack) {
+    ReaderRun run;
+    run.line.portState.BaudRate = 19200;
+    int ticks = 0;
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.stopSignal = [&ticks] { return ++ticks > 3 ? 2 : 0; };  // after the serial number
+    RunReader({"--json"}, system);
+    EXPECT_NE(run.out.str().find("\"result\": \"stopped\""), std::string::npos);
+    EXPECT_FALSE(run.model.InConversation());
+    EXPECT_EQ(run.line.sent.back(), kEndOfConversation);
+    EXPECT_EQ(run.line.statesSet.back().BaudRate, 19200u);
+    EXPECT_FALSE(run.line.isOpen);
+}
+
+// What the system says of a port another program holds.
+#ifdef _WIN32
+constexpr int32_t kPortInUse = 5;
+#else
+constexpr int32_t kPortInUse = 16;
+#endif
+
+TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
+    // Units come and go on the fake clock: the first, the same one again, another.
+    UnitConfig other;
+    other.serialNumber = 99;
+    DeviceModel first({}, {}), again({}, {}), second(other, {});
+    const struct {
+        uint32_t from, to;
+        DeviceModel* unit;
+    } bench[] = {{0, 20000, &first}, {30000, 50000, &again}, {60000, 80000, &second}};
+    for (const bool csv : {false, true}) {
+        SCOPED_TRACE(csv);
+        TempDir dir;
+        const std::string log = dir / "units.log";
+        std::ofstream(log) << "earlier\n";
+        ReaderRun run;
+        ReaderSystem system{run.out, run.err, run.line, run.clock,
+                            [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+        run.line.openError = kPortInUse;
+        system.stopSignal = [&] {
+            if (run.clock.now >= 5000) run.line.openError = 0;  // the other program let go
+            DeviceModel* present = nullptr;
+            for (const auto& b : bench)
+                if (run.clock.now >= b.from && run.clock.now < b.to) present = b.unit;
+            run.line.AttachModel(present);
+            return run.clock.now >= 100000 ? 2 : 0;
+        };
+        Args args = {"--repeat", "--fast", "--log", log};
+        if (csv) args.push_back("--csv");
+        EXPECT_EQ(RunReader(args, system), kExitRead);
+        const std::string out = run.out.str();
+        const std::string header = csv ? CsvHeader() + "\n" : "";
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), csv ? 3 : 2) << out;
+        EXPECT_EQ(out.find(header), 0u);
+        EXPECT_NE(out.find(csv ? ",4660,3,2.5,read," : "\"serialNumber\": 4660"),
+                  std::string::npos);
+        EXPECT_NE(out.find(csv ? ",99,3,2.5,read," : "\"serialNumber\": 99"), std::string::npos);
+        std::ifstream file(log);
+        std::stringstream logged;
+        logged << file.rdbuf();
+        // Appended to what was there, without a second header.
+        EXPECT_EQ(logged.str(), "earlier\n" + out.substr(header.size()));
+        EXPECT_EQ(run.err.str(),
+                  "p06-read: reading unit after unit on COM4; Ctrl+C to stop\n"
+                  "p06-read: COM4 is in use by another program; close it and try again: " +
+                      SystemErrorText(kPortInUse) + " (error " + std::to_string(kPortInUse) +
+                      "); trying again every second\n"
+                      "p06-read: serial number 4660 read again; not recorded\n"
+                      "p06-read: 2 units read, 0 incomplete, 0 wrong type\n");
+        EXPECT_FALSE(run.line.isOpen);
+    }
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ protected:
     FakeClock clock;
     FakeSerialLine line{clock};
     std::ostringstream trace;
-    TracingSerialLine tracer{line, clock, trace, 0};
+    TracingSerialLine tracer{line, clock, &trace, 0};
     CP06 link{tracer, clock};
 };
 
@@ -60,7 +60,7 @@ TEST_F(TracingSerialLineTest, FailedCallsShowTheSystemErrorCode) {
         line.writeError = c.writeError;
         line.readError = c.readError;
         std::ostringstream trace;
-        TracingSerialLine tracer{line, clock, trace, 0};
+        TracingSerialLine tracer{line, clock, &trace, 0};
         CP06 link{tracer, clock};
         EXPECT_NE(link.Connect(1), kStatusOk);
         // Only the poll cycle: what closing the port sends after it is traced too but is
@@ -74,7 +74,7 @@ TEST_F(TracingSerialLineTest, TimesCountFromTheStartTickAcrossTheCounterWrap) {
     FakeClock wrapping(0xFFFFFE00u);  // 512 ms before the wrap
     FakeSerialLine wrapLine{wrapping};
     std::ostringstream wrapTrace;
-    TracingSerialLine wrapTracer{wrapLine, wrapping, wrapTrace, 0xFFFFFE00u};
+    TracingSerialLine wrapTracer{wrapLine, wrapping, &wrapTrace, 0xFFFFFE00u};
     CP06 wrapLink{wrapTracer, wrapping};
     wrapLine.Queue({kAccept});
     ASSERT_EQ(wrapLink.Connect(1), kStatusOk);
@@ -118,7 +118,7 @@ TEST_F(TracingSerialLineTest, LineUnderneathSeesTheSameCallsAsWithoutTheTrace) {
     FakeSerialLine traced{tracedClock};
     traced.AttachModel(&tracedModel);
     std::ostringstream sink;
-    TracingSerialLine wrapper{traced, tracedClock, sink, 0};
+    TracingSerialLine wrapper{traced, tracedClock, &sink, 0};
     read(wrapper, tracedClock);
 
     EXPECT_EQ(traced.calls, plain.calls);

@@ -1,0 +1,98 @@
+#include "cli/CommandLine.h"
+
+#include <getopt.h>
+
+#include "Version.h"
+
+namespace {
+
+// getopt_long keeps its place in globals; each parse starts afresh.
+void ResetGetopt() {
+    optind = 0;
+    opterr = 0;
+}
+
+// The option getopt_long stopped at, for a message: "--port", "-p", or the unknown
+// argument as typed ("--verbose" from "--verbose=1").
+std::string OptionName(const std::vector<OptionSpec>& specs, const std::string& argument) {
+    if (optopt >= 256) return std::string("--") + specs[static_cast<size_t>(optopt - 256)].longName;
+    if (optopt > 0) return std::string("-") + static_cast<char>(optopt);
+    return argument.substr(0, argument.find('='));
+}
+
+}  // namespace
+
+std::string ParseCommandLine(const std::vector<std::string>& args,
+                             const std::vector<OptionSpec>& specs, const ApplyOption& apply) {
+    std::vector<std::string> storage;
+    storage.reserve(args.size() + 1);
+    storage.emplace_back("program");
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : storage) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    // ':' first: a missing value is told apart from an unknown option.
+    std::string shortOptions = ":";
+    std::vector<option> longOptions;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const OptionSpec& spec = specs[i];
+        if (spec.shortName != 0) {
+            shortOptions += spec.shortName;
+            if (spec.takesValue) shortOptions += ':';
+        }
+        // Long options return 256 + their index, so they need no short letter.
+        longOptions.push_back({spec.longName, spec.takesValue ? required_argument : no_argument,
+                               nullptr, static_cast<int>(256 + i)});
+    }
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+
+    ResetGetopt();
+    const int argc = static_cast<int>(storage.size());
+    for (;;) {
+        const int key =
+            getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
+        if (key == -1) break;
+        if (key == ':' || key == '?') {
+            const std::string name = OptionName(specs, storage[static_cast<size_t>(optind - 1)]);
+            // A long option's fault follows from the option: the getopt_long of glibc and
+            // that of mingw-w64 return different keys for a value given to a flag.
+            const bool needsValue =
+                optopt >= 256 ? specs[static_cast<size_t>(optopt - 256)].takesValue : key == ':';
+            if (needsValue) return "option '" + name + "' needs a value";
+            if (optopt >= 256) return "option '" + name + "' takes no value";
+            return "unknown option '" + name + "'";
+        }
+        const OptionSpec* spec = nullptr;
+        if (key >= 256) {
+            spec = &specs[static_cast<size_t>(key - 256)];
+        } else {
+            for (const OptionSpec& s : specs)
+                if (s.shortName == key) spec = &s;
+        }
+        if (spec == nullptr) return "unknown option";
+        const std::string error = apply(*spec, optarg != nullptr ? optarg : "");
+        if (!error.empty()) return error;
+    }
+    if (optind < argc) return "unexpected argument '" + storage[static_cast<size_t>(optind)] + "'";
+    return {};
+}
+
+std::optional<uint64_t> ParseWholeNumber(const std::string& text, uint64_t low, uint64_t high) {
+    if (text.empty() || text.size() > 19) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+std::string BadOptionText(const std::string& program, const std::string& error) {
+    return program + ": " + error + "\nTry '" + program + " --help' for more information.\n";
+}
+
+std::string VersionLine(const std::string& program) {
+    return program + " " + QUENLOR_VERSION + "\n";
+}

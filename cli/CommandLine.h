@@ -1,0 +1,36 @@
+// The command-line convention shared by p06-read and p06-sim: getopt_long with long and
+// short options, whole numbers checked in full, one wording and one exit status for a bad
+// option, and the --version line.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A bad option or value, in both programs.
+inline constexpr int kExitBadOption = 1;
+
+struct OptionSpec {
+    const char* longName;  // without the dashes
+    char shortName;        // 0: none
+    bool takesValue;
+};
+
+// Stores one option's value; returns the error, empty when the value is good.
+using ApplyOption = std::function<std::string(const OptionSpec& option, const std::string& value)>;
+
+// args: the arguments after the program name. Returns the first error, empty when every
+// option was understood and applied; an argument that is not an option is an error.
+std::string ParseCommandLine(const std::vector<std::string>& args,
+                             const std::vector<OptionSpec>& specs, const ApplyOption& apply);
+
+// A whole decimal number within [low, high]; nothing else (no sign, no spaces, no suffix).
+std::optional<uint64_t> ParseWholeNumber(const std::string& text, uint64_t low, uint64_t high);
+
+// "p06-read: <error>\nTry 'p06-read --help' for more information.\n"
+std::string BadOptionText(const std::string& program, const std::string& error);
+
+// "p06-read 1.0.0\n"
+std::string VersionLine(const std::string& program);

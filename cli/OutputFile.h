@@ -1,0 +1,18 @@
+// The files p06-read writes besides its standard streams: the trace and the log.
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+// Opens path for writing, from its start or appended. Refuses, without blocking, what is
+// neither a regular file nor a device (a FIFO would hang the open, a folder cannot be
+// written). On failure returns nullptr with the system's reason, code included.
+std::unique_ptr<std::ofstream> OpenOutputFile(const std::string& path, bool append,
+                                              std::string& reason);
+
+// The system's text for a code and the code: "No space left on device (error 28)".
+std::string SystemReason(int32_t code);
+
+// The reason for the write that just failed, from errno.
+std::string LastWriteReason();

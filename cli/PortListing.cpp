@@ -1,0 +1,31 @@
+#include "cli/PortListing.h"
+
+#include "cli/JsonReport.h"
+#include "dialogs/PortDiscovery.h"
+
+std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json,
+                        const std::function<std::string(int32_t)>& devicePathOf) {
+    PortDiscovery discovery(std::move(table));
+    discovery.ScanPorts();
+    std::string text;
+    for (size_t i = 0; i < discovery.PortLabels.size(); ++i) {
+        const std::string& label = discovery.PortLabels[i];
+        const int32_t number = PortDiscovery::ParsePortNumber(label);
+        const bool marked =
+            port != 0 ? number == port
+                      : discovery.PortNumber != 0 && static_cast<int>(i) == discovery.SelectedIndex;
+        const std::string device = devicePathOf(number);
+        if (json) {
+            text += std::string(text.empty() ? "[" : ", ") +
+                    "{\"port\": " + std::to_string(number) + ", \"label\": " + JsonString(label) +
+                    ", \"device\": " + JsonString(device) +
+                    ", \"chosen\": " + (marked ? "true" : "false") + "}";
+            continue;
+        }
+        text += (marked ? "* " : "  ") + label;
+        if (device != "COM" + std::to_string(number)) text += "  " + device;
+        text += '\n';
+    }
+    if (json) text = (text.empty() ? "[" : text) + "]\n";
+    return text;
+}

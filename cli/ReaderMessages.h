@@ -1,0 +1,27 @@
+// What p06-read tells a technician when a reading did not succeed: what happened, what to
+// do about it, and the code for support.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/JsonReport.h"
+
+struct ReadingPlace {
+    int32_t port = 0;  // COM number
+    bool portWasOpened = false;
+    uint32_t waitSeconds = 0;
+    std::string device;  // the system's path of the port
+};
+
+// The failure an outcome stands for; an empty message for a reading that succeeded.
+Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place);
+
+// A port that could not be opened or used, said so that the user can act on it.
+std::string PortErrorMessage(const ReadingPlace& place, int32_t systemCode);
+
+// "serial number: no answer (error 100002); circuit version: ..." for the failed steps.
+std::string FailedSteps(const ReadingRecord& record);
+
+// The error box's text on a terminal: its line breaks (LF LF CR) become one newline.
+std::string PlainLines(const std::string& message);

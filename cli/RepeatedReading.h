@@ -1,0 +1,14 @@
+// p06-read --repeat: unit after unit on one port until a stop is asked for. Each unit gives
+// one record; then the reader waits for it to go (unplugged, switched off) and for the next.
+#pragma once
+
+#include "cli/JsonReport.h"
+#include "cli/ReaderOptions.h"
+#include "cli/ReaderProgram.h"
+#include "cli/RecordWriter.h"
+#include "cli/TracingSerialLine.h"
+#include "link/Com_p06.h"
+
+// Returns the exit status once stopped; the summary goes to standard error.
+int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, RecordContext context,
+                const ReaderOptions& options, ReaderSystem& system);

@@ -1,0 +1,18 @@
+// What a program of the bench does with its own process: its standard streams and the
+// signals that ask it to stop. POSIX and Win32 each have their file; the build picks one.
+#pragma once
+
+// Opens /dev/null on each of the standard descriptors 0 to 2 that is closed, so that no file
+// the program opens later (a serial port) takes their place and receives its output. Called
+// first thing in main. Nothing to do on Windows.
+void EnsureStandardStreams();
+
+// From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl+C and closing the console on
+// Windows) only note that a stop was asked for; a blocked call they interrupt fails.
+void CatchStopSignals();
+
+// The signal that asked for a stop; 0 when none did.
+int StopSignal();
+
+// Ends the process as that signal would have, now that the program has cleaned up.
+[[noreturn]] void EndWithSignal(int signal);

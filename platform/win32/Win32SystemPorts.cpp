@@ -1,0 +1,30 @@
+#include <windows.h>
+
+#include <cctype>
+
+#include "platform/ComPorts.h"
+#include "platform/SystemPorts.h"
+
+std::string DevicePathOfPort(int32_t port) { return "COM" + std::to_string(port); }
+
+int32_t PortOfDevicePath(const std::string& path) {
+    std::string name = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (size_t i = 0; i < 3; ++i) name[i] = static_cast<char>(std::toupper(name[i]));
+    if (name.compare(0, 3, "COM") != 0 || name[3] == '0') return 0;
+    int32_t port = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        port = port * 10 + (name[i] - '0');
+    }
+    return IsComNumber(port) ? port : 0;
+}
+
+// A port another program has open is refused as access denied.
+bool IsPortInUse(int32_t code) {
+    return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+}
+
+bool IsNoAccess(int32_t) { return false; }
+
+std::string AccessHint() { return {}; }
