@@ -1,8 +1,8 @@
 #include "cli/ReaderMessages.h"
 
 #include "cli/OutputFile.h"
-#include "platform/SystemPorts.h"
 #include "link/Com_p06.h"
+#include "platform/SystemPorts.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Process.h"
 #include "cli/ReaderProgram.h"
+#include "platform/Process.h"
 #include "platform/SystemPorts.h"
 
 int main(int argc, char** argv) {

@@ -58,7 +58,8 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
         if (!StoreNumber(value, 0, INT32_MAX, o.faults.stopAfterBytes))
             return "a number of bytes, 0 or more";
     } else if (name == "com") {
-        if (!StoreNumber(value, kLowestComNumber, kHighestComNumber, o.comNumber)) return "a number from 1 to 100";
+        if (!StoreNumber(value, kLowestComNumber, kHighestComNumber, o.comNumber))
+            return "a number from 1 to 100";
     } else if (name == "ports-dir") {
         if (value.empty()) return "a folder";
         o.portsDir = value;

@@ -1,11 +1,11 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/SystemPorts.h"
 #include "platform/ComPorts.h"
 #include "platform/FileError.h"
-#include "platform/posix/LinuxDevicePath.h"
 #include "platform/SettingsDirectory.h"
+#include "platform/SystemPorts.h"
+#include "platform/posix/LinuxDevicePath.h"
 
 namespace fs = std::filesystem;
 
