@@ -8,7 +8,7 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
                           ReadingStep::LineSink sink) {
     ReadingStep step(link, std::move(sink));
     ReadingOutcome outcome;
-    int32_t state = kStateConnect;
+    ReadingState state = kStateConnect;
     for (bool firstTick = true;; firstTick = false) {
         if (plan.paced && !firstTick) clock.Sleep(kTickIntervalMs);
         const ReadingStep::Result tick = step.Tick(state, plan.language);

@@ -10,8 +10,6 @@
 #include "link/Com_p06.h"
 #include "platform/Clock.h"
 
-inline constexpr uint32_t kTickIntervalMs = 300;
-
 enum class ReadingResult {
     Read,       // every step ran and the success report was written
     WrongType,  // the unit answered with a type other than P06
@@ -20,7 +18,7 @@ enum class ReadingResult {
 };
 
 struct ReadingPlan {
-    int32_t language = 0;
+    Language language = Language::French;
     uint32_t waitMs = 10000;  // counted from startTick
     bool paced = true;        // the 300 ms between ticks
     uint32_t startTick = 0;   // the clock's tick count when the run began

@@ -44,9 +44,9 @@ std::string Apply(ReaderOptions& options, const std::string& name, const std::st
         options.waitSeconds = *seconds;
     } else if (name == "--lang") {
         if (value == "fr") {
-            options.language = 0;
+            options.language = Language::French;
         } else if (value == "en") {
-            options.language = 1;
+            options.language = Language::English;
         } else {
             return "invalid language '" + value + "': give fr or en";
         }

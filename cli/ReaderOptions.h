@@ -5,15 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/Language.h"
+
 struct ReaderOptions {
     bool help = false;
     bool list = false;          // list the port labels instead of reading
     int32_t port = 0;           // COM number; 0: the port that discovery chooses
     uint32_t waitSeconds = 10;  // how long the unit may take to accept the poll
     bool fast = false;          // no 300 ms pause between the steps of the reading
-    int32_t language = 0;       // 0 French, 1 English
-    bool json = false;          // one JSON object instead of the lines
-    std::string tracePath;      // the wire trace: empty none, "-" standard error
+    Language language = Language::French;
+    bool json = false;      // one JSON object instead of the lines
+    std::string tracePath;  // the wire trace: empty none, "-" standard error
 };
 
 struct ParsedReaderOptions {
