@@ -63,17 +63,11 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       link_(MakeLink(seams)),
       readingStep_(link_, [this](const std::string& line) { AppendLine(line); }) {
-    CreateControls();
-    portDialog_ =
-        seams.portTable ? new TConfPort(this, std::move(seams.portTable)) : new TConfPort(this);
-    portDialog_->PortsChanged();  // the first scan; whether the port changed does not matter
-    TimerGestConnection->start(kIdleIntervalMs);
+    CreateControls(std::move(seams.portTable));
+    // The buttons first: the window's width is counted from the quit button's left edge.
     LayOutButtons();
     ApplyLanguage();
-    if (portDialog_->IsAdapterPort()) {
-        ButtonLectureInfo->setEnabled(true);
-        link_.SetPort(portDialog_->GetPortNumber());
-    }
+    TakeFirstPort();
     CentreOnScreenWhenShown(this, [this] { FitWidthToButtons(); });
 }
 
@@ -82,7 +76,7 @@ TDlgLectureInformation::~TDlgLectureInformation() {
     // The link's own teardown follows with the members: it ends the conversation and closes.
 }
 
-void TDlgLectureInformation::CreateControls() {
+void TDlgLectureInformation::CreateControls(std::unique_ptr<PortTable> portTable) {
     setFont(DialogFont());
     setFixedSize(kClientWidth, kClientHeight);
     // Created in tab order; the buttons get their places from LayOutButtons.
@@ -99,6 +93,7 @@ void TDlgLectureInformation::CreateControls() {
     ButtonConfigPort = NewButton(this, "ButtonConfigPort");
     TimerGestConnection = new QTimer(this);
     TimerGestConnection->setObjectName("TimerGestConnection");
+    portDialog_ = portTable ? new TConfPort(this, std::move(portTable)) : new TConfPort(this);
 
     connect(ButtonLectureInfo, &QPushButton::clicked, this, [this] { ButtonLectureInfoClick(); });
     connect(ButtonConfigPort, &QPushButton::clicked, this, [this] { ButtonConfigPortClick(); });
@@ -121,6 +116,16 @@ void TDlgLectureInformation::LayOutButtons() {
                                       {ButtonConfigPort, portTop},
                                       {ButtonChoixLangue, languageTop}})
         button->setGeometry(left, top, button->width(), kButtonHeight);
+}
+
+void TDlgLectureInformation::TakeFirstPort() {
+    portDialog_->PortsChanged();  // the first scan; whether the port changed does not matter
+    TimerGestConnection->start(kIdleIntervalMs);
+    // Only the adapter's port is read at once; any other waits for the user's choice.
+    if (portDialog_->IsAdapterPort()) {
+        ButtonLectureInfo->setEnabled(true);
+        link_.SetPort(portDialog_->GetPortNumber());
+    }
 }
 
 void TDlgLectureInformation::FitWidthToButtons() {

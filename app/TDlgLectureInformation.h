@@ -91,8 +91,10 @@ protected:
 
 private:
     static CP06 MakeLink(const WindowSeams& seams);
-    void CreateControls();
+    void CreateControls(std::unique_ptr<PortTable> portTable);
     void LayOutButtons();
+    // The first port scan, the idle polling, and the adapter's port for the link.
+    void TakeFirstPort();
     // The outer width, frame included, follows the quit button's right edge.
     void FitWidthToButtons();
     // The timer only queues its tick, so clicks and keys already waiting go first, as the
