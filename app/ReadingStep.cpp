@@ -3,30 +3,11 @@
 #include <cstdio>
 #include <string>
 
+#include "app/MainWindowTexts.h"
+
 namespace {
 
-// A text in both languages: [0] French, [1] English.
-using TextPair = const char* const[2];
-
-TextPair kConnected = {"Appareil connecté", "Device Connected"};
-TextPair kChecking = {"Vérification du type d'appareil.", "Checking of the unit."};
-TextPair kTypeConfirmed = {"Vous avez bien connecté un appareil %s.",
-                           "You have connected the %s unit."};
-TextPair kSerialNumber = {"Le numéro de série est : %010u.", "Serial number is : %010u."};
-TextPair kCircuitVersion = {" La version du circuit est %u ", " "};
-TextPair kSoftwareVersion = {" La version du logiciel est %u.%u", " "};
-TextPair kTransmissionDone = {"Transmission réussie", "Transfert successfully"};
-TextPair kWrongTypeTitle = {"Mauvais type d'appareil", "Wrong unit type"};
-TextPair kWrongTypeMessage = {
-    "Le type d'appareil ne correspond pas à un appareil %s.\n\n\r"
-    "L'appareil n'est pas un appareil %s!",
-    "The device is not a %s unit.\n\n\rThe device is not a %s unit."};
-TextPair kTransferDone = {" Le transfert des données est reussi.", " "};
-TextPair kNewReading = {"Vous pouvez effectuer une nouvelle lecture sur un autre appareil %s", " "};
-const char* const kBlank = " ";
-const char* const kSeparator = "---------------------------";
-
-const char* Text(TextPair& pair, int32_t language) { return pair[language == 1 ? 1 : 0]; }
+using namespace main_window_texts;
 
 // printf-style formatting of one line; the English entries without placeholders pass as is.
 template <typename... Args>
@@ -41,7 +22,7 @@ std::string Format(const char* format, Args... args) {
 
 ReadingStep::ReadingStep(CP06& link, LineSink sink) : link_(link), sink_(std::move(sink)) {}
 
-ReadingStep::Result ReadingStep::Tick(int32_t state, int32_t language) {
+ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
     const std::string device = CP06::DeviceName();
     switch (state) {
         case kStateConnect: {
@@ -102,19 +83,19 @@ ReadingStep::Result ReadingStep::Tick(int32_t state, int32_t language) {
     }
 }
 
-std::string ReadingStep::WrongTypeMessage(int32_t language) {
+std::string ReadingStep::WrongTypeMessage(Language language) {
     const std::string device = CP06::DeviceName();
     return Format(Text(kWrongTypeMessage, language), device.c_str(), device.c_str());
 }
 
-std::string ReadingStep::ReportWrongType(int32_t language) {
+std::string ReadingStep::ReportWrongType(Language language) {
     record_.disconnectStatus = link_.Disconnect();
     Write(kBlank);
     Write(Text(kWrongTypeTitle, language));
     return WrongTypeMessage(language);
 }
 
-void ReadingStep::ReportDone(int32_t language) {
+void ReadingStep::ReportDone(Language language) {
     Write(Text(kTransferDone, language));
     Write(kBlank);
     Write(kSeparator);

@@ -7,7 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "dialogs/Language.h"
 #include "link/Com_p06.h"
+
+// The pace of a reading: one step per tick, 300 ms apart.
+inline constexpr uint32_t kTickIntervalMs = 300;
 
 // The reading steps, as the main window's reading state holds them.
 enum ReadingState : int32_t {
@@ -44,7 +48,7 @@ public:
     enum class Report { None, ReadFailed, ReadDone };
 
     struct Result {
-        int32_t nextState;
+        ReadingState nextState;
         Report report;
         int32_t status;  // the device operation's link status (0 when there was none)
     };
@@ -52,18 +56,18 @@ public:
     ReadingStep(CP06& link, LineSink sink);
 
     // One tick in a reading state 1 to 6; the idle state belongs to the caller.
-    Result Tick(int32_t state, int32_t language);
+    Result Tick(ReadingState state, Language language);
 
     // The failure report's part that is not the window's: ends the conversation and writes
     // its two lines. Returns the message for the error box.
-    std::string ReportWrongType(int32_t language);
+    std::string ReportWrongType(Language language);
     // The success report's lines.
-    void ReportDone(int32_t language);
+    void ReportDone(Language language);
 
     const ReadingRecord& Record() const { return record_; }
     void ClearRecord() { record_ = ReadingRecord{}; }
 
-    static std::string WrongTypeMessage(int32_t language);
+    static std::string WrongTypeMessage(Language language);
 
 private:
     void Write(const std::string& line) { sink_(line); }

@@ -28,7 +28,7 @@ void BuildApplicationWindows(ApplicationWindows& windows, WindowSeams seams) {
     if (file_access::Exists(settingsPath))
         language = ReadLanguageSetting(settingsPath);
     else
-        WriteLanguageSetting(settingsPath, 0);
+        WriteLanguageSetting(settingsPath, IndexOf(Language::French));
     // The window stands at French already: only 1 changes it (and rewrites the file).
     windows.DlgLectureInformation->SetLanguage(language);
 }

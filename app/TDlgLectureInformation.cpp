@@ -2,59 +2,53 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
+#include <exception>
+#include <iterator>
+#include <optional>
+#include <utility>
 
+#include "app/MainWindowTexts.h"
+#include "app/QuenlorApplication.h"
 #include "app/SettingsFile.h"
 #include "dialogs/DialogFont.h"
 #include "dialogs/TDialogChoixLangue.h"
 #include "dialogs/Tconfigurationport.h"
+#include "dialogs/WindowPlacement.h"
 
 namespace {
 
-// Texts by language index: [0] French, [1] English.
-using TextPair = const char* const[2];
-
-TextPair kCaptionFormat = {"Lecture des Information de l'appareil %s", " "};
-TextPair kQuitCaption = {"&Quitter", "&Exit"};
-TextPair kReadCaption = {"Lecture des informations", " "};
-TextPair kPortCaption = {"Configuration du Port", "Serial port settings"};
-TextPair kLanguageCaption = {"Choix de la Langue", "Language choice"};
-
-// The six instruction lines; %s is the device name, or the read button's caption in the last.
-TextPair kInstructions[6] = {
-    {"Lecture des Informations de l'appareil %s", " "},
-    {" ", " "},
-    {"Connecter votre appareil %s au PC", " "},
-    {"Allumer l'appareil %s.", " "},
-    {"Choisir ensuite le port serie à utiliser.", " "},
-    {"Et pour lire les informations, appuyer sur le bouton < %s >.", " "},
-};
+using namespace main_window_texts;
 
 constexpr int kClientWidth = 394;
 constexpr int kClientHeight = 225;
+constexpr QRect kMemoRect(8, 8, 297, 209);
+constexpr int kButtonHeight = 25;
 constexpr int kButtonGap = 7;       // between the text box and the buttons, and between buttons
 constexpr int kCaptionMargin = 20;  // added to a caption's measured width
 constexpr int kWindowMargin = 14;   // from the quit button's right edge to the window's
 constexpr int kIdleIntervalMs = 2000;
-constexpr int kReadingIntervalMs = 300;
 
-QString Text(TextPair& pair, int32_t language) {
-    return QString::fromUtf8(pair[language == 1 ? 1 : 0]);
+QString Translated(const TextPair& pair, Language language) {
+    return QString::fromUtf8(Text(pair, language));
 }
 
-QString WithArgument(TextPair& pair, int32_t language, const QString& argument) {
-    const QString format = Text(pair, language);
-    return format.contains(QLatin1String("%s"))
-               ? QString(format).replace(QLatin1String("%s"), argument)
-               : format;
+QString WithArgument(const TextPair& pair, Language language, const QString& argument) {
+    return Translated(pair, language).replace(QLatin1String("%s"), argument);
+}
+
+QPushButton* NewButton(QWidget* window, const char* name) {
+    auto* button = new QPushButton(window);
+    button->setObjectName(QLatin1String(name));
+    // Enter presses the focused button, as Space does.
+    button->setAutoDefault(true);
+    return button;
 }
 
 }  // namespace
@@ -69,85 +63,12 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       link_(MakeLink(seams)),
       readingStep_(link_, [this](const std::string& line) { AppendLine(line); }) {
-    // The form as designed.
-    setFont(DialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
-    ButtonLectureInfo = new QPushButton(this);
-    ButtonLectureInfo->setObjectName("ButtonLectureInfo");
-    ButtonLectureInfo->setGeometry(312, 8, 75, 25);
-    MemoInformation = new QPlainTextEdit(this);
-    MemoInformation->setObjectName("MemoInformation");
-    MemoInformation->setGeometry(8, 8, 297, 209);
-    MemoInformation->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    MemoInformation->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    // Tab goes on to the next control, as in any dialog; the text box takes typing only.
-    MemoInformation->setTabChangesFocus(true);
-    ButtonChoixLangue = new QPushButton(this);
-    ButtonChoixLangue->setObjectName("ButtonChoixLangue");
-    ButtonChoixLangue->setGeometry(312, 120, 75, 25);
-    ButtonQuitter = new QPushButton(this);
-    ButtonQuitter->setObjectName("ButtonQuitter");
-    ButtonQuitter->setGeometry(312, 192, 75, 25);
-    ButtonConfigPort = new QPushButton(this);
-    ButtonConfigPort->setObjectName("ButtonConfigPort");
-    ButtonConfigPort->setGeometry(312, 64, 75, 25);
-    setTabOrder(ButtonLectureInfo, MemoInformation);
-    setTabOrder(MemoInformation, ButtonChoixLangue);
-    setTabOrder(ButtonChoixLangue, ButtonQuitter);
-    setTabOrder(ButtonQuitter, ButtonConfigPort);
-    TimerGestConnection = new QTimer(this);
-    TimerGestConnection->setObjectName("TimerGestConnection");
-
-    connect(ButtonLectureInfo, &QPushButton::clicked, this, [this] { ButtonLectureInfoClick(); });
-    connect(ButtonConfigPort, &QPushButton::clicked, this, [this] { ButtonConfigPortClick(); });
-    connect(ButtonChoixLangue, &QPushButton::clicked, this, [this] { ButtonChoixLangueClick(); });
-    connect(ButtonQuitter, &QPushButton::clicked, this, [this] { ButtonQuitterClick(); });
-    connect(TimerGestConnection, &QTimer::timeout, this, [this] { TimerGestConnectionTimer(); });
-
-    settingsPath_.clear();
-    portDialog_ =
-        seams.portTable ? new TConfPort(this, std::move(seams.portTable)) : new TConfPort(this);
-    portDialog_->PortsChanged();  // the first scan; whether the port changed does not matter
-    readingState_ = kStateIdle;
-    TimerGestConnection->setInterval(kIdleIntervalMs);
-    TimerGestConnection->start();
-
-    // The quit button sits at the text box's bottom right; the read button at its top.
-    ButtonQuitter->setVisible(true);
-    ButtonQuitter->setEnabled(true);
-    ButtonQuitter->setToolTip(QString());
-    const QRect memo = MemoInformation->geometry();
-    ButtonQuitter->move(memo.x() + memo.width() + kButtonGap,
-                        memo.y() + memo.height() - ButtonQuitter->height());
-    ButtonLectureInfo->setEnabled(false);
-    ButtonLectureInfo->setVisible(true);
-    ButtonLectureInfo->setToolTip(QString());
-    ButtonLectureInfo->setGeometry(ButtonQuitter->x(), memo.y(), ButtonLectureInfo->width(),
-                                   ButtonQuitter->height());
-    for (QPushButton* button : {ButtonConfigPort, ButtonChoixLangue}) {
-        button->setEnabled(true);
-        button->setVisible(true);
-        button->setToolTip(QString());
-        button->setGeometry(ButtonQuitter->x(), button->y(), button->width(),
-                            ButtonQuitter->height());
-    }
-    // The port and language buttons, 7 pixels apart, centred between read and quit.
-    const int readTop = ButtonLectureInfo->y();
-    const int readHeight = ButtonLectureInfo->height();
-    const int quitTop = ButtonQuitter->y();
-    const int quitHeight = ButtonQuitter->height();
-    ButtonConfigPort->move(
-        ButtonConfigPort->x(),
-        readTop + (quitTop - readTop - 3 * quitHeight - kButtonGap) / 2 + readHeight);
-    ButtonChoixLangue->move(ButtonChoixLangue->x(),
-                            ButtonConfigPort->y() + ButtonConfigPort->height() + kButtonGap);
-
-    MemoInformation->clear();
+    CreateControls(std::move(seams.portTable));
+    // The buttons first: the window's width is counted from the quit button's left edge.
+    LayOutButtons();
     ApplyLanguage();
-    if (portDialog_->IsAdapterPort()) {
-        ButtonLectureInfo->setEnabled(true);
-        link_.SetPort(portDialog_->GetPortNumber());
-    }
+    TakeFirstPort();
+    CentreOnScreenWhenShown(this, [this] { FitWidthToButtons(); });
 }
 
 TDlgLectureInformation::~TDlgLectureInformation() {
@@ -155,18 +76,61 @@ TDlgLectureInformation::~TDlgLectureInformation() {
     // The link's own teardown follows with the members: it ends the conversation and closes.
 }
 
-void TDlgLectureInformation::showEvent(QShowEvent* event) {
-    if (!shownOnce_) {
-        shownOnce_ = true;
-        // The window system knows the frame from now on: the outer width counts it, and the
-        // window is centred on the screen, frame included, at the width its language gave it.
-        SetClientWidthForOuterWidth(ButtonQuitter->x() + ButtonQuitter->width() + kWindowMargin);
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect outer(QPoint(0, 0), frameGeometry().size());
-            move(screen->availableGeometry().center() - outer.center());
-        }
+void TDlgLectureInformation::CreateControls(std::unique_ptr<PortTable> portTable) {
+    setFont(DialogFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    // Created in tab order; the buttons get their places from LayOutButtons.
+    ButtonLectureInfo = NewButton(this, "ButtonLectureInfo");
+    ButtonLectureInfo->setEnabled(false);
+    MemoInformation = new QPlainTextEdit(this);
+    MemoInformation->setObjectName("MemoInformation");
+    MemoInformation->setGeometry(kMemoRect);
+    MemoInformation->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab goes on to the next control, as in any dialog; the text box takes typing only.
+    MemoInformation->setTabChangesFocus(true);
+    ButtonChoixLangue = NewButton(this, "ButtonChoixLangue");
+    ButtonQuitter = NewButton(this, "ButtonQuitter");
+    ButtonConfigPort = NewButton(this, "ButtonConfigPort");
+    TimerGestConnection = new QTimer(this);
+    TimerGestConnection->setObjectName("TimerGestConnection");
+    portDialog_ = portTable ? new TConfPort(this, std::move(portTable)) : new TConfPort(this);
+
+    connect(ButtonLectureInfo, &QPushButton::clicked, this, [this] { ButtonLectureInfoClick(); });
+    connect(ButtonConfigPort, &QPushButton::clicked, this, [this] { ButtonConfigPortClick(); });
+    connect(ButtonChoixLangue, &QPushButton::clicked, this, [this] { ButtonChoixLangueClick(); });
+    connect(ButtonQuitter, &QPushButton::clicked, this, [this] { ButtonQuitterClick(); });
+    connect(TimerGestConnection, &QTimer::timeout, this, [this] { QueueTick(); });
+}
+
+void TDlgLectureInformation::LayOutButtons() {
+    // The quit button sits at the text box's bottom right, the read button at its top right,
+    // and the port and language buttons, 7 pixels apart, halfway between them.
+    const int left = kMemoRect.x() + kMemoRect.width() + kButtonGap;
+    const int readTop = kMemoRect.y();
+    const int quitTop = kMemoRect.y() + kMemoRect.height() - kButtonHeight;
+    const int portTop =
+        readTop + (quitTop - readTop - 3 * kButtonHeight - kButtonGap) / 2 + kButtonHeight;
+    const int languageTop = portTop + kButtonHeight + kButtonGap;
+    for (const auto& [button, top] : {std::pair{ButtonQuitter, quitTop},
+                                      {ButtonLectureInfo, readTop},
+                                      {ButtonConfigPort, portTop},
+                                      {ButtonChoixLangue, languageTop}})
+        button->setGeometry(left, top, button->width(), kButtonHeight);
+}
+
+void TDlgLectureInformation::TakeFirstPort() {
+    portDialog_->PortsChanged();  // the first scan; whether the port changed does not matter
+    TimerGestConnection->start(kIdleIntervalMs);
+    // Only the adapter's port is read at once; any other waits for the user's choice.
+    if (portDialog_->IsAdapterPort()) {
+        ButtonLectureInfo->setEnabled(true);
+        link_.SetPort(portDialog_->GetPortNumber());
     }
-    QWidget::showEvent(event);
+}
+
+void TDlgLectureInformation::FitWidthToButtons() {
+    const int outerWidth = ButtonQuitter->x() + ButtonQuitter->width() + kWindowMargin;
+    setFixedSize(outerWidth - FrameWidth(this), height());
 }
 
 void TDlgLectureInformation::FormDestroy() {
@@ -178,57 +142,56 @@ void TDlgLectureInformation::AppendLine(const std::string& line) {
     MemoInformation->appendPlainText(QString::fromStdString(line));
 }
 
-void TDlgLectureInformation::SetClientWidthForOuterWidth(int outerWidth) {
-    // The frame is known once the window system has decorated the window; before, it is 0.
-    const int frame = frameGeometry().width() - geometry().width();
-    setFixedSize(outerWidth - frame, height());
-}
-
 void TDlgLectureInformation::ApplyLanguage() {
-    const int32_t i = languageIndex_;
+    const Language language = language_;
     const QString device = QString::fromStdString(CP06::DeviceName());
-    setWindowTitle(WithArgument(kCaptionFormat, i, device));
+    setWindowTitle(WithArgument(kCaptionFormat, language, device));
 
-    const struct {
-        QPushButton* button;
-        TextPair& caption;
-    } buttons[] = {{ButtonQuitter, kQuitCaption},
-                   {ButtonLectureInfo, kReadCaption},
-                   {ButtonConfigPort, kPortCaption},
-                   {ButtonChoixLangue, kLanguageCaption}};
+    const std::pair<QPushButton*, const TextPair&> buttons[] = {
+        {ButtonQuitter, kQuitCaption},
+        {ButtonLectureInfo, kReadCaption},
+        {ButtonConfigPort, kPortCaption},
+        {ButtonChoixLangue, kLanguageCaption}};
     const QFontMetrics metrics(font());
     int widest = 0;
-    for (const auto& b : buttons) {
-        const QString caption = Text(b.caption, i);
-        b.button->setText(caption);
+    for (const auto& [button, caption] : buttons) {
+        button->setText(Translated(caption, language));
         // Measured as stored, ampersand included.
-        b.button->resize(metrics.horizontalAdvance(caption) + kCaptionMargin, b.button->height());
-        widest = std::max(widest, b.button->width());
+        widest = std::max(widest, metrics.horizontalAdvance(button->text()) + kCaptionMargin);
     }
-    for (const auto& b : buttons) b.button->resize(widest, b.button->height());
-    SetClientWidthForOuterWidth(ButtonQuitter->x() + ButtonQuitter->width() + kWindowMargin);
+    for (const auto& [button, caption] : buttons) button->resize(widest, button->height());
+    FitWidthToButtons();
 
-    for (int line = 0; line < 6; ++line) {
-        const QString argument = line == 5 ? Text(kReadCaption, i) : device;
-        MemoInformation->appendPlainText(line == 4
-                                             ? Text(kInstructions[line], i)
-                                             : WithArgument(kInstructions[line], i, argument));
+    const int lines = static_cast<int>(std::size(kInstructions));
+    for (int line = 0; line < lines; ++line) {
+        const QString argument =
+            line == kReadButtonInstruction ? Translated(kReadCaption, language) : device;
+        MemoInformation->appendPlainText(
+            line == kUnformattedInstruction
+                ? Translated(kInstructions[line], language)
+                : WithArgument(kInstructions[line], language, argument));
     }
 }
 
 void TDlgLectureInformation::SetLanguage(int32_t index) {
-    if (index == languageIndex_ || static_cast<uint32_t>(index) > 1) return;
-    languageIndex_ = index;
+    const std::optional<Language> language = LanguageFromIndex(index);
+    if (!language || *language == language_) return;
+    language_ = *language;
     ApplyLanguage();
-    WriteLanguageSetting(settingsPath_, index);
+    WriteLanguageSetting(settingsPath_, IndexOf(language_));
 }
 
 void TDlgLectureInformation::SetSettingsPath(const std::string& path) { settingsPath_ = path; }
 
 void TDlgLectureInformation::ButtonQuitterClick() { close(); }
 
+void TDlgLectureInformation::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    closing_ = event->isAccepted();
+}
+
 void TDlgLectureInformation::ButtonConfigPortClick() {
-    portDialog_->SetLanguage(languageIndex_);
+    portDialog_->SetLanguage(IndexOf(language_));
     portDialog_->exec();
     link_.SetPort(portDialog_->GetPortNumber());
     ButtonLectureInfo->setEnabled(true);
@@ -236,9 +199,14 @@ void TDlgLectureInformation::ButtonConfigPortClick() {
 
 void TDlgLectureInformation::ButtonChoixLangueClick() {
     if (languageDialog_ == nullptr) return;
-    languageDialog_->SetLanguage(languageIndex_);
+    languageDialog_->SetLanguage(IndexOf(language_));
     languageDialog_->exec();
-    SetLanguage(languageDialog_->GetLanguage());
+    // The settings file may refuse the new language: the window says so and goes on.
+    try {
+        SetLanguage(languageDialog_->GetLanguage());
+    } catch (const std::exception& error) {
+        ShowApplicationError(QString::fromUtf8(error.what()));
+    }
 }
 
 // ---- The reading sequence ----
@@ -250,7 +218,20 @@ void TDlgLectureInformation::ButtonLectureInfoClick() {
     readingState_ = kStateConnect;
     readingStep_.ClearRecord();
     // Setting the interval restarts the timer: the first step runs 300 ms after the click.
-    TimerGestConnection->start(kReadingIntervalMs);
+    TimerGestConnection->start(static_cast<int>(kTickIntervalMs));
+}
+
+void TDlgLectureInformation::QueueTick() {
+    if (tickQueued_) return;
+    tickQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            tickQueued_ = false;
+            // A quit handled meanwhile ends the window after the step that ran before it.
+            if (!closing_) TimerGestConnectionTimer();
+        },
+        Qt::QueuedConnection);
 }
 
 void TDlgLectureInformation::TimerGestConnectionTimer() {
@@ -264,7 +245,7 @@ void TDlgLectureInformation::TimerGestConnectionTimer() {
         }
         return;
     }
-    const ReadingStep::Result result = readingStep_.Tick(readingState_, languageIndex_);
+    const ReadingStep::Result result = readingStep_.Tick(readingState_, language_);
     readingState_ = result.nextState;
     if (result.report == ReadingStep::Report::None) return;
     // No tick may run between the last step and its report.
@@ -289,20 +270,20 @@ bool TDlgLectureInformation::event(QEvent* event) {
 
 void TDlgLectureInformation::OnReadFailed(const ReadMessageEvent& message) {
     if (message.WParam == 0) {  // the only kind of failure: a unit of another type
-        const std::string text = readingStep_.ReportWrongType(languageIndex_);
+        const std::string text = readingStep_.ReportWrongType(language_);
         MessageBeep(MB_ICONHAND);
         ShowErrorBox(QString::fromStdString(text));
     }
-    ButtonConfigPort->setEnabled(true);
-    ButtonChoixLangue->setEnabled(true);
-    ButtonLectureInfo->setEnabled(true);
-    readingState_ = kStateIdle;
-    TimerGestConnection->start(kIdleIntervalMs);
+    EndReading();
 }
 
 void TDlgLectureInformation::OnReadDone(const ReadMessageEvent&) {
     MessageBeep(MB_OK);
-    readingStep_.ReportDone(languageIndex_);
+    readingStep_.ReportDone(language_);
+    EndReading();
+}
+
+void TDlgLectureInformation::EndReading() {
     ButtonConfigPort->setEnabled(true);
     ButtonChoixLangue->setEnabled(true);
     ButtonLectureInfo->setEnabled(true);
@@ -315,5 +296,6 @@ void TDlgLectureInformation::MessageBeep(unsigned) { QApplication::beep(); }
 void TDlgLectureInformation::ShowErrorBox(const QString& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"), message, QMessageBox::Ok);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    CentreOnScreenWhenShown(&box);
     box.exec();
 }

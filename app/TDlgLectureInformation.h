@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/ReadingStep.h"
+#include "dialogs/Language.h"
 #include "link/Com_p06.h"
 #include "platform/PortTable.h"
 
@@ -51,6 +52,7 @@ public:
     ~TDlgLectureInformation() override;
 
     void ApplyLanguage();
+    // Takes index when it names a language other than the current one, and stores it.
     void SetLanguage(int32_t index);
     // Start-up stores where the settings file lives; SetLanguage rewrites it there.
     void SetSettingsPath(const std::string& path);
@@ -66,8 +68,8 @@ public:
     void OnReadFailed(const ReadMessageEvent& message);
     void OnReadDone(const ReadMessageEvent& message);
 
-    int32_t LanguageIndex() const { return languageIndex_; }
-    int32_t ReadingState() const { return readingState_; }
+    int32_t LanguageIndex() const { return IndexOf(language_); }
+    ::ReadingState ReadingState() const { return readingState_; }
     TConfPort& PortDialog() { return *portDialog_; }
     CP06& Link() { return link_; }
 
@@ -81,7 +83,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     // The platform's beep; a seam so tests can hear it.
     virtual void MessageBeep(unsigned type);
     // The modal error box of a failed reading; a seam so tests can see it without a click.
@@ -89,16 +91,26 @@ protected:
 
 private:
     static CP06 MakeLink(const WindowSeams& seams);
+    void CreateControls(std::unique_ptr<PortTable> portTable);
+    void LayOutButtons();
+    // The first port scan, the idle polling, and the adapter's port for the link.
+    void TakeFirstPort();
+    // The outer width, frame included, follows the quit button's right edge.
+    void FitWidthToButtons();
+    // The timer only queues its tick, so clicks and keys already waiting go first, as the
+    // Windows message loop takes input before a timer message.
+    void QueueTick();
     void FormDestroy();
     void AppendLine(const std::string& line);
-    void SetClientWidthForOuterWidth(int outerWidth);
+    void EndReading();
 
-    int32_t languageIndex_ = 0;
+    Language language_ = Language::French;
     std::string settingsPath_;
     TConfPort* portDialog_ = nullptr;
     CP06 link_;
-    int32_t readingState_ = 0;
+    ::ReadingState readingState_ = kStateIdle;
     ReadingStep readingStep_;
     TDialogChoixLangue* languageDialog_ = nullptr;
-    bool shownOnce_ = false;
+    bool tickQueued_ = false;
+    bool closing_ = false;
 };

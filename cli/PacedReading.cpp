@@ -19,15 +19,16 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
     int32_t lineOfWriter = 0;
     const ReadingStep* self = nullptr;
     ReadingStep step(link, [&](const std::string& line) {
-        sink(plan.language == 1 ? CompleteEnglishLine(writer, lineOfWriter, line, self->Record())
-                                : line);
+        sink(plan.language == Language::English
+                 ? CompleteEnglishLine(writer, lineOfWriter, line, self->Record())
+                 : line);
         ++lineOfWriter;
     });
     self = &step;
     const auto elapsed = [&] { return clock.TickCount() - plan.startTick; };
 
     ReadingOutcome outcome;
-    int32_t state = kStateConnect;
+    ReadingState state = kStateConnect;
     for (bool firstTick = true;; firstTick = false) {
         if (plan.stopRequested()) {
             outcome.result = ReadingResult::Stopped;

@@ -11,7 +11,6 @@
 #include "link/Com_p06.h"
 #include "platform/Clock.h"
 
-inline constexpr uint32_t kTickIntervalMs = 300;
 // The link purges the line for a second before each poll.
 inline constexpr uint32_t kPollDelayMs = 1000;
 // Between two tries of a port that could not be opened while waiting for the next unit.
@@ -28,7 +27,7 @@ enum class ReadingResult {
 };
 
 struct ReadingPlan {
-    int32_t language = 0;
+    Language language = Language::French;
     uint32_t waitMs = 10000;             // counted from startTick; no poll goes out after it
     bool paced = true;                   // the 300 ms between ticks
     uint32_t startTick = 0;              // the clock's tick count when the run began

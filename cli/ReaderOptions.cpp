@@ -31,7 +31,7 @@ std::string Apply(ReaderOptions& options, const std::string& name, const std::st
     } else if (name == "lang") {
         if (value != "fr" && value != "en")
             return "invalid language '" + value + "': give fr or en";
-        options.language = value == "en" ? 1 : 0;
+        options.language = value == "en" ? Language::English : Language::French;
     } else if (name == "device" || name == "trace" || name == "log") {
         if (value.empty()) return "option '--" + name + "' needs a file name";
         (name == "device"  ? options.device

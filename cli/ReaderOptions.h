@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/Language.h"
+
 struct ReaderOptions {
     bool help = false;
     bool version = false;
@@ -13,12 +15,12 @@ struct ReaderOptions {
     std::string device;         // a device path given instead of a COM number
     uint32_t waitSeconds = 10;  // how long the unit may take to accept the poll
     bool fast = false;          // no 300 ms pause between the steps of the reading
-    int32_t language = 0;       // 0 French, 1 English
-    bool json = false;          // one JSON object instead of the lines
-    bool csv = false;           // records as CSV (with --repeat)
-    bool repeat = false;        // unit after unit, until stopped
-    std::string logPath;        // each record also appended here
-    std::string tracePath;      // the wire trace: empty none, "-" standard error
+    Language language = Language::French;
+    bool json = false;      // one JSON object instead of the lines
+    bool csv = false;       // records as CSV (with --repeat)
+    bool repeat = false;    // unit after unit, until stopped
+    std::string logPath;    // each record also appended here
+    std::string tracePath;  // the wire trace: empty none, "-" standard error
 };
 
 struct ParsedReaderOptions {

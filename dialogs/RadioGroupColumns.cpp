@@ -32,6 +32,7 @@ void RadioGroupColumns::AddItem(const QString& text) {
     group_->addButton(button, index);
     items_.append(text);
     buttons_.push_back(button);
+    UpdateTabStop();
     ArrangeButtons();
     button->show();
 }
@@ -137,7 +138,14 @@ void RadioGroupColumns::OnButtonClicked(int index) {
     emit clicked();
 }
 
+void RadioGroupColumns::UpdateTabStop() {
+    const int stop = std::max(0, ItemIndex());
+    for (int i = 0; i < Count(); ++i)
+        buttons_[i]->setFocusPolicy(i == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 void RadioGroupColumns::ReportIndex() {
+    UpdateTabStop();
     const int index = ItemIndex();
     if (index == reportedIndex_) return;
     reportedIndex_ = index;

@@ -60,6 +60,8 @@ private:
     QWidget* TabPredecessor() const;
     void OnButtonClicked(int index);
     void ReportIndex();
+    // As in a Windows dialog the group is one tab stop: its checked item, or the first.
+    void UpdateTabStop();
 
     QStringList items_;
     std::vector<QRadioButton*> buttons_;

@@ -1,16 +1,15 @@
 #include "dialogs/TDialogChoixLangue.h"
 
-#include <QGuiApplication>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
-#include <QStyle>
+#include <optional>
 
+#include "dialogs/Language.h"
 #include "dialogs/RadioGroupColumns.h"
+#include "dialogs/WindowPlacement.h"
 
 namespace {
-// The window and group caption, indexed by the selected position (0 French, 1 English).
-const char* const kCaptions[2] = {"Choix de la Langue", "Language choice"};
+// The window and group caption.
+constexpr TextPair kCaption = {"Choix de la Langue", "Language choice"};
 // The items, the same in both languages.
 const char* const kItems[2] = {"Français", "English"};
 const char* const kOkCaption = "OK";
@@ -39,6 +38,7 @@ TDialogChoixLangue::TDialogChoixLangue(QWidget* owner)
     RadioGroupSelectLangue->SetItemIndex(0);
     RadioGroupSelectLangue->SetColumns(kColumns);
     ApplyLanguage();
+    CentreOnScreenWhenShown(this);
 }
 
 void TDialogChoixLangue::SetLanguage(int index) {
@@ -50,22 +50,12 @@ void TDialogChoixLangue::SetLanguage(int index) {
 int TDialogChoixLangue::GetLanguage() const { return RadioGroupSelectLangue->ItemIndex(); }
 
 void TDialogChoixLangue::ApplyLanguage() {
-    const int language = GetLanguage();
     // No caption of its own for "no selection": the last captions stay.
-    if (language < 0 || language > 1) return;
-    const QString caption = QString::fromUtf8(kCaptions[language]);
+    const std::optional<Language> language = LanguageFromIndex(GetLanguage());
+    if (!language) return;
+    const QString caption = QString::fromUtf8(Text(kCaption, *language));
     setWindowTitle(caption);
     RadioGroupSelectLangue->setTitle(caption);
-}
-
-void TDialogChoixLangue::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (event->spontaneous()) return;
-    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen != nullptr)
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                 screen->availableGeometry())
-                 .topLeft());
 }
 
 void TDialogChoixLangue::RadioGroupSelectLangueClick() { ApplyLanguage(); }

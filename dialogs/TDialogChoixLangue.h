@@ -5,7 +5,6 @@
 #include <QDialog>
 
 class QPushButton;
-class QShowEvent;
 class RadioGroupColumns;
 
 class TDialogChoixLangue : public QDialog {
@@ -22,9 +21,6 @@ public:
 
     QPushButton* OKBtn;
     RadioGroupColumns* RadioGroupSelectLangue;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void RadioGroupSelectLangueClick();

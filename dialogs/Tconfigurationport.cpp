@@ -5,26 +5,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
-#include <QStyle>
 #include <algorithm>
+#include <optional>
 
 #include "dialogs/DialogFont.h"
 #include "dialogs/RadioGroupColumns.h"
+#include "dialogs/WindowPlacement.h"
 
 namespace {
-// The window's texts, indexed by the language index (0 French, 1 English).
-struct PortDialogTexts {
-    const char* windowCaption;
-    const char* groupCaption;
-    const char* validation;
-    const char* search;
-};
-const PortDialogTexts kTexts[2] = {
-    {"Comfiguration du port série", "Port série", "Valider", "Recherche des Ports"},
-    {"Serial port settings", "Serial port", "Valid", "ports searching (in progress)"},
-};
+// The window's texts.
+constexpr TextPair kWindowCaption = {"Comfiguration du port série", "Serial port settings"};
+constexpr TextPair kGroupCaption = {"Port série", "Serial port"};
+constexpr TextPair kValidationCaption = {"Valider", "Valid"};
+constexpr TextPair kSearchCaption = {"Recherche des Ports", "ports searching (in progress)"};
 
 // The scan failure message, the same in both languages.
 const char* const kErrorCaption = "Erreur";
@@ -77,7 +71,6 @@ TConfPort::TConfPort(QWidget* owner, std::unique_ptr<PortTable> table)
     connect(Validation, &QPushButton::clicked, this, &TConfPort::ValidationClick);
     connect(ButtonRecherchePort, &QPushButton::clicked, this, &TConfPort::FormShow);
 
-    languageIndex_ = 0;
     ApplyLanguage();
     ButtonRecherchePort->resize(ButtonRecherchePort->width(), kButtonHeight);
     Validation->resize(Validation->width(), kButtonHeight);
@@ -85,23 +78,23 @@ TConfPort::TConfPort(QWidget* owner, std::unique_ptr<PortTable> table)
     SelectedIndex = -1;
     PortLabels.clear();
     FitToControls();
+    CentreOnScreenWhenShown(this);
 }
 
 TConfPort::~TConfPort() { FormDestroy(); }
 
 void TConfPort::SetLanguage(int index) {
-    // Unsigned, so that a negative index is refused like 2 and above.
-    if (static_cast<unsigned>(index) > 1u || index == languageIndex_) return;
-    languageIndex_ = index;
+    const std::optional<Language> language = LanguageFromIndex(index);
+    if (!language || *language == language_) return;
+    language_ = *language;
     ApplyLanguage();
 }
 
 void TConfPort::ApplyLanguage() {
-    const PortDialogTexts& texts = kTexts[languageIndex_];
-    setWindowTitle(QString::fromUtf8(texts.windowCaption));
-    RadioGroupPortSerie->setTitle(QString::fromUtf8(texts.groupCaption));
-    Validation->setText(QString::fromUtf8(texts.validation));
-    ButtonRecherchePort->setText(QString::fromUtf8(texts.search));
+    setWindowTitle(QString::fromUtf8(Text(kWindowCaption, language_)));
+    RadioGroupPortSerie->setTitle(QString::fromUtf8(Text(kGroupCaption, language_)));
+    Validation->setText(QString::fromUtf8(Text(kValidationCaption, language_)));
+    ButtonRecherchePort->setText(QString::fromUtf8(Text(kSearchCaption, language_)));
     FitButtonCaption(Validation);
     FitButtonCaption(ButtonRecherchePort);
 }
@@ -156,11 +149,6 @@ void TConfPort::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
     FormShow();
-    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen != nullptr)
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                 screen->availableGeometry())
-                 .topLeft());
 }
 
 void TConfPort::FormDestroy() { ReleaseLabels(); }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <memory>
 
+#include "dialogs/Language.h"
 #include "dialogs/PortDiscovery.h"
 
 class QPushButton;
@@ -27,7 +28,7 @@ public:
     // Takes index when it is 0 (French) or 1 (English) and differs from the current one.
     void SetLanguage(int index);
     void ApplyLanguage();
-    int LanguageIndex() const { return languageIndex_; }
+    int LanguageIndex() const { return IndexOf(language_); }
 
     // A control's rectangle counted from the client origin inside the inner margin.
     QRect ControlRect(const QWidget* control) const;
@@ -50,5 +51,5 @@ private:
     void PlaceControl(QWidget* control, int left, int top, int width, int height);
     void ReportScanFailure();
 
-    int languageIndex_ = 0;
+    Language language_ = Language::French;
 };

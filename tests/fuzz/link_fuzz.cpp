@@ -205,7 +205,7 @@ std::deque<std::optional<uint8_t>> UnitBytes(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     const int connectTicks = 1 + data[0] % 4;
-    const int32_t language = data[1] & 1;
+    const Language language = *LanguageFromIndex(data[1] & 1);
     const bool nearWrap = (data[1] & 2) != 0;
     const size_t faultCount = data[2] % 4;
     size_t at = 3;
@@ -228,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t lines = 0;
         ReadingStep step(*link, [&lines](const std::string&) { ++lines; });
 
-        int32_t state = kStateConnect;
+        ReadingState state = kStateConnect;
         ReadingStep::Report report = ReadingStep::Report::None;
         for (int attempt = 0; attempt < connectTicks && state == kStateConnect; ++attempt) {
             const size_t before = lines;

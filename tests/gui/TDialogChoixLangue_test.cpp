@@ -2,7 +2,9 @@
 // captions following the user's clicks at once.
 #include "dialogs/TDialogChoixLangue.h"
 
+#include <QApplication>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include "GuiTestHelpers.h"
@@ -31,6 +33,8 @@ private slots:
     void captionsFollowClicksAtOnce();
     void closingKeepsChoice_data();
     void closingKeepsChoice();
+    void tabIntoGroupLandsOnCheckedItem_data();
+    void tabIntoGroupLandsOnCheckedItem();
 };
 
 void TDialogChoixLangueTest::constructionSelectsFrench() {
@@ -175,6 +179,32 @@ void TDialogChoixLangueTest::closingKeepsChoice() {
     QCOMPARE(dialog.result(), result);
     QCOMPARE(dialog.GetLanguage(), 1);
     QCOMPARE(dialog.windowTitle(), kEnglish);
+}
+
+void TDialogChoixLangueTest::tabIntoGroupLandsOnCheckedItem_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("Français checked, Tab") << 0 << false;
+    QTest::newRow("English checked, Tab") << 1 << false;
+    QTest::newRow("English checked, Shift+Tab") << 1 << true;
+}
+
+void TDialogChoixLangueTest::tabIntoGroupLandsOnCheckedItem() {
+    QFETCH(int, language);
+    QFETCH(bool, backwards);
+    TDialogChoixLangue dialog;
+    dialog.SetLanguage(language);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.OKBtn->setFocus();
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                    backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QCOMPARE(QApplication::focusWidget(), dialog.RadioGroupSelectLangue->ItemButton(language));
+    // The group is one stop: the next Tab leaves it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog.OKBtn);
 }
 
 QTEST_MAIN(TDialogChoixLangueTest)

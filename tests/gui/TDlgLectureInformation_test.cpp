@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -158,6 +159,9 @@ private slots:
     void teardownEndsConversationAndClosesPort();
     void portButtonHandsChosenPortToLink();
     void languageButtonAppliesDialogChoiceEvenWhenClosedByCloseBox();
+    void languageButtonShowsSettingsErrorAndGoesOn();
+    void keyPressesFocusedButton_data();
+    void keyPressesFocusedButton();
 
     void wholeReadingTickByTick_data();
     void wholeReadingTickByTick();
@@ -171,6 +175,7 @@ private slots:
     void twoReadingsInARow();
     void idleTickFollowsPortChanges_data();
     void idleTickFollowsPortChanges();
+    void quitWaitingWhenTickIsDueRunsNoMoreSteps();
 };
 
 // ---- Layout and texts ----
@@ -495,6 +500,51 @@ void TDlgLectureInformationTest::languageButtonAppliesDialogChoiceEvenWhenClosed
     QCOMPARE(FileBytes(bench.SettingsPath()), QByteArray("Langue=1;\n\r"));
 }
 
+void TDlgLectureInformationTest::languageButtonShowsSettingsErrorAndGoesOn() {
+    // Under a plain QApplication: the handler itself must show the error, or the exception
+    // would unwind through Qt.
+    Bench bench;
+    const std::string path = bench.dir / "missing/QuenlorV1.CFG";
+    bench->SetSettingsPath(path);
+    TDialogChoixLangue languageDialog;
+    bench->SetLanguageDialog(&languageDialog);
+    bench->show();
+    auto seen = std::make_shared<MessageBoxSeen>();
+    WhenDialogOpens<TDialogChoixLangue>([seen](TDialogChoixLangue* dialog) {
+        dialog->SetLanguage(1);
+        AnswerNextMessageBox(seen);
+        dialog->accept();
+    });
+
+    QTest::mouseClick(bench->ButtonChoixLangue, Qt::LeftButton);
+
+    QVERIFY(seen->found);
+    QCOMPARE(seen->text, QStringLiteral("Impossible de créer le fichier ") +
+                             QString::fromStdString(path) + ".");
+    QCOMPARE(bench->LanguageIndex(), 1);
+    QVERIFY(bench->isVisible());
+}
+
+void TDlgLectureInformationTest::keyPressesFocusedButton_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void TDlgLectureInformationTest::keyPressesFocusedButton() {
+    QFETCH(int, key);
+    Bench bench;
+    bench->show();
+    QApplication::setActiveWindow(bench.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(bench.window.get()));
+    bench->ButtonQuitter->setFocus();
+
+    QTest::keyClick(bench->ButtonQuitter, Qt::Key(key));
+
+    QVERIFY(!bench->isVisible());
+}
+
 // ---- The reading sequence ----
 
 void TDlgLectureInformationTest::wholeReadingTickByTick_data() {
@@ -778,6 +828,30 @@ void TDlgLectureInformationTest::idleTickFollowsPortChanges() {
     QVERIFY(bench->ButtonChoixLangue->isEnabled());
     QCOMPARE(bench->TimerGestConnection->interval(), 2000);
     QVERIFY(bench.line.calls.empty());
+}
+
+void TDlgLectureInformationTest::quitWaitingWhenTickIsDueRunsNoMoreSteps() {
+    // A click on quit waits in the queue while a tick falls due (its step overran the 300 ms):
+    // the window closes and no further step talks to the unit.
+    Bench bench({"\\Device\\Silabser0=COM4"});
+    bench->show();
+    QVERIFY(QTest::qWaitForWindowExposed(bench.window.get()));
+    bench->ButtonLectureInfoClick();
+    bench->TimerGestConnection->start(0);  // the next tick is due at once
+    const QPoint centre = bench->ButtonQuitter->rect().center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            bench->ButtonQuitter,
+            new QMouseEvent(type, centre, bench->ButtonQuitter->mapToGlobal(centre), Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+    }
+
+    QTRY_VERIFY(!bench->isVisible());
+    for (int round = 0; round < 10; ++round) QCoreApplication::processEvents();  // 0 ms ticks
+
+    QVERIFY(bench.line.sent.empty());
+    QCOMPARE(bench->ReadingState(), 1);
 }
 
 QTEST_MAIN(TDlgLectureInformationTest)

@@ -18,7 +18,7 @@ namespace {
 
 ReadingPlan Plan(int32_t language, uint32_t waitMs = 10000, bool paced = true) {
     ReadingPlan plan;
-    plan.language = language;
+    plan.language = *LanguageFromIndex(language);
     plan.waitMs = waitMs;
     plan.paced = paced;
     return plan;
@@ -121,7 +121,7 @@ TEST(PacedReading, WrongTypeEndsWithTheFailureReportAndTheBoxMessage) {
     const ReadingOutcome outcome = bench.Read(Plan(0));
     EXPECT_EQ(outcome.result, ReadingResult::WrongType);
     EXPECT_EQ(bench.lines, WrongTypeReading(kFrench));
-    EXPECT_EQ(outcome.wrongTypeMessage, ReadingStep::WrongTypeMessage(0));
+    EXPECT_EQ(outcome.wrongTypeMessage, ReadingStep::WrongTypeMessage(Language::French));
     EXPECT_EQ(outcome.record.type, "P07");
     EXPECT_EQ(outcome.record.typeStatus, kStatusWrongType);
     EXPECT_FALSE(bench.model.InConversation());

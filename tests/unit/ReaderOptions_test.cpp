@@ -19,7 +19,7 @@ TEST(ReaderOptions, NoArgumentsReadsTheDiscoveredPortInFrenchWithinTenSeconds) {
     EXPECT_EQ(o.port, 0);
     EXPECT_EQ(o.waitSeconds, 10u);
     EXPECT_FALSE(o.fast);
-    EXPECT_EQ(o.language, 0);
+    EXPECT_EQ(o.language, Language::French);
     EXPECT_FALSE(o.json);
     EXPECT_EQ(o.tracePath, "");
 }
@@ -34,8 +34,8 @@ TEST(ReaderOptions, EachOptionSetsItsField) {
         {{"--port", "1"}, [](ReaderOptions& o) { o.port = 1; }},
         {{"--wait", "0"}, [](ReaderOptions& o) { o.waitSeconds = 0; }},
         {{"--wait=86400"}, [](ReaderOptions& o) { o.waitSeconds = 86400; }},
-        {{"--lang", "en"}, [](ReaderOptions& o) { o.language = 1; }},
-        {{"--lang", "en", "--lang", "fr"}, [](ReaderOptions& o) { o.language = 0; }},
+        {{"--lang", "en"}, [](ReaderOptions& o) { o.language = Language::English; }},
+        {{"--lang", "en", "--lang", "fr"}, [](ReaderOptions& o) { o.language = Language::French; }},
         {{"--list"}, [](ReaderOptions& o) { o.list = true; }},
         {{"--fast"}, [](ReaderOptions& o) { o.fast = true; }},
         {{"--json"}, [](ReaderOptions& o) { o.json = true; }},
@@ -59,7 +59,7 @@ TEST(ReaderOptions, EachOptionSetsItsField) {
              o.port = 7;
              o.waitSeconds = 3;
              o.fast = true;
-             o.language = 1;
+             o.language = Language::English;
              o.json = true;
              o.tracePath = "t";
          }},

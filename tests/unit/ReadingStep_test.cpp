@@ -21,8 +21,9 @@ struct Reader {
 
     // Runs ticks from the connect step until a report is due (or maxTicks pass), then the
     // report itself, as the main window does; returns the report.
-    ReadingStep::Report Read(int32_t language, int maxTicks = 20) {
-        int32_t state = kStateConnect;
+    ReadingStep::Report Read(int32_t index, int maxTicks = 20) {
+        const Language language = *LanguageFromIndex(index);
+        ReadingState state = kStateConnect;
         for (int tick = 0; tick < maxTicks; ++tick) {
             const ReadingStep::Result result = step.Tick(state, language);
             state = result.nextState;
@@ -68,10 +69,10 @@ TEST(ReadingStep, WholeReadingWritesTheFourteenLinesOfEachLanguage) {
 TEST(ReadingStep, EachTickRunsOneStepAndNamesTheNext) {
     Reader reader;
     const int32_t expectedNext[] = {2, 3, 4, 5, 6, 6};
-    int32_t state = kStateConnect;
+    ReadingState state = kStateConnect;
     for (int32_t next : expectedNext) {
         SCOPED_TRACE(state);
-        const ReadingStep::Result result = reader.step.Tick(state, 0);
+        const ReadingStep::Result result = reader.step.Tick(state, Language::French);
         EXPECT_EQ(result.nextState, next);
         EXPECT_EQ(result.status, kStatusOk);
         EXPECT_EQ(result.report, state == kStateFinish ? ReadingStep::Report::ReadDone

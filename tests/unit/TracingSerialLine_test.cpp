@@ -87,7 +87,8 @@ TEST_F(TracingSerialLineTest, WholeReadingShowsTheExchangeByteForByte) {
     line.AttachModel(&model);
     std::vector<std::string> lines;
     ReadingStep step(link, [&](const std::string& text) { lines.push_back(text); });
-    for (int32_t state = kStateConnect; state <= kStateFinish; ++state) step.Tick(state, 0);
+    for (int32_t state = kStateConnect; state <= kStateFinish; ++state)
+        step.Tick(static_cast<ReadingState>(state), Language::French);
 
     // Every line is "<time> ms  <direction> <byte>"; keep direction and byte.
     std::istringstream in(trace.str());
@@ -105,7 +106,8 @@ TEST_F(TracingSerialLineTest, LineUnderneathSeesTheSameCallsAsWithoutTheTrace) {
     const auto read = [](SerialLine& outer, FakeClock& clock) {
         CP06 link{outer, clock};
         ReadingStep step(link, [](const std::string&) {});
-        for (int32_t state = kStateConnect; state <= kStateFinish; ++state) step.Tick(state, 1);
+        for (int32_t state = kStateConnect; state <= kStateFinish; ++state)
+            step.Tick(static_cast<ReadingState>(state), Language::English);
     };
     DeviceModel plainModel;
     FakeClock plainClock;

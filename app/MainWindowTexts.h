@@ -1,0 +1,50 @@
+// Every text of the main window, French beside English: its captions, the instruction lines
+// and the lines and message of a reading. %s is the device's name (or, in the last
+// instruction, the read button's caption); %u and %010u are numbers read from the unit.
+#pragma once
+
+#include "dialogs/Language.h"
+
+namespace main_window_texts {
+
+inline constexpr TextPair kCaptionFormat = {"Lecture des Information de l'appareil %s", " "};
+inline constexpr TextPair kQuitCaption = {"&Quitter", "&Exit"};
+inline constexpr TextPair kReadCaption = {"Lecture des informations", " "};
+inline constexpr TextPair kPortCaption = {"Configuration du Port", "Serial port settings"};
+inline constexpr TextPair kLanguageCaption = {"Choix de la Langue", "Language choice"};
+
+inline constexpr TextPair kInstructions[] = {
+    {"Lecture des Informations de l'appareil %s", " "},
+    {" ", " "},
+    {"Connecter votre appareil %s au PC", " "},
+    {"Allumer l'appareil %s.", " "},
+    {"Choisir ensuite le port serie à utiliser.", " "},
+    {"Et pour lire les informations, appuyer sur le bouton < %s >.", " "},
+};
+// The instruction line shown as it stands, without formatting, and the one that names the
+// read button.
+inline constexpr int kUnformattedInstruction = 4;
+inline constexpr int kReadButtonInstruction = 5;
+
+inline constexpr TextPair kConnected = {"Appareil connecté", "Device Connected"};
+inline constexpr TextPair kChecking = {"Vérification du type d'appareil.", "Checking of the unit."};
+inline constexpr TextPair kTypeConfirmed = {"Vous avez bien connecté un appareil %s.",
+                                            "You have connected the %s unit."};
+inline constexpr TextPair kSerialNumber = {"Le numéro de série est : %010u.",
+                                           "Serial number is : %010u."};
+inline constexpr TextPair kCircuitVersion = {" La version du circuit est %u ", " "};
+inline constexpr TextPair kSoftwareVersion = {" La version du logiciel est %u.%u", " "};
+inline constexpr TextPair kTransmissionDone = {"Transmission réussie", "Transfert successfully"};
+inline constexpr TextPair kWrongTypeTitle = {"Mauvais type d'appareil", "Wrong unit type"};
+inline constexpr TextPair kWrongTypeMessage = {
+    "Le type d'appareil ne correspond pas à un appareil %s.\n\n\r"
+    "L'appareil n'est pas un appareil %s!",
+    "The device is not a %s unit.\n\n\rThe device is not a %s unit."};
+inline constexpr TextPair kTransferDone = {" Le transfert des données est reussi.", " "};
+inline constexpr TextPair kNewReading = {
+    "Vous pouvez effectuer une nouvelle lecture sur un autre appareil %s", " "};
+// The same in both languages.
+inline constexpr const char* kBlank = " ";
+inline constexpr const char* kSeparator = "---------------------------";
+
+}  // namespace main_window_texts
