@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "ReaderLines.h"
-#include "SimProcess.h"
-#include "TempDir.h"
 #include "Version.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/ReaderLines.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 

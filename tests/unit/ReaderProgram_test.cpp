@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "FakeClock.h"
-#include "FakePortTable.h"
-#include "FakeSerialLine.h"
-#include "ReaderLines.h"
-#include "TempDir.h"
 #include "Version.h"
 #include "cli/CsvReport.h"
 #include "cli/ExitCode.h"
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakePortTable.h"
+#include "tests/support/FakeSerialLine.h"
+#include "tests/support/ReaderLines.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
