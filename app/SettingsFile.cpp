@@ -8,6 +8,7 @@
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"
+#include "platform/TextCompare.h"
 
 namespace {
 
@@ -24,14 +25,6 @@ constexpr uint32_t kReadLimit = 200;
 std::string WithPath(const char* format, const std::string& path) {
     std::string message = format;
     return message.replace(message.find("%s"), 2, path);
-}
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 // 1-based position of the first occurrence, 0 when there is none.
@@ -109,10 +102,10 @@ int32_t ParseLanguageSetting(const std::string& fileText) {
     std::string_view text = fileText;
     // Whatever stands before the key is dropped; without the key the whole text is searched.
     int64_t key = Find(text, kKey);
-    text = Trim(Substring(text, key, static_cast<int64_t>(text.size()) - key + 1));
+    text = TrimBlanks(Substring(text, key, static_cast<int64_t>(text.size()) - key + 1));
     int64_t equals = Find(text, "=");
     int64_t end = Find(text, kValueEnd);
-    return ToInteger(Trim(Substring(text, equals + 1, end - equals - 1)));
+    return ToInteger(TrimBlanks(Substring(text, equals + 1, end - equals - 1)));
 }
 
 int32_t ReadLanguageSetting(const std::string& path) {

@@ -8,8 +8,10 @@
 #include "Version.h"
 #include "app/QuenlorApplication.h"
 #include "app/Startup.h"
+#include "platform/Process.h"
 
 int main(int argc, char** argv) {
+    EnsureStandardStreams();
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("quenlor %s\n", QUENLOR_VERSION);
         return 0;

@@ -3,8 +3,7 @@
 #include "cli/JsonReport.h"
 #include "dialogs/PortDiscovery.h"
 
-std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json,
-                        const std::function<std::string(int32_t)>& devicePathOf) {
+std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json) {
     PortDiscovery discovery(std::move(table));
     discovery.ScanPorts();
     std::string text;
@@ -14,7 +13,10 @@ std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool jso
         const bool marked =
             port != 0 ? number == port
                       : discovery.PortNumber != 0 && static_cast<int>(i) == discovery.SelectedIndex;
-        const std::string device = devicePathOf(number);
+        // The device file the port dialog shows as the tooltip; the port's name where the
+        // system shows none.
+        const std::string& file = discovery.PortDevices[i];
+        const std::string device = file.empty() ? "COM" + std::to_string(number) : file;
         if (json) {
             text += std::string(text.empty() ? "[" : ", ") +
                     "{\"port\": " + std::to_string(number) + ", \"label\": " + JsonString(label) +

@@ -118,8 +118,7 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     if (options.help) return Print(ReaderHelpText(), system);
     if (options.version) return Print(VersionLine(kProgram), system);
     if (options.list) {
-        const std::string listing =
-            PortListing(system.makePortTable(), options.port, options.json, system.devicePathOf);
+        const std::string listing = PortListing(system.makePortTable(), options.port, options.json);
         return listing.empty() ? kExitRead : Print(listing, system);
     }
 

@@ -12,6 +12,7 @@
 
 #include "cli/CommandLine.h"
 #include "platform/Clock.h"
+#include "platform/ComPorts.h"
 #include "platform/PortTable.h"
 #include "platform/SerialLine.h"
 
@@ -30,7 +31,9 @@ struct ReaderSystem {
     };
     std::function<int32_t(const std::string&)> portOfDevice = [](const std::string& path) {
         const auto number =
-            path.rfind("COM", 0) == 0 ? ParseWholeNumber(path.substr(3), 1, 100) : std::nullopt;
+            path.rfind("COM", 0) == 0
+                ? ParseWholeNumber(path.substr(3), kLowestComNumber, kHighestComNumber)
+                : std::nullopt;
         return static_cast<int32_t>(number.value_or(0));
     };
     // The signal that asked the program to stop; 0 while none has.

@@ -129,12 +129,7 @@ bool PortDiscovery::IsAdapterPort() {
 }
 
 int PortDiscovery::ParsePortNumber(const std::string& label) {
-    std::string_view trimmed = label;
-    while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= 0x20)
-        trimmed.remove_prefix(1);
-    while (!trimmed.empty() && static_cast<unsigned char>(trimmed.back()) <= 0x20)
-        trimmed.remove_suffix(1);
-    const std::string text = UpperCaseLocaleText(std::string(trimmed));
+    const std::string text = UpperCaseLocaleText(std::string(TrimBlanks(label)));
 
     // Without "COM" the number is looked for where it would follow a three-letter word.
     size_t com = text.find(kComWord);

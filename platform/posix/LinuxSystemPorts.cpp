@@ -35,7 +35,10 @@ std::string DevicePathOfPort(int32_t port) {
 }
 
 int32_t PortOfDevicePath(const std::string& path) {
-    if (path.find('/') == std::string::npos) return ComNumberOfDevicePath(path);
+    if (path.find('/') == std::string::npos) {
+        const int number = ComNumberOfDevicePath(path);
+        return IsComNumber(number) ? number : 0;
+    }
     const std::string wanted = Canonical(path);
     if (wanted.empty()) return 0;
     for (int32_t port = kLowestComNumber; port <= kHighestComNumber; ++port) {

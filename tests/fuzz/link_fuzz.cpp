@@ -45,10 +45,10 @@
 #include <string>
 #include <vector>
 
-#include "FakeClock.h"
-#include "FakeSerialLine.h"
 #include "app/ReadingStep.h"
 #include "link/Com_p06.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeSerialLine.h"
 
 namespace {
 

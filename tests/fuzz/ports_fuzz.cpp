@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "FakePortTable.h"
 #include "dialogs/PortDiscovery.h"
 #include "platform/TextCompare.h"
+#include "tests/support/FakePortTable.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "ConfigurationHome.h"
-#include "MainWindowTestHelpers.h"
-#include "SimProcess.h"
 #include "app/Startup.h"
+#include "tests/support/ConfigurationHome.h"
+#include "tests/support/MainWindowTestHelpers.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

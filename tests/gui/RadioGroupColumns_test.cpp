@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "GuiTestHelpers.h"
+#include "tests/gui/GuiTestHelpers.h"
 
 class RadioGroupColumnsTest : public QObject {
     Q_OBJECT

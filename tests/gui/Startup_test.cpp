@@ -26,15 +26,15 @@
 #include <memory>
 #include <string>
 
-#include "ConfigurationHome.h"
-#include "FakeClock.h"
-#include "FakePortTable.h"
-#include "FakeSerialLine.h"
-#include "MainWindowTestHelpers.h"
-#include "MessageBoxAnswerer.h"
-#include "PosixChildProcess.h"
-#include "TempDir.h"
 #include "app/QuenlorApplication.h"
+#include "tests/support/ConfigurationHome.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakePortTable.h"
+#include "tests/support/FakeSerialLine.h"
+#include "tests/support/MainWindowTestHelpers.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/PosixChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

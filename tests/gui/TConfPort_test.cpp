@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "FakePortTable.h"
-#include "GuiTestHelpers.h"
-#include "MessageBoxAnswerer.h"
 #include "dialogs/RadioGroupColumns.h"
 #include "dialogs/Tconfigurationport.h"
+#include "tests/gui/GuiTestHelpers.h"
+#include "tests/support/FakePortTable.h"
+#include "tests/support/MessageBoxAnswerer.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "GuiTestHelpers.h"
 #include "dialogs/RadioGroupColumns.h"
+#include "tests/gui/GuiTestHelpers.h"
 
 namespace {
 const QString kFrench = QStringLiteral("Choix de la Langue");

@@ -24,16 +24,16 @@
 #include <string>
 #include <vector>
 
-#include "FakeClock.h"
-#include "FakePortTable.h"
-#include "FakeSerialLine.h"
-#include "MainWindowTestHelpers.h"
-#include "MessageBoxAnswerer.h"
-#include "TempDir.h"
 #include "dialogs/RadioGroupColumns.h"
 #include "dialogs/TDialogChoixLangue.h"
 #include "dialogs/Tconfigurationport.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakePortTable.h"
+#include "tests/support/FakeSerialLine.h"
+#include "tests/support/MainWindowTestHelpers.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <string>
 
-#include "MainWindowTestHelpers.h"
 #include "app/QuenlorApplication.h"
 #include "app/Startup.h"
 #include "platform/FileError.h"
+#include "tests/support/MainWindowTestHelpers.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "FakePortTable.h"
 #include "dialogs/TDialogChoixLangue.h"
 #include "dialogs/Tconfigurationport.h"
+#include "tests/support/FakePortTable.h"
 
 namespace {
 const char* const kLanguageSuffixes[2] = {"fr", "en"};

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ConfigurationHome.h"
-#include "SimProcess.h"
 #include "link/Com_p06.h"
+#include "tests/support/ConfigurationHome.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "ReaderLines.h"
-#include "SimProcess.h"
-#include "TempDir.h"
 #include "Version.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/ReaderLines.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 
@@ -293,6 +293,10 @@ TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
     // COM1: an alias wins over a kernel device of the same number, and sorts first.
     SimProcess sim({}, 1, PortsDir());
     ASSERT_TRUE(sim.Ready());
+    // A name beyond COM100 is no port, not the link's fallback to COM1 where the unit is.
+    const ReaderExit beyond = Read({"--device", "COM101", "--fast"});
+    EXPECT_EQ(beyond.code, 4);
+    EXPECT_EQ(beyond.err, "p06-read: 'COM101' is not a serial port; see the ports with --list\n");
     const ReaderExit list = Read({"--list"});
     EXPECT_EQ(list.code, 0);
     const std::string simLabel = "COM1";

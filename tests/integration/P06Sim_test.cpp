@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "SimProcess.h"
-#include "TempDir.h"
 #include "Version.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

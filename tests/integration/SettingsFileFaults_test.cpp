@@ -12,10 +12,10 @@
 #include <iterator>
 #include <string>
 
-#include "PosixChildProcess.h"
-#include "TempDir.h"
 #include "app/SettingsFile.h"
 #include "platform/FileError.h"
+#include "tests/support/PosixChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

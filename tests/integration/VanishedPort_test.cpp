@@ -7,9 +7,9 @@
 #include <csignal>
 #include <string>
 
-#include "ConfigurationHome.h"
-#include "SimProcess.h"
 #include "link/Com_p06.h"
+#include "tests/support/ConfigurationHome.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

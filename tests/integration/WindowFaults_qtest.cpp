@@ -22,10 +22,10 @@
 #include <thread>
 #include <vector>
 
-#include "ConfigurationHome.h"
-#include "MainWindowTestHelpers.h"
-#include "PosixChildProcess.h"
-#include "SimProcess.h"
+#include "tests/support/ConfigurationHome.h"
+#include "tests/support/MainWindowTestHelpers.h"
+#include "tests/support/PosixChildProcess.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ExpectedReading.h"
+#include "tests/support/ExpectedReading.h"
 
 namespace {
 

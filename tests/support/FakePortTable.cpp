@@ -1,4 +1,4 @@
-#include "FakePortTable.h"
+#include "tests/support/FakePortTable.h"
 
 bool FakePortTable::KeyExists() {
     ++keyExistsCount;

@@ -1,4 +1,4 @@
-#include "FakeSerialLine.h"
+#include "tests/support/FakeSerialLine.h"
 
 #include <cstdio>
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "FakeClock.h"
 #include "platform/SerialLine.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/FakeClock.h"
 
 class FakeSerialLine : public SerialLine {
 public:

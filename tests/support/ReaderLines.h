@@ -2,7 +2,7 @@
 // leaves blank (circuit and software versions, end of the report) are complete sentences.
 #pragma once
 
-#include "ExpectedReading.h"
+#include "tests/support/ExpectedReading.h"
 
 inline TextLines ReaderReading(int32_t language, const ReadUnit& unit = {}) {
     TextLines lines = SuccessfulReading(language, unit);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FakeClock.h"
-#include "FakeSerialLine.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeSerialLine.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "TempDir.h"
 #include "dialogs/PortDiscovery.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "TempDir.h"
 #include "app/SettingsFile.h"
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

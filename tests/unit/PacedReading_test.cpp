@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "FakeClock.h"
-#include "FakeSerialLine.h"
-#include "ReaderLines.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeSerialLine.h"
+#include "tests/support/ReaderLines.h"
 
 namespace {
 

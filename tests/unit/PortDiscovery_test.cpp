@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "FakePortTable.h"
+#include "tests/support/FakePortTable.h"
 
 namespace {
 

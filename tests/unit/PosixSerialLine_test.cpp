@@ -18,9 +18,9 @@
 #include <filesystem>
 #include <string>
 
-#include "PosixChildProcess.h"
-#include "TempDir.h"
 #include "link/Com_p06.h"
+#include "tests/support/PosixChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

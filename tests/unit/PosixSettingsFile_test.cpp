@@ -15,11 +15,11 @@
 #include <iterator>
 #include <string>
 
-#include "PosixChildProcess.h"
-#include "TempDir.h"
 #include "app/SettingsFile.h"
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
+#include "tests/support/PosixChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "FakePortTable.h"
-#include "TempDir.h"
 #include "dialogs/PortDiscovery.h"
 #include "platform/TextCompare.h"
+#include "tests/support/FakePortTable.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

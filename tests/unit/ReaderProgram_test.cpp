@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "FakeClock.h"
-#include "FakePortTable.h"
-#include "FakeSerialLine.h"
-#include "ReaderLines.h"
-#include "TempDir.h"
 #include "Version.h"
 #include "cli/CsvReport.h"
 #include "cli/ExitCode.h"
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakePortTable.h"
+#include "tests/support/FakeSerialLine.h"
+#include "tests/support/ReaderLines.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -188,11 +188,10 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
     ReaderRun emptyJson({}, {}, {});
     EXPECT_EQ(emptyJson({"--list", "--json"}), kExitRead);
     EXPECT_EQ(emptyJson.out.str(), "[]\n");
-    ReaderRun withDevices;
-    ReaderSystem system{withDevices.out, withDevices.err, withDevices.line, withDevices.clock,
-                        [&] { return std::make_unique<FakePortTable>(withDevices.ports); }};
-    system.devicePathOf = [](int32_t port) { return "/dev/ttyS" + std::to_string(port - 1); };
-    RunReader({"-l"}, system);
+    ReaderRun withDevices({}, {},
+                          {{"\\Device\\Serial0", kRegSz, "COM1", "/dev/ttyS0"},
+                           {"\\Device\\Silabser0", kRegSz, "COM4", "/dev/ttyS3"}});
+    withDevices({"-l"});
     EXPECT_EQ(withDevices.out.str(), "  COM1  /dev/ttyS0\n* COM4 : ORVANEX  /dev/ttyS3\n");
 }
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "FakeClock.h"
-#include "FakeSerialLine.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeSerialLine.h"
 
 namespace {
 

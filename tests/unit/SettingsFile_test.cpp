@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
-#include "TempDir.h"
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

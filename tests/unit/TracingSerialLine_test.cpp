@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "FakeClock.h"
-#include "FakeSerialLine.h"
 #include "app/ReadingStep.h"
 #include "link/Com_p06.h"
 #include "sim/DeviceModel.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeSerialLine.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "TempDir.h"
 #include "platform/FileAccess.h"
+#include "tests/support/TempDir.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

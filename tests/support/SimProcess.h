@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedReading.h"
-#include "TempDir.h"
+#include "tests/support/ExpectedReading.h"
+#include "tests/support/TempDir.h"
 
 class SimProcess {
 public:

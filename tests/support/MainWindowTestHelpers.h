@@ -9,10 +9,10 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "ExpectedReading.h"
 #include "app/TDlgLectureInformation.h"
 #include "dialogs/RadioGroupColumns.h"
 #include "dialogs/Tconfigurationport.h"
+#include "tests/support/ExpectedReading.h"
 
 inline QStringList ToQt(const TextLines& lines) {
     QStringList list;
