@@ -15,12 +15,13 @@
 namespace {
 const char* const kLanguageSuffixes[2] = {"fr", "en"};
 
-// A bench PC: two motherboard ports and the transmitter's USB adapter.
+// A Linux bench PC: the motherboard's ttyS0, the simulated unit's alias COM7 and the
+// transmitter's USB adapter on ttyUSB0, as the port table lists them there.
 std::unique_ptr<PortTable> BenchPortTable() {
     return std::make_unique<FakePortTable>(
-        std::vector<FakePortValue>{{"\\Device\\Serial0", kRegSz, "COM1"},
-                                   {"\\Device\\Silabser0", kRegSz, "COM4"},
-                                   {"\\Device\\Serial1", kRegSz, "COM7"}});
+        std::vector<FakePortValue>{{"\\Device\\serial0", kRegSz, "COM1", "/dev/ttyS0"},
+                                   {"\\Device\\pty3", kRegSz, "COM7", "/dev/pts/3"},
+                                   {"\\Device\\Silabser0", kRegSz, "COM33", "/dev/ttyUSB0"}});
 }
 
 bool Save(QWidget& window, const QDir& directory, const QString& name) {
