@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/ComPorts.h"
 
@@ -96,7 +97,16 @@ CP06::~CP06() {
 
 void CP06::SetPort(int32_t portNumber) {
     const int32_t number = portNumber > kHighestComNumber ? 1 : portNumber;
-    std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\COM%i", static_cast<int>(number));
+    char path[sizeof devicePath_];
+    std::snprintf(path, sizeof path, "\\\\.\\COM%i", static_cast<int>(number));
+    // The port stays open between readings; a port the technician has chosen anew must be
+    // the one the next reading talks to, so the old one is let go now.
+    if (IsOpen() && std::strcmp(path, devicePath_) != 0) {
+        const int32_t status = status_;
+        Close();
+        status_ = status;
+    }
+    std::memcpy(devicePath_, path, sizeof path);
 }
 
 int32_t CP06::Open() {

@@ -332,22 +332,34 @@ TEST_F(LinkTest, ConnectStopsPollingOnAKeyPress) {
 
 TEST_F(LinkTest, ConnectOnOpenPortReusesItWithoutReopening) {
     ASSERT_EQ(link.Open(), kStatusOk);
-    link.SetPort(9);
+    link.SetPort(2);  // the port already open
     line.calls.clear();
     line.Queue({0x81});
     EXPECT_EQ(link.Connect(1), kStatusOk);
     EXPECT_EQ(line.calls.front(), "purge 15");
 }
 
+TEST_F(LinkTest, SetPortToAnotherPortLetsTheOpenOneGoAndKeepsTheStatus) {
+    ConnectQuietly();
+    const int32_t status = link.Status();
+    line.calls.clear();
+    link.SetPort(9);
+    EXPECT_EQ(line.calls.back(), "close");
+    EXPECT_EQ(link.Status(), status);
+    line.Queue({0x81});
+    EXPECT_EQ(link.Connect(1), kStatusOk);
+    EXPECT_NE(std::find(line.calls.begin(), line.calls.end(), "open \\\\.\\COM9"),
+              line.calls.end());
+}
+
 TEST_F(LinkTest, OpenOnOpenPortEndsTheConversationThenReopensAt9600) {
     ConnectQuietly();
-    link.SetPort(5);
     line.Queue({0x84, 0x00, 0x04});
     EXPECT_EQ(link.Open(), kStatusOk);
     EXPECT_EQ(line.sent, Bytes({0x9E, '8', '1', 0x04}));
     auto close = std::find(line.calls.begin(), line.calls.end(), "close");
     ASSERT_NE(close, line.calls.end());
-    EXPECT_EQ(*(close + 1), "open \\\\.\\COM5");
+    EXPECT_EQ(*(close + 1), "open \\\\.\\COM2");
     EXPECT_EQ(line.statesSet.back().BaudRate, 9600u);
 }
 
