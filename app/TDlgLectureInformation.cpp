@@ -290,7 +290,7 @@ bool TDlgLectureInformation::event(QEvent* event) {
 void TDlgLectureInformation::OnReadFailed(const ReadMessageEvent& message) {
     if (message.WParam == 0) {  // the only kind of failure: a unit of another type
         const std::string text = readingStep_.ReportWrongType(languageIndex_);
-        MessageBeep(MB_ICONHAND);
+        MessageBeep(kBeepIconHand);
         ShowErrorBox(QString::fromStdString(text));
     }
     ButtonConfigPort->setEnabled(true);
@@ -301,7 +301,7 @@ void TDlgLectureInformation::OnReadFailed(const ReadMessageEvent& message) {
 }
 
 void TDlgLectureInformation::OnReadDone(const ReadMessageEvent&) {
-    MessageBeep(MB_OK);
+    MessageBeep(kBeepOk);
     readingStep_.ReportDone(languageIndex_);
     ButtonConfigPort->setEnabled(true);
     ButtonChoixLangue->setEnabled(true);
@@ -310,7 +310,7 @@ void TDlgLectureInformation::OnReadDone(const ReadMessageEvent&) {
     TimerGestConnection->start(kIdleIntervalMs);
 }
 
-void TDlgLectureInformation::MessageBeep(unsigned) { QApplication::beep(); }
+void TDlgLectureInformation::MessageBeep(unsigned type) { PlayBeep(type); }
 
 void TDlgLectureInformation::ShowErrorBox(const QString& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"), message, QMessageBox::Ok);
