@@ -50,7 +50,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Reads the type, serial number and versions of an Emetteur Radio TALVERN8 on the bench")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Quenlor)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Quenlor)
-# Start menu: "Quenlor" in the folder Quenlor, beside the uninstaller's entry.
+# Start menu: "Quenlor" in the folder Quenlor (below), beside the uninstaller's entry.
 set(CPACK_PACKAGE_EXECUTABLES quenlor Quenlor)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
@@ -58,4 +58,8 @@ set(CPACK_NSIS_DISPLAY_NAME Quenlor)
 set(CPACK_NSIS_PACKAGE_NAME "Quenlor ${PROJECT_VERSION}")
 set(CPACK_NSIS_INSTALLED_ICON_NAME quenlor.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for a 64-bit program: it also runs where only 64-bit Windows programs
+# can, such as a 64-bit-only Wine.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+!define MUI_STARTMENUPAGE_DEFAULTFOLDER Quenlor")
 include(CPack)
