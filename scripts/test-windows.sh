@@ -364,7 +364,7 @@ grep -q "no answer from the unit on COM$SILENT_COM within 1 s" "$WORK_DIR/silent
 # shellcheck source=scripts/wine-window.sh
 . scripts/wine-window.sh
 phase "Window tests under Wine"
-[ -n "${DEV_SKIP:-}" ] || run_window_tests
+run_window_tests
 phase "Installed program under Wine"
 run_installed_program
 echo "== Installed quenlor.exe passed: readings in French and English, wrong-type box, settings file, uninstall"
