@@ -12,8 +12,8 @@ SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
-.PHONY: deps build check test demo test-windows test-sanitize test-fuzz format-check \
-        package test-package
+.PHONY: deps build check test demo test-windows package-windows test-sanitize test-fuzz \
+        format-check package test-package
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -60,14 +60,22 @@ test-package: package
 	$(MAKE) deps EXTRA_PACKAGES="$(PACKAGE_TEST_PACKAGES)"
 	scripts/test-package.sh $(BUILD)
 
-# The Windows build (mingw-w64) and its tests under Wine, in a throw-away prefix.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64
+# The Windows program (mingw-w64, against Qt for Windows built once from Debian's qt6-base
+# source package into ~/.cache/quenlor), its zip and installer, and its tests under Wine in a
+# throw-away prefix on an Xvfb display.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64 ninja-build xz-utils nsis zip \
+                    xvfb xauth xdotool xclip x11-apps
 
 WINDOWS_BUILD ?= build-win
 
 test-windows:
 	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
 	JOBS=$(JOBS) scripts/test-windows.sh $(WINDOWS_BUILD)
+
+# Leaves $(WINDOWS_BUILD)/Quenlor-<version>-win64.zip and .exe (the installer).
+package-windows:
+	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
+	JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD) package
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer: any report
 # fails the run. Leaks inside the system's own libraries are listed in tests/sanitizer/lsan.supp.

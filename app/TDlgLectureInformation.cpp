@@ -271,14 +271,14 @@ bool TDlgLectureInformation::event(QEvent* event) {
 void TDlgLectureInformation::OnReadFailed(const ReadMessageEvent& message) {
     if (message.WParam == 0) {  // the only kind of failure: a unit of another type
         const std::string text = readingStep_.ReportWrongType(language_);
-        MessageBeep(MB_ICONHAND);
+        MessageBeep(kBeepIconHand);
         ShowErrorBox(QString::fromStdString(text));
     }
     EndReading();
 }
 
 void TDlgLectureInformation::OnReadDone(const ReadMessageEvent&) {
-    MessageBeep(MB_OK);
+    MessageBeep(kBeepOk);
     readingStep_.ReportDone(language_);
     EndReading();
 }
@@ -291,7 +291,7 @@ void TDlgLectureInformation::EndReading() {
     TimerGestConnection->start(kIdleIntervalMs);
 }
 
-void TDlgLectureInformation::MessageBeep(unsigned) { QApplication::beep(); }
+void TDlgLectureInformation::MessageBeep(unsigned type) { PlayBeep(type); }
 
 void TDlgLectureInformation::ShowErrorBox(const QString& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"), message, QMessageBox::Ok);

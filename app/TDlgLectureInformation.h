@@ -14,6 +14,7 @@
 #include "dialogs/Language.h"
 #include "link/Com_p06.h"
 #include "platform/PortTable.h"
+#include "platform/Sound.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -24,9 +25,6 @@ class TDialogChoixLangue;
 // The two messages the window posts to itself when a reading ends.
 inline constexpr int WM_READ_FAILED = 1025;
 inline constexpr int WM_READ_DONE = 1027;
-// Sounds, as MessageBeep takes them.
-inline constexpr unsigned MB_OK = 0x00;
-inline constexpr unsigned MB_ICONHAND = 0x10;
 
 // A window message posted to the window's own queue.
 class ReadMessageEvent : public QEvent {
@@ -84,7 +82,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // The platform's beep; a seam so tests can hear it.
+    // The platform's sound of that type (kBeepOk, kBeepIconHand); a seam so tests can hear it.
     virtual void MessageBeep(unsigned type);
     // The modal error box of a failed reading; a seam so tests can see it without a click.
     virtual void ShowErrorBox(const QString& message);

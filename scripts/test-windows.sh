@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
-# The Windows build and its tests under Wine:
-#   1. cross-configure and build with mingw-w64 (cmake/mingw-w64.cmake) into the build folder;
-#   2. get the native p06-sim (the simulated transmitter is a Linux program) and start two of
-#      them: a unit on COM7 and a silent line on COM10;
-#   3. make a throw-away Wine prefix whose COM7 and COM10 are those pseudo-terminals, and
-#      start a persistent Wine server in it;
+# The Windows program and its tests under Wine, on an Xvfb display of its own:
+#   1. build it with scripts/build-windows.sh (Qt for Windows from its cache or built first,
+#      the cross build, the zip and the installer);
+#   2. get the native p06-sim (the simulated transmitter is a Linux program) and start three
+#      of them: a unit on COM7, a silent line on COM10 and a unit of another type on COM11;
+#   3. make a throw-away Wine prefix whose COM ports are those pseudo-terminals, and start a
+#      persistent Wine server in it;
 #   4. put test values into HKLM\HARDWARE\DEVICEMAP\SERIALCOMM and serve an echoing
 #      pseudo-terminal as a COM port, for the tests of the Win32 registry and serial line;
 #   5. run unit_tests.exe, then check the settings file it left in C:\windows;
 #   6. the integration run: p06-read.exe reads the unit on COM7, gives up on the silent line,
-#      and lists the registry's ports with the adapter's chosen.
-# Installs nothing: `make test-windows` installs the compilers and Wine first.
+#      and lists the registry's ports with the adapter's chosen;
+#   7. the windows' Qt Test programs, then the installed program as a technician uses it
+#      (scripts/wine-window.sh).
+# Installs nothing: `make test-windows` installs the compilers, Wine, NSIS and the X tools.
 #
 #   scripts/test-windows.sh [build folder, default build-win]
 #
-# p06-sim is build/sim/p06-sim when that is up to date with its sources (`make build` made
-# it), else it is built in <build folder>-native; P06_SIM=<path> names another one.
+# p06-sim and expected_reading come from build/ when they are up to date with their sources
+# (`make build` made them), else they are built in <build folder>-native; P06_SIM=<path>
+# names another p06-sim. QUENLOR_WINDOWS_PICTURES=<folder> keeps pictures of the windows.
 #
-# Everything it starts (the Wine server, the simulators, the echo helper, the readers) is
+# Everything it starts (the Wine server, the simulators, the echo helper, the programs) is
 # stopped by its own process id or with `wineserver -k` for its own prefix, and the prefix
-# is removed, also on failure.
+# is removed, also on failure. xvfb-run stops its Xvfb.
 set -euo pipefail
+
+# The windows need a display: one of the script's own, never the user's.
+if [ -z "${QUENLOR_TEST_WINDOWS_XVFB:-}" ]; then
+    export QUENLOR_TEST_WINDOWS_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
 
 cd "$(dirname "$0")/.."
 SOURCE_DIR=$PWD
@@ -31,6 +41,7 @@ JOBS=${JOBS:-$(nproc)}
 ECHO_PORT=COM8
 UNIT_COM=7
 SILENT_COM=10
+WRONG_TYPE_COM=11
 # The unit COM7 serves, and what p06-read must report of it.
 UNIT_SERIAL=305419896
 UNIT_CIRCUIT=17
@@ -132,31 +143,27 @@ trap 'cleanup 130' INT
 trap 'cleanup 143' TERM
 
 # ---------------------------------------------------------------------------------------------
-phase "Cross configure"
-cmake -S "$SOURCE_DIR" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$SOURCE_DIR/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_UI=OFF >/dev/null
-
-phase "Cross build"
-cmake --build "$BUILD_DIR" -j "$JOBS"
+phase "Qt for Windows, cross build and packages"
+QT_PREFIX=$(JOBS=$JOBS scripts/build-windows.sh "$BUILD_DIR" package | tail -n 1)
 UNIT_TESTS=$BUILD_DIR/tests/unit/unit_tests.exe
 P06_READ=$BUILD_DIR/cli/p06-read.exe
-for exe in "$UNIT_TESTS" "$P06_READ"; do [ -f "$exe" ] || fail "missing $exe"; done
+INSTALLER=$(ls "$BUILD_DIR"/Quenlor-*-win64.exe)
+for exe in "$UNIT_TESTS" "$P06_READ" "$INSTALLER"; do [ -f "$exe" ] || fail "missing $exe"; done
 
 # ---------------------------------------------------------------------------------------------
 phase "Simulator"
-if [ -n "${P06_SIM:-}" ]; then
-    SIM=$P06_SIM
-elif [ -x build/sim/p06-sim ] &&
-    [ -z "$(find sim platform -newer build/sim/p06-sim -print -quit)" ]; then
-    SIM=build/sim/p06-sim
+up_to_date() { [ -x "$1" ] && [ -z "$(find sim platform tests/support tests/wine -newer "$1" -print -quit)" ]; }
+if up_to_date build/sim/p06-sim && up_to_date build/tests/expected_reading; then
+    NATIVE_DIR=build
 else
-    SIM_BUILD_DIR=$BUILD_DIR-native
-    cmake -S "$SOURCE_DIR" -B "$SIM_BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DQUENLOR_UI=OFF -DQUENLOR_TESTS=OFF >/dev/null
-    cmake --build "$SIM_BUILD_DIR" -j "$JOBS" --target p06-sim
-    SIM=$SIM_BUILD_DIR/sim/p06-sim
+    NATIVE_DIR=$BUILD_DIR-native
+    cmake -S "$SOURCE_DIR" -B "$NATIVE_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUENLOR_UI=OFF >/dev/null
+    cmake --build "$NATIVE_DIR" -j "$JOBS" --target p06-sim expected_reading
 fi
-[ -x "$SIM" ] || fail "missing $SIM"
+SIM=${P06_SIM:-$NATIVE_DIR/sim/p06-sim}
+EXPECTED_READING=$NATIVE_DIR/tests/expected_reading
+for exe in "$SIM" "$EXPECTED_READING"; do [ -x "$exe" ] || fail "missing $exe"; done
 echo "p06-sim: $SIM"
 
 WORK_DIR=$(mktemp -d /tmp/quenlor-wine.XXXXXX)
@@ -187,19 +194,31 @@ start_sim "$UNIT_COM" --serial "$UNIT_SERIAL" --circuit "$UNIT_CIRCUIT" --softwa
 UNIT_DEVICE=$SIM_DEVICE
 start_sim "$SILENT_COM" --silent
 SILENT_DEVICE=$SIM_DEVICE
+start_sim "$WRONG_TYPE_COM" --type P07
+WRONG_TYPE_DEVICE=$SIM_DEVICE
 
 # ---------------------------------------------------------------------------------------------
 phase "Wine prefix"
 export WINEPREFIX=$WORK_DIR/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# The programs of the build folder find Qt's DLLs and the compiler's runtime on WINEPATH;
+# the installed program needs none of it.
+windows_path() { echo "Z:${1//\//\\}"; }
+RUNTIME_DIRS=$QT_PREFIX/bin
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+    RUNTIME_DIRS+=:$(dirname "$(realpath "$(x86_64-w64-mingw32-g++-posix -print-file-name=$dll)")")
+done
+BUILD_WINEPATH=$(IFS=:; for d in $RUNTIME_DIRS; do printf '%s;' "$(windows_path "$d")"; done)
+export WINEPATH=$BUILD_WINEPATH
 mkdir "$WINEPREFIX"
 SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 wineboot -i >"$WORK_DIR/wineboot.log" 2>&1
 # Wine's own port table: at the next server start Wine makes dosdevices/comN point at these
 # pseudo-terminals and lists them in SERIALCOMM (COM7 as \Device\Serial6), as a bench PC
 # lists its ports. Added now, in wineboot's server, that start costs no restart.
-for port in "COM$UNIT_COM=$UNIT_DEVICE" "COM$SILENT_COM=$SILENT_DEVICE"; do
+for port in "COM$UNIT_COM=$UNIT_DEVICE" "COM$SILENT_COM=$SILENT_DEVICE" \
+    "COM$WRONG_TYPE_COM=$WRONG_TYPE_DEVICE"; do
     wine reg add 'HKLM\Software\Wine\Ports' /v "${port%%=*}" /t REG_SZ /d "${port#*=}" /f \
         >>"$WORK_DIR/reg.log" 2>&1
 done
@@ -339,6 +358,16 @@ show silent "--port $SILENT_COM --json --wait 1" "$silent_status"
 grep -q '"result": "no-answer"' "$WORK_DIR/silent.out" || fail "the silent line is not no-answer"
 grep -q "no answer from the unit on COM$SILENT_COM within 1 s" "$WORK_DIR/silent.err" ||
     fail "the silent line's message is missing"
+
+# ---------------------------------------------------------------------------------------------
+# The windows: their Qt Test programs, then the installed program.
+# shellcheck source=scripts/wine-window.sh
+. scripts/wine-window.sh
+phase "Window tests under Wine"
+run_window_tests
+phase "Installed program under Wine"
+run_installed_program
+echo "== Installed quenlor.exe passed: readings in French and English, wrong-type box, settings file, uninstall"
 
 finish_phase
 echo "== Windows tests passed"

@@ -588,7 +588,7 @@ void TDlgLectureInformationTest::wholeReadingTickByTick() {
 
     QCOMPARE(LinesAfter(*bench.window, before), lines);
     QCOMPARE(written + kReportLines, static_cast<int>(lines.size()));
-    QCOMPARE(bench->beeps, std::vector<unsigned>{MB_OK});
+    QCOMPARE(bench->beeps, std::vector<unsigned>{kBeepOk});
     QVERIFY(bench->ButtonConfigPort->isEnabled());
     QVERIFY(bench->ButtonChoixLangue->isEnabled());
     QVERIFY(bench->ButtonLectureInfo->isEnabled());
@@ -683,12 +683,12 @@ void TDlgLectureInformationTest::wrongTypeReportsInErrorBox() {
     QCOMPARE(box.buttons, QStringList{"OK"});
     // While the box is open: the two lines are written, the sound played, nothing is back.
     QCOMPARE(box.memo, lines);
-    QCOMPARE(box.beeps, std::vector<unsigned>{MB_ICONHAND});
+    QCOMPARE(box.beeps, std::vector<unsigned>{kBeepIconHand});
     QVERIFY(box.buttonsDisabled);
     QVERIFY(!box.timerActive);
 
     QCOMPARE(LinesAfter(*bench.window, before), lines);
-    QCOMPARE(bench->beeps, std::vector<unsigned>{MB_ICONHAND});
+    QCOMPARE(bench->beeps, std::vector<unsigned>{kBeepIconHand});
     QVERIFY(bench->ButtonConfigPort->isEnabled());
     QVERIFY(bench->ButtonChoixLangue->isEnabled());
     QVERIFY(bench->ButtonLectureInfo->isEnabled());
@@ -732,7 +732,7 @@ void TDlgLectureInformationTest::unitThatStopsAnsweringStillGetsEveryLine() {
 
     // Values that could not be read show as 0.
     QCOMPARE(LinesAfter(*bench.window, 6), ReadingLines(kFrench, UnreadUnit()));
-    QCOMPARE(bench->beeps, std::vector<unsigned>{MB_OK});
+    QCOMPARE(bench->beeps, std::vector<unsigned>{kBeepOk});
     QCOMPARE(bench->ReadingState(), 0);
     QVERIFY(bench->ButtonLectureInfo->isEnabled());
 }
@@ -774,7 +774,7 @@ void TDlgLectureInformationTest::twoReadingsInARow() {
 
     QCOMPARE(MemoLines(*bench.window),
              kFrenchInstructions + ReadingLines(kFrench) + ReadingLines(kFrench));
-    QCOMPARE(bench->beeps, (std::vector<unsigned>{MB_OK, MB_OK}));
+    QCOMPARE(bench->beeps, (std::vector<unsigned>{kBeepOk, kBeepOk}));
     QCOMPARE(bench->ReadingState(), 0);
 }
 

@@ -1,0 +1,65 @@
+# The Windows deliverables, made by `cpack` in the cross build folder (make package-windows):
+#   Quenlor-<version>-win64.zip   the program folder, ready to run from anywhere;
+#   Quenlor-<version>-win64.exe   an NSIS installer with a Start-menu entry and an uninstaller.
+# Both hold the same folder: the two programs, Qt's DLLs and plugins, and the compiler's
+# runtime DLLs, which the programs share with Qt (one C++ runtime for all of them).
+
+# The bench program is a window: no console beside it.
+set_target_properties(quenlor PROPERTIES WIN32_EXECUTABLE ON)
+
+install(TARGETS quenlor p06-read RUNTIME DESTINATION .)
+foreach(module Core Gui Widgets)
+    install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
+endforeach()
+install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
+install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+
+# The compiler's runtime, where the compiler itself finds it.
+set(QUENLOR_RUNTIME_DLLS "")
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+        OUTPUT_VARIABLE dll_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${dll_path}" OR NOT EXISTS "${dll_path}")
+        message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
+    endif()
+    get_filename_component(dll_path "${dll_path}" REALPATH)
+    list(APPEND QUENLOR_RUNTIME_DLLS "${dll_path}")
+endforeach()
+install(FILES ${QUENLOR_RUNTIME_DLLS} DESTINATION .)
+
+# Debug sections are most of the size of Qt's DLLs: strip everything the folder holds.
+if(NOT CMAKE_STRIP)
+    message(FATAL_ERROR "no strip program for ${CMAKE_CXX_COMPILER}")
+endif()
+install(CODE "
+    file(GLOB_RECURSE binaries \"\${CMAKE_INSTALL_PREFIX}/*.exe\" \"\${CMAKE_INSTALL_PREFIX}/*.dll\")
+    foreach(binary \${binaries})
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${binary}\"
+            RESULT_VARIABLE stripped)
+        if(NOT stripped EQUAL 0)
+            message(FATAL_ERROR \"could not strip \${binary}\")
+        endif()
+    endforeach()")
+
+set(CPACK_GENERATOR ZIP NSIS)
+set(CPACK_PACKAGE_NAME Quenlor)
+set(CPACK_PACKAGE_VENDOR Quenlor)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_SYSTEM_NAME win64)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Reads the type, serial number and versions of an Emetteur Radio TALVERN8 on the bench")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Quenlor)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Quenlor)
+# Start menu: "Quenlor" in the folder Quenlor (below), beside the uninstaller's entry.
+set(CPACK_PACKAGE_EXECUTABLES quenlor Quenlor)
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_DISPLAY_NAME Quenlor)
+set(CPACK_NSIS_PACKAGE_NAME "Quenlor ${PROJECT_VERSION}")
+set(CPACK_NSIS_INSTALLED_ICON_NAME quenlor.exe)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for a 64-bit program: it also runs where only 64-bit Windows programs
+# can, such as a 64-bit-only Wine.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+!define MUI_STARTMENUPAGE_DEFAULTFOLDER Quenlor")
+include(CPack)

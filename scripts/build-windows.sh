@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The Windows program cross-built with mingw-w64 against Qt for Windows (made or taken from
+# its cache by scripts/qt-for-windows.sh), with its tests; `package` also makes the zip and
+# the NSIS installer in the build folder.
+#
+#   scripts/build-windows.sh [build folder, default build-win] [package]
+#
+# Prints the Qt prefix on its last line, for scripts/test-windows.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SOURCE_DIR=$PWD
+BUILD_DIR=${1:-build-win}
+JOBS=${JOBS:-$(nproc)}
+
+# A Qt that cannot be had fails the build here, loudly: the Windows step is never skipped.
+QT_PREFIX=$(scripts/qt-for-windows.sh | tail -n 1)
+[ -f "$QT_PREFIX/.complete" ] || { echo "build-windows: no Qt for Windows" >&2; exit 1; }
+
+mkdir -p "$BUILD_DIR"
+# Our toolchain looks for packages in the target's tree only; Qt's own toolchain file loads
+# it and adds Qt's prefix to that tree.
+cmake -S "$SOURCE_DIR" -B "$BUILD_DIR" \
+    -DCMAKE_TOOLCHAIN_FILE="$QT_PREFIX/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE_DIR/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_UI=ON >"$BUILD_DIR/configure.log" 2>&1 ||
+    { cat "$BUILD_DIR/configure.log" >&2; exit 1; }
+cmake --build "$BUILD_DIR" -j "$JOBS" >&2
+
+if [ "${2:-}" = package ]; then
+    (cd "$BUILD_DIR" && cpack -G "ZIP;NSIS" >cpack.log 2>&1) ||
+        { cat "$BUILD_DIR/cpack.log" >&2; exit 1; }
+    ls -l "$BUILD_DIR"/Quenlor-*-win64.zip "$BUILD_DIR"/Quenlor-*-win64.exe >&2
+fi
+echo "$QT_PREFIX"
