@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "ExpectedReading.h"
+#include "tests/support/ExpectedReading.h"
 
 int main(int argc, char** argv) {
     const std::string what = argc > 2 ? argv[1] : "";
