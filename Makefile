@@ -13,7 +13,7 @@ PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
 .PHONY: deps build check test demo test-windows package-windows test-sanitize test-fuzz \
-        format-check package test-package
+        format-check package test-package deps-all qt-windows
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -104,3 +104,12 @@ test-fuzz:
 	    build-fuzz/tests/fuzz/$$t -runs=$(FUZZ_RUNS) -seed=1 -timeout=20 \
 	        build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
+
+# Everything any target needs, in one apt run; then Qt for Windows alone (CI starts that
+# early, in the background).
+deps-all:
+	$(MAKE) deps EXTRA_PACKAGES="clang-format $(PACKAGE_PACKAGES) $(PACKAGE_TEST_PACKAGES) \
+	    $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)"
+
+qt-windows: deps-all
+	scripts/qt-for-windows.sh

@@ -43,6 +43,12 @@ KEY=$( (printf '%s\n' "${QT_OPTIONS[@]}"; grep -v '^#' "$TOOLCHAIN") | sha256sum
 PREFIX=$CACHE/qt-$QT_VERSION-mingw-$KEY
 WORK=$CACHE/qt-$QT_VERSION-work
 
+# One build at a time: a second run (CI starts one early, in the background) waits for the
+# first and then finds its result.
+mkdir -p "$CACHE"
+exec 9>"$CACHE/qt-$QT_VERSION-mingw-$KEY.lock"
+flock 9
+
 if [ -f "$PREFIX/.complete" ]; then
     echo "$PREFIX"
     exit 0
