@@ -3,9 +3,11 @@
 #include "cli/JsonReport.h"
 #include "dialogs/PortDiscovery.h"
 
-std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json) {
+std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json,
+                        std::vector<std::string>* leftOut) {
     PortDiscovery discovery(std::move(table));
     discovery.ScanPorts();
+    if (leftOut != nullptr) *leftOut = discovery.LeftOutPorts;
     std::string text;
     for (size_t i = 0; i < discovery.PortLabels.size(); ++i) {
         const std::string& label = discovery.PortLabels[i];

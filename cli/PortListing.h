@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/PortTable.h"
 
 // port: the COM number given with --port, which is then the one marked; 0 for discovery's.
-std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json);
+// leftOut, when given, receives what the table left out, one line each with why.
+std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool json,
+                        std::vector<std::string>* leftOut = nullptr);

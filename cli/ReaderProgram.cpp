@@ -118,7 +118,12 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     if (options.help) return Print(ReaderHelpText(), system);
     if (options.version) return Print(VersionLine(kProgram), system);
     if (options.list) {
-        const std::string listing = PortListing(system.makePortTable(), options.port, options.json);
+        std::vector<std::string> leftOut;
+        const std::string listing =
+            PortListing(system.makePortTable(), options.port, options.json, &leftOut);
+        // An alias that is no port is easy to make by hand; say why it is not listed.
+        for (const std::string& why : leftOut)
+            system.err << kProgram << ": not a port: " << why << '\n';
         return listing.empty() ? kExitRead : Print(listing, system);
     }
 

@@ -115,6 +115,7 @@ std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& 
     for (fs::directory_iterator it(aliasDir, error), end; !error && it != end;
          it.increment(error)) {
         std::string fileName = it->path().filename().string();
+        if (fileName.front() == '.') continue;  // hidden: p06-sim's locks, an editor's files
         AliasVerdict verdict = JudgeAlias(aliasDir.string(), fileName);
         std::error_code linkError;
         fs::path target = fs::canonical(it->path(), linkError);

@@ -297,8 +297,12 @@ TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
     const ReaderExit beyond = Read({"--device", "COM101", "--fast"});
     EXPECT_EQ(beyond.code, 4);
     EXPECT_EQ(beyond.err, "p06-read: 'COM101' is not a serial port; see the ports with --list\n");
+    std::ofstream(PortsDir() + "/COM3") << "not a device\n";  // neither listed nor opened
     const ReaderExit list = Read({"--list"});
     EXPECT_EQ(list.code, 0);
+    EXPECT_EQ(list.out.find("COM3"), std::string::npos) << list.out;
+    EXPECT_NE(list.err.find("p06-read: not a port: " + PortsDir() + "/COM3: "), std::string::npos)
+        << list.err;
     const std::string simLabel = "COM1";
     // Then the device the port leads to.
     const std::string simLine = simLabel + "  " + sim.DevicePath() + "\n";
