@@ -34,7 +34,16 @@ if [[ ${1:-} == --window ]]; then
     "$quenlor" &
     app_pid=$!
     trap 'kill "$app_pid" 2>/dev/null || true' EXIT
-    find_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+    # One search at a time: a window vanishing mid-search ends it with an X error.
+    find_window() {
+        local found tries
+        for ((tries = 0; tries < 40; tries++)); do
+            found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+            [ -n "$found" ] && { echo "$found"; return 0; }
+            sleep 0.5
+        done
+        return 1
+    }
     main=$(find_window "$kMainTitle")
     xdotool mousemove --window "$main" $kPortButton click 1
     dialog=$(find_window "$kPortDialogTitle")

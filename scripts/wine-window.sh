@@ -42,7 +42,15 @@ LANGUAGE_OK_BUTTON=(108 176)
 QUENLOR_PID=""
 
 await_window() { # <title regex> -> the window's id
-    timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1
+    # One search at a time, not --sync: a window that vanishes while xdotool walks the tree
+    # (the installer's, Wine's own) ends that search with an X error, and the next try goes on.
+    local found deadline=$((SECONDS + 30))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+        [ -n "$found" ] && { echo "$found"; return 0; }
+        sleep 0.5
+    done
+    return 1
 }
 
 # Clicks at a point of the main window's client area. Without a window manager, Wine's X
