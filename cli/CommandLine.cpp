@@ -14,8 +14,10 @@ void ResetGetopt() {
 
 // The option getopt_long stopped at, for a message: "--port", "-p", or the unknown
 // argument as typed ("--verbose" from "--verbose=1").
-std::string OptionName(const std::vector<OptionSpec>& specs, const std::string& argument) {
-    if (optopt >= 256) return std::string("--") + specs[static_cast<size_t>(optopt - 256)].longName;
+std::string OptionName(const std::vector<OptionDefinition>& definitions,
+                       const std::string& argument) {
+    if (optopt >= 256)
+        return std::string("--") + definitions[static_cast<size_t>(optopt - 256)].longName;
     if (optopt > 0) return std::string("-") + static_cast<char>(optopt);
     return argument.substr(0, argument.find('='));
 }
@@ -23,7 +25,8 @@ std::string OptionName(const std::vector<OptionSpec>& specs, const std::string& 
 }  // namespace
 
 std::string ParseCommandLine(const std::vector<std::string>& args,
-                             const std::vector<OptionSpec>& specs, const ApplyOption& apply) {
+                             const std::vector<OptionDefinition>& definitions,
+                             const ApplyOption& apply) {
     std::vector<std::string> storage;
     storage.reserve(args.size() + 1);
     storage.emplace_back("program");
@@ -35,14 +38,14 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
     // ':' first: a missing value is told apart from an unknown option.
     std::string shortOptions = ":";
     std::vector<option> longOptions;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const OptionSpec& spec = specs[i];
-        if (spec.shortName != 0) {
-            shortOptions += spec.shortName;
-            if (spec.takesValue) shortOptions += ':';
+    for (size_t i = 0; i < definitions.size(); ++i) {
+        const OptionDefinition& option = definitions[i];
+        if (option.shortName != 0) {
+            shortOptions += option.shortName;
+            if (option.takesValue) shortOptions += ':';
         }
         // Long options return 256 + their index, so they need no short letter.
-        longOptions.push_back({spec.longName, spec.takesValue ? required_argument : no_argument,
+        longOptions.push_back({option.longName, option.takesValue ? required_argument : no_argument,
                                nullptr, static_cast<int>(256 + i)});
     }
     longOptions.push_back({nullptr, 0, nullptr, 0});
@@ -54,24 +57,26 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
             getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
         if (key == -1) break;
         if (key == ':' || key == '?') {
-            const std::string name = OptionName(specs, storage[static_cast<size_t>(optind - 1)]);
+            const std::string name =
+                OptionName(definitions, storage[static_cast<size_t>(optind - 1)]);
             // A long option's fault follows from the option: the getopt_long of glibc and
             // that of mingw-w64 return different keys for a value given to a flag.
-            const bool needsValue =
-                optopt >= 256 ? specs[static_cast<size_t>(optopt - 256)].takesValue : key == ':';
+            const bool needsValue = optopt >= 256
+                                        ? definitions[static_cast<size_t>(optopt - 256)].takesValue
+                                        : key == ':';
             if (needsValue) return "option '" + name + "' needs a value";
             if (optopt >= 256) return "option '" + name + "' takes no value";
             return "unknown option '" + name + "'";
         }
-        const OptionSpec* spec = nullptr;
+        const OptionDefinition* option = nullptr;
         if (key >= 256) {
-            spec = &specs[static_cast<size_t>(key - 256)];
+            option = &definitions[static_cast<size_t>(key - 256)];
         } else {
-            for (const OptionSpec& s : specs)
-                if (s.shortName == key) spec = &s;
+            for (const OptionDefinition& s : definitions)
+                if (s.shortName == key) option = &s;
         }
-        if (spec == nullptr) return "unknown option";
-        const std::string error = apply(*spec, optarg != nullptr ? optarg : "");
+        if (option == nullptr) return "unknown option";
+        const std::string error = apply(*option, optarg != nullptr ? optarg : "");
         if (!error.empty()) return error;
     }
     if (optind < argc) return "unexpected argument '" + storage[static_cast<size_t>(optind)] + "'";

@@ -12,19 +12,21 @@
 // A bad option or value, in both programs.
 inline constexpr int kExitBadOption = 1;
 
-struct OptionSpec {
+struct OptionDefinition {
     const char* longName;  // without the dashes
     char shortName;        // 0: none
     bool takesValue;
 };
 
 // Stores one option's value; returns the error, empty when the value is good.
-using ApplyOption = std::function<std::string(const OptionSpec& option, const std::string& value)>;
+using ApplyOption =
+    std::function<std::string(const OptionDefinition& option, const std::string& value)>;
 
 // args: the arguments after the program name. Returns the first error, empty when every
 // option was understood and applied; an argument that is not an option is an error.
 std::string ParseCommandLine(const std::vector<std::string>& args,
-                             const std::vector<OptionSpec>& specs, const ApplyOption& apply);
+                             const std::vector<OptionDefinition>& definitions,
+                             const ApplyOption& apply);
 
 // A whole decimal number within [low, high]; nothing else (no sign, no spaces, no suffix).
 std::optional<uint64_t> ParseWholeNumber(const std::string& text, uint64_t low, uint64_t high);

@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionDefinition> kOptions = {
     {"port", 'p', true},     {"device", 'd', true}, {"list", 'l', false}, {"wait", 'w', true},
     {"fast", 'f', false},    {"lang", 0, true},     {"json", 'j', false}, {"csv", 'c', false},
     {"repeat", 'r', false},  {"log", 'o', true},    {"trace", 't', true}, {"help", 'h', false},
@@ -54,10 +54,10 @@ std::string Apply(ReaderOptions& options, const std::string& name, const std::st
 
 ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args) {
     ParsedReaderOptions parsed;
-    parsed.error =
-        ParseCommandLine(args, kOptions, [&](const OptionSpec& spec, const std::string& value) {
-            return Apply(parsed.options, spec.longName, value);
-        });
+    parsed.error = ParseCommandLine(args, kOptions,
+                                    [&](const OptionDefinition& option, const std::string& value) {
+                                        return Apply(parsed.options, option.longName, value);
+                                    });
     const ReaderOptions& o = parsed.options;
     if (parsed.error.empty() && o.port != 0 && !o.device.empty())
         parsed.error = "give --port or --device, not both";

@@ -11,7 +11,7 @@ namespace {
 
 constexpr size_t kTypeLength = 3;
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionDefinition> kOptions = {
     {"type", 't', true},       {"serial", 's', true},   {"circuit", 0, true},
     {"software", 0, true},     {"silent", 0, false},    {"refuse", 0, false},
     {"accept-after", 0, true}, {"stop-after", 0, true}, {"lower-case", 0, false},
@@ -110,10 +110,10 @@ std::string SimUsage() {
 ParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
     parsed.error = ParseCommandLine(
-        arguments, kOptions, [&](const OptionSpec& spec, const std::string& value) {
-            const std::string expected = Apply(parsed.options, spec.longName, value);
+        arguments, kOptions, [&](const OptionDefinition& option, const std::string& value) {
+            const std::string expected = Apply(parsed.options, option.longName, value);
             if (expected.empty()) return std::string();
-            return "bad value '" + value + "' for --" + spec.longName + ": expected " + expected;
+            return "bad value '" + value + "' for --" + option.longName + ": expected " + expected;
         });
     return parsed;
 }
