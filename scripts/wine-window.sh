@@ -158,6 +158,17 @@ quit_quenlor() {
     [ "$status" -eq 0 ] || fail "quenlor.exe exited $status"
 }
 
+# Clicks the read button and waits for the whole reading of the unit on COM$UNIT_COM in
+# <fr|en>, line for line.
+read_unit() {
+    local expected=$WORK_DIR/reading-$1.txt
+    echo "-- reading the unit on COM$UNIT_COM in $1"
+    "$EXPECTED_READING" success "$1" "$UNIT_SERIAL" "$UNIT_CIRCUIT" "$UNIT_SOFTWARE" >"$expected"
+    click_main "${READ_BUTTON[@]}"
+    await_memo_tail "$expected" "reading-$1"
+    picture "$MAIN_WINDOW" "windows-main-$1.png"
+}
+
 run_installed_program() {
     local expected
 
@@ -175,12 +186,7 @@ run_installed_program() {
     start_quenlor "^$MAIN_TITLE\$"
     check_settings_file 0
 
-    echo "-- reading the unit on COM$UNIT_COM in French"
-    expected=$WORK_DIR/reading-fr.txt
-    "$EXPECTED_READING" success fr "$UNIT_SERIAL" "$UNIT_CIRCUIT" "$UNIT_SOFTWARE" >"$expected"
-    click_main "${READ_BUTTON[@]}"
-    await_memo_tail "$expected" reading-fr
-    picture "$MAIN_WINDOW" windows-main-fr.png
+    read_unit fr
 
     echo "-- English, from the language dialog"
     click_main "${LANGUAGE_BUTTON[@]}"
@@ -195,17 +201,12 @@ run_installed_program() {
     xdotool mousemove --window "$dialog" "${LANGUAGE_OK_BUTTON[@]}" click 1
     check_settings_file 1
 
-    echo "-- reading the unit on COM$UNIT_COM in English"
-    expected=$WORK_DIR/reading-en.txt
-    "$EXPECTED_READING" success en "$UNIT_SERIAL" "$UNIT_CIRCUIT" "$UNIT_SOFTWARE" >"$expected"
-    click_main "${READ_BUTTON[@]}"
-    await_memo_tail "$expected" reading-en
-    picture "$MAIN_WINDOW" windows-main-en.png
+    read_unit en
     quit_quenlor
     check_settings_file 1
 
-    # The link keeps its port open between readings: another unit means another start, which
-    # also takes English from the settings file (the English caption is one space).
+    # A new start, which takes English from the settings file (the English caption is one
+    # space), on the port of another unit.
     echo "-- a unit of another type on COM$WRONG_TYPE_COM, after a new start"
     set_adapter_port "$WRONG_TYPE_COM"
     start_quenlor '^ $'
