@@ -31,14 +31,20 @@ build: deps
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test: format-check check test-package test-sanitize test-fuzz test-windows
+# The stages in order, with Qt for Windows built beside them (scripts/test-all.sh): each stage
+# says when it starts and ends, and a table of their times closes the run.
+test:
+	MAKE="$(MAKE)" JOBS=$(JOBS) scripts/test-all.sh
 
 # Every C++ source as .clang-format lays it out.
 format-check:
 	$(MAKE) deps EXTRA_PACKAGES=clang-format
 	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror
 
-demo: build
+# Only what the demo runs: the program, the simulator and the driver of the headless demo.
+demo: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target quenlor p06-sim demo_driver
 	scripts/demo.sh $(BUILD)
 
 # The Debian package (CPack, cmake/DebianPackage.cmake): the programs and packaging/'s
@@ -105,8 +111,8 @@ test-fuzz:
 	        build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
 
-# Everything any target needs, in one apt run; then Qt for Windows alone (CI starts that
-# early, in the background).
+# Everything any target needs, in one apt run; then Qt for Windows alone (`make test` starts
+# that early, in the background).
 deps-all:
 	$(MAKE) deps EXTRA_PACKAGES="clang-format $(PACKAGE_PACKAGES) $(PACKAGE_TEST_PACKAGES) \
 	    $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)"

@@ -85,8 +85,14 @@ SOURCES
         fail "Debian's source package qt6-base could not be downloaded"
     orig=$(ls "$WORK"/qt6-base_"$QT_VERSION"*.orig.tar.xz 2>/dev/null | head -n 1)
     [ -n "$orig" ] || fail "the source package has no qt6-base_$QT_VERSION*.orig.tar.xz"
-    tar -xJf "$orig" -C "$WORK"
-    [ -f "$SRC_DIR/CMakeLists.txt" ] || fail "$orig did not unpack into $SRC_DIR"
+    # Unpacked aside and moved into place, so that a run stopped halfway leaves no partial tree
+    # that the next run would take for a whole one.
+    rm -rf "$WORK/unpack"
+    mkdir -p "$WORK/unpack"
+    tar -xJf "$orig" -C "$WORK/unpack"
+    rm -rf "$SRC_DIR"
+    mv "$WORK/unpack/$(basename "$SRC_DIR")" "$SRC_DIR" || fail "$orig did not unpack into $SRC_DIR"
+    rm -rf "$WORK/unpack"
 fi
 
 # ---------------------------------------------------------------------------------------------
@@ -95,6 +101,22 @@ fi
 
 BUILD=$WORK/build-$KEY
 echo "qt-for-windows: building Qt $QT_VERSION for Windows into $PREFIX" >&2
+
+# A line a minute while the build runs, with ninja's step count ("[412/1117]"), so that a log
+# never stays silent for the half hour this takes from nothing. A build stopped by a signal
+# resumes from its build folder on the next run.
+report_progress() {
+    local minutes=0 step
+    while sleep 60; do
+        minutes=$((minutes + 1))
+        step=$(grep -ao '^\[[0-9]*/[0-9]*\]' "$WORK/build.log" 2>/dev/null | tail -n 1)
+        echo "qt-for-windows: ${step:-configuring} after $minutes min" >&2
+    done
+}
+: >"$WORK/build.log"
+report_progress 9>&- &
+progress_pid=$!
+trap 'kill "$progress_pid" 2>/dev/null' EXIT
 cmake -G Ninja -S "$SRC_DIR" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" "${QT_OPTIONS[@]}" >"$WORK/configure.log" 2>&1 ||
     { tail -n 40 "$WORK/configure.log" >&2; fail "configure failed (log: $WORK/configure.log)"; }
