@@ -1,6 +1,7 @@
-// Every text of the main window, French beside English: its captions, the instruction lines
-// and the lines and message of a reading. %s is the device's name (or, in the last
-// instruction, the read button's caption); %u and %010u are numbers read from the unit.
+// Every text of the main window, French beside English: its captions, what a screen reader
+// says of the controls whose captions say nothing, the instruction lines and the lines and
+// message of a reading. %s is the device's name (or, in the last instruction, the read
+// button's caption); %u and %010u are numbers read from the unit.
 #pragma once
 
 #include "dialogs/Language.h"
@@ -12,6 +13,19 @@ inline constexpr TextPair kQuitCaption = {"&Quitter", "&Exit"};
 inline constexpr TextPair kReadCaption = {"Lecture des informations", " "};
 inline constexpr TextPair kPortCaption = {"Configuration du Port", "Serial port settings"};
 inline constexpr TextPair kLanguageCaption = {"Choix de la Langue", "Language choice"};
+
+// Accessible names and descriptions. The English window caption, read button and
+// instructions are single spaces, and the text box has no caption at all; an empty name
+// leaves the caption to name the control.
+inline constexpr TextPair kWindowName = {"", "Reading the %s unit"};
+inline constexpr TextPair kReadName = {"", "Read the unit"};
+inline constexpr TextPair kMemoName = {"Instructions et résultats de la lecture",
+                                       "Instructions and reading results"};
+// The English instructions, for a screen reader; the French ones are in the text box.
+inline constexpr TextPair kMemoDescription = {
+    "",
+    "Connect your %s unit to the PC and switch it on. Then choose the serial port to use, "
+    "and to read the information, press the < Read the unit > button."};
 
 inline constexpr TextPair kInstructions[] = {
     {"Lecture des Informations de l'appareil %s", " "},

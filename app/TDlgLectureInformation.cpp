@@ -1,6 +1,8 @@
 #include "app/TDlgLectureInformation.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -43,6 +45,13 @@ QString WithArgument(const TextPair& pair, Language language, const QString& arg
     return Translated(pair, language).replace(QLatin1String("%s"), argument);
 }
 
+// A plain top-level widget reads as a filler panel to a screen reader, which may then not
+// announce its title; the main window is a window.
+QAccessibleInterface* MainWindowAccessible(const QString&, QObject* object) {
+    auto* window = qobject_cast<TDlgLectureInformation*>(object);
+    return window != nullptr ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
 QPushButton* NewButton(QWidget* window, const char* name) {
     auto* button = new QPushButton(window);
     button->setObjectName(QLatin1String(name));
@@ -63,6 +72,11 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       link_(MakeLink(seams)),
       readingStep_(link_, [this](const std::string& line) { AppendLine(line); }) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(MainWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
     CreateControls(std::move(seams.portTable));
     // The buttons first: the window's width is counted from the quit button's left edge.
     LayOutButtons();
@@ -100,6 +114,12 @@ void TDlgLectureInformation::CreateControls(std::unique_ptr<PortTable> portTable
     connect(ButtonChoixLangue, &QPushButton::clicked, this, [this] { ButtonChoixLangueClick(); });
     connect(ButtonQuitter, &QPushButton::clicked, this, [this] { ButtonQuitterClick(); });
     connect(TimerGestConnection, &QTimer::timeout, this, [this] { QueueTick(); });
+    // The text box holds the read button's focus only until the user moves it on in this
+    // window; an error box or another program taking the focus does not count.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (old == MemoInformation && now != nullptr && now->window() == this)
+            focusLeftReadButton_ = false;
+    });
 }
 
 void TDlgLectureInformation::LayOutButtons() {
@@ -146,6 +166,10 @@ void TDlgLectureInformation::ApplyLanguage() {
     const Language language = language_;
     const QString device = QString::fromStdString(CP06::DeviceName());
     setWindowTitle(WithArgument(kCaptionFormat, language, device));
+    setAccessibleName(WithArgument(kWindowName, language, device));
+    ButtonLectureInfo->setAccessibleName(Translated(kReadName, language));
+    MemoInformation->setAccessibleName(Translated(kMemoName, language));
+    MemoInformation->setAccessibleDescription(WithArgument(kMemoDescription, language, device));
 
     const std::pair<QPushButton*, const TextPair&> buttons[] = {
         {ButtonQuitter, kQuitCaption},
@@ -214,7 +238,10 @@ void TDlgLectureInformation::ButtonChoixLangueClick() {
 void TDlgLectureInformation::ButtonLectureInfoClick() {
     ButtonConfigPort->setEnabled(false);
     ButtonChoixLangue->setEnabled(false);
+    // A disabled button hands its focus on to the text box, where Space and Enter type.
+    const bool readButtonFocused = focusWidget() == ButtonLectureInfo;
     ButtonLectureInfo->setEnabled(false);
+    focusLeftReadButton_ = readButtonFocused && focusWidget() == MemoInformation;
     readingState_ = kStateConnect;
     readingStep_.ClearRecord();
     // Setting the interval restarts the timer: the first step runs 300 ms after the click.
@@ -287,6 +314,9 @@ void TDlgLectureInformation::EndReading() {
     ButtonConfigPort->setEnabled(true);
     ButtonChoixLangue->setEnabled(true);
     ButtonLectureInfo->setEnabled(true);
+    // The next reading is one key press away again.
+    if (focusLeftReadButton_ && focusWidget() == MemoInformation) ButtonLectureInfo->setFocus();
+    focusLeftReadButton_ = false;
     readingState_ = kStateIdle;
     TimerGestConnection->start(kIdleIntervalMs);
 }

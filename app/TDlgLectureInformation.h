@@ -110,5 +110,7 @@ private:
     ReadingStep readingStep_;
     TDialogChoixLangue* languageDialog_ = nullptr;
     bool tickQueued_ = false;
+    // The read button disabled itself with the focus, which went to the text box.
+    bool focusLeftReadButton_ = false;
     bool closing_ = false;
 };

@@ -5,8 +5,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 #include "dialogs/DialogFont.h"
@@ -77,8 +81,10 @@ TConfPort::TConfPort(QWidget* owner, std::unique_ptr<PortTable> table)
     PortNumber = 0;
     SelectedIndex = -1;
     PortLabels.clear();
+    buttonTop_ = kValidationRect.top();
     FitToControls();
-    CentreOnScreenWhenShown(this);
+    // Fitted again once the frame is known, before each centring.
+    CentreOnScreenWhenShown(this, [this] { FitToControls(); });
 }
 
 TConfPort::~TConfPort() { FormDestroy(); }
@@ -100,7 +106,9 @@ void TConfPort::ApplyLanguage() {
 }
 
 QRect TConfPort::ControlRect(const QWidget* control) const {
-    return control->geometry().translated(-kInnerMargin, -kInnerMargin);
+    // Through the strip a scrolling group sits in.
+    return QRect(control->mapTo(this, QPoint(0, 0)), control->size())
+        .translated(-kInnerMargin, -kInnerMargin);
 }
 
 void TConfPort::FormShow() {
@@ -121,15 +129,10 @@ void TConfPort::FormShow() {
     const int columns = (count + kPortsPerColumn - 1) / kPortsPerColumn;
     RadioGroupPortSerie->SetColumns(columns);
     const int rows = columns == 1 ? count + kExtraRowsOfOneColumn : kRowsOfSeveralColumns;
-    const QRect group = ControlRect(RadioGroupPortSerie);
-    const int height = rows * kRowHeight + group.top();
-    const int buttonTop = height + kButtonGap;
-    PlaceControl(Validation, kValidationRect.left(), buttonTop, Validation->width(),
-                 Validation->height());
-    PlaceControl(ButtonRecherchePort, kSearchRect.left(), buttonTop, ButtonRecherchePort->width(),
-                 ButtonRecherchePort->height());
+    const int height = rows * kRowHeight + kGroupRect.top();
+    buttonTop_ = height + kButtonGap;
     // The width follows the computed columns, also beyond the 16 the group shows.
-    PlaceControl(RadioGroupPortSerie, group.left(), group.top(), columns * kColumnWidth, height);
+    RadioGroupPortSerie->resize(columns * kColumnWidth, height);
     FitToControls();
 }
 
@@ -154,15 +157,64 @@ void TConfPort::showEvent(QShowEvent* event) {
 void TConfPort::FormDestroy() { ReleaseLabels(); }
 
 void TConfPort::FitToControls() {
+    const QSize group = RadioGroupPortSerie->size();
+    const int room = ScreenRoomWidth() - 2 * kInnerMargin - kGroupRect.left();
+    const bool scrolls = group.width() > room;
+    if (scrolls) ScrollGroup();
+    QWidget* groupBox = RadioGroupPortSerie;
+    int scrollBarHeight = 0;
+    if (groupScroller_ == nullptr) {
+        PlaceControl(RadioGroupPortSerie, kGroupRect.left(), kGroupRect.top(), group.width(),
+                     group.height());
+    } else {
+        // Too wide for the screen, the group keeps its columns in a strip of the screen's
+        // width that scrolls, with the buttons below the strip's scroll bar. Once the group
+        // fits again the strip takes its whole size and shows no bar.
+        groupScroller_->setHorizontalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn
+                                                             : Qt::ScrollBarAlwaysOff);
+        if (scrolls) scrollBarHeight = groupScroller_->horizontalScrollBar()->sizeHint().height();
+        PlaceControl(groupScroller_, kGroupRect.left(), kGroupRect.top(),
+                     scrolls ? std::max(room, 0) : group.width(), group.height() + scrollBarHeight);
+        groupBox = groupScroller_;
+    }
+    PlaceControl(Validation, kValidationRect.left(), buttonTop_ + scrollBarHeight,
+                 Validation->width(), Validation->height());
+    PlaceControl(ButtonRecherchePort, kSearchRect.left(), buttonTop_ + scrollBarHeight,
+                 ButtonRecherchePort->width(), ButtonRecherchePort->height());
+
     int right = 0;
     int bottom = 0;
-    for (const QWidget* control :
-         {static_cast<QWidget*>(Validation), static_cast<QWidget*>(RadioGroupPortSerie),
-          static_cast<QWidget*>(ButtonRecherchePort)}) {
+    for (const QWidget* control : {static_cast<QWidget*>(Validation), groupBox,
+                                   static_cast<QWidget*>(ButtonRecherchePort)}) {
         right = std::max(right, control->x() + control->width());
         bottom = std::max(bottom, control->y() + control->height());
     }
     setFixedSize(right + kInnerMargin, bottom + kInnerMargin);
+}
+
+int TConfPort::ScreenRoomWidth() const {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) return INT_MAX;
+    return screen->availableGeometry().width() - FrameWidth(this);
+}
+
+void TConfPort::ScrollGroup() {
+    if (groupScroller_ != nullptr) return;
+    groupScroller_ = new QScrollArea(this);
+    groupScroller_->setFrameShape(QFrame::NoFrame);
+    groupScroller_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab still goes from the confirm button to the group's items and on to the search
+    // button: the strip takes no focus, and the group moves within the same window.
+    groupScroller_->setFocusPolicy(Qt::NoFocus);
+    const QSize size = RadioGroupPortSerie->size();
+    groupScroller_->setWidget(RadioGroupPortSerie);
+    RadioGroupPortSerie->resize(size);
+    groupScroller_->show();
+    // An item reached with the arrow keys is scrolled into view.
+    connect(qApp, &QApplication::focusChanged, groupScroller_, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && RadioGroupPortSerie->isAncestorOf(now))
+            groupScroller_->ensureWidgetVisible(now);
+    });
 }
 
 void TConfPort::PlaceControl(QWidget* control, int left, int top, int width, int height) {

@@ -11,6 +11,7 @@
 #include "dialogs/PortDiscovery.h"
 
 class QPushButton;
+class QScrollArea;
 class QShowEvent;
 class RadioGroupColumns;
 
@@ -30,7 +31,8 @@ public:
     void ApplyLanguage();
     int LanguageIndex() const { return IndexOf(language_); }
 
-    // A control's rectangle counted from the client origin inside the inner margin.
+    // A control's rectangle counted from the client origin inside the inner margin (for a
+    // group that scrolls, where it lies with the strip scrolled to its start).
     QRect ControlRect(const QWidget* control) const;
 
     // Scans the ports and refills the dialog; runs on every show and on the search button.
@@ -47,9 +49,19 @@ protected:
 
 private:
     void FormDestroy();
+    // Places the group and the buttons and fits the window around them with its margin. A
+    // group wider than the screen scrolls in a strip of the screen's width.
     void FitToControls();
+    // The client width the window's screen leaves beside the window's frame.
+    int ScreenRoomWidth() const;
+    // Moves the group into the strip it scrolls in, made the first time it is needed.
+    void ScrollGroup();
     void PlaceControl(QWidget* control, int left, int top, int width, int height);
     void ReportScanFailure();
 
     Language language_ = Language::French;
+    // Top of the buttons below the group, as the last layout of the ports set it.
+    int buttonTop_ = 0;
+    // The strip the group scrolls in, from the first time the group is too wide.
+    QScrollArea* groupScroller_ = nullptr;
 };

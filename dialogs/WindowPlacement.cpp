@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -26,8 +27,13 @@ protected:
                 }
                 break;
             case QEvent::Resize:
-                // A window that sizes itself once shown (a message box) is centred anew.
-                if (!settled_ && window_->isVisible()) CentreWhenOuterSizeChanged();
+                // A window that sizes itself once shown (a message box) is centred anew; one
+                // that grows later (a dialog that lists more ports) stays on the screen.
+                if (!window_->isVisible()) break;
+                if (!settled_)
+                    CentreWhenOuterSizeChanged();
+                else
+                    KeepOnScreen();
                 break;
             case QEvent::Paint:
                 // On screen at last: an X window manager has put its frame around the window
@@ -51,12 +57,35 @@ private:
 
     void Centre() {
         if (beforeCentring_) beforeCentring_();
-        QScreen* screen = window_->screen();
-        if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-        if (screen == nullptr) return;
+        const QRect available = AvailableGeometry();
+        if (available.isEmpty()) return;
         placedSize_ = window_->frameGeometry().size();
         const QRect outer(QPoint(0, 0), placedSize_);
-        window_->move(screen->availableGeometry().center() - outer.center());
+        window_->move(OnScreen(available.center() - outer.center(), available));
+    }
+
+    void KeepOnScreen() {
+        const QRect available = AvailableGeometry();
+        const QRect outer = window_->frameGeometry();
+        if (available.isEmpty() || available.contains(outer)) return;
+        window_->move(OnScreen(outer.topLeft(), available));
+    }
+
+    // Where the window's frame goes so that it lies on the screen, or, when it is larger,
+    // starts at the screen's top left corner, caption and first columns in sight.
+    QPoint OnScreen(QPoint topLeft, const QRect& available) const {
+        const QSize size = window_->frameGeometry().size();
+        topLeft.setX(std::min(topLeft.x(), available.right() + 1 - size.width()));
+        topLeft.setY(std::min(topLeft.y(), available.bottom() + 1 - size.height()));
+        topLeft.setX(std::max(topLeft.x(), available.left()));
+        topLeft.setY(std::max(topLeft.y(), available.top()));
+        return topLeft;
+    }
+
+    QRect AvailableGeometry() const {
+        QScreen* screen = window_->screen();
+        if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+        return screen != nullptr ? screen->availableGeometry() : QRect();
     }
 
     QWidget* window_;

@@ -13,7 +13,7 @@ run_window_tests() {
     wine reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ \
         /d "$(windows_path /usr/share/fonts/truetype/dejavu)" /f >>"$WORK_DIR/reg.log" 2>&1
     for test in TConfPort_test TDialogChoixLangue_test RadioGroupColumns_test \
-        TDlgLectureInformation_test; do
+        TDlgLectureInformation_test Accessibility_test; do
         status=0
         wine "$BUILD_DIR/tests/gui/$test.exe" -platform offscreen \
             -platformpluginpath "$(windows_path "$QT_PREFIX/plugins/platforms")" \

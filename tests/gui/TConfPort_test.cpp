@@ -4,6 +4,9 @@
 #include <QFontMetrics>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <climits>
@@ -13,6 +16,7 @@
 
 #include "dialogs/RadioGroupColumns.h"
 #include "dialogs/Tconfigurationport.h"
+#include "dialogs/WindowPlacement.h"
 #include "tests/gui/GuiTestHelpers.h"
 #include "tests/support/FakePortTable.h"
 #include "tests/support/MessageBoxAnswerer.h"
@@ -81,6 +85,7 @@ private slots:
     void constructionKeepsDesignGeometry();
     void constructionSetsFrenchTextsAndDoesNotScan();
     void windowIsFixedOnTopWithCloseBoxOnly();
+    void tabOrderIsValidationGroupSearch_data();
     void tabOrderIsValidationGroupSearch();
     void showLaysOutForPortCount_data();
     void showLaysOutForPortCount();
@@ -151,17 +156,25 @@ void TConfPortTest::windowIsFixedOnTopWithCloseBoxOnly() {
     QCOMPARE(dialog->maximumSize(), dialog->size());
 }
 
+void TConfPortTest::tabOrderIsValidationGroupSearch_data() {
+    QTest::addColumn<int>("ports");
+    QTest::newRow("three") << 3;
+    // Wider than the offscreen screen: the group scrolls in a strip of its own.
+    QTest::newRow("hundred") << 100;
+}
+
 void TConfPortTest::tabOrderIsValidationGroupSearch() {
-    Dialog dialog(BenchPorts());
+    QFETCH(int, ports);
+    Dialog dialog(ports == 3 ? BenchPorts() : Ports(ports));
     dialog->show();
     QList<QWidget*> chain;
     QWidget* widget = dialog->Validation;
     do {
         chain << widget;
         widget = widget->nextInFocusChain();
-    } while (widget != dialog->Validation && chain.size() < 50);
+    } while (widget != dialog->Validation && chain.size() < 500);
     const qsizetype firstItem = chain.indexOf(dialog->RadioGroupPortSerie->ItemButton(0));
-    const qsizetype lastItem = chain.indexOf(dialog->RadioGroupPortSerie->ItemButton(2));
+    const qsizetype lastItem = chain.indexOf(dialog->RadioGroupPortSerie->ItemButton(ports - 1));
     const qsizetype search = chain.indexOf(dialog->ButtonRecherchePort);
     QVERIFY(firstItem > 0);
     QVERIFY(lastItem > firstItem);
@@ -177,12 +190,15 @@ void TConfPortTest::showLaysOutForPortCount_data() {
     QTest::addColumn<QList<int>>("itemsPerColumn");
     QTest::addColumn<QSize>("clientSize");
     // Client width: the search button's right edge (251) or the group's, plus both margins.
+    // From 100 ports on, that is wider than the 800-pixel offscreen screen.
     QTest::newRow("none") << 0 << 1 << 156 << 0 << 166 << QList<int>{} << QSize(271, 211);
     QTest::newRow("one") << 1 << 1 << 39 << 150 << 49 << QList<int>{1} << QSize(271, 94);
     QTest::newRow("ten") << 10 << 1 << 156 << 150 << 166 << QList<int>{10} << QSize(271, 211);
     QTest::newRow("eleven") << 11 << 2 << 156 << 300 << 166 << QList<int>{6, 5} << QSize(323, 211);
     QTest::newRow("twenty-one") << 21 << 3 << 156 << 450 << 166 << QList<int>{7, 7, 7}
                                 << QSize(473, 211);
+    QTest::newRow("hundred") << 100 << 10 << 156 << 1500 << 166 << QList<int>(10, 10)
+                             << QSize(1523, 211);
     QList<int> elevenEach(14, 11);
     elevenEach << 7;
     QTest::newRow("161") << 161 << 16 << 156 << 2550 << 166 << elevenEach << QSize(2573, 211);
@@ -204,9 +220,25 @@ void TConfPortTest::showLaysOutForPortCount() {
     QCOMPARE(group->Count(), ports);
     QCOMPARE(group->Columns(), columnsShown);
     QCOMPARE(dialog->ControlRect(group), QRect(3, 0, groupWidth, groupHeight));
-    QCOMPARE(dialog->ControlRect(dialog->Validation), QRect(0, buttonTop, 97, 25));
-    QCOMPARE(dialog->ControlRect(dialog->ButtonRecherchePort), QRect(104, buttonTop, 147, 25));
-    QCOMPARE(dialog->size(), clientSize);
+    // Too wide for the screen, the dialog takes the screen's width and lies on it; the group
+    // keeps its columns and scrolls, and the buttons go below its scroll bar.
+    const QRect screen = dialog->screen()->availableGeometry();
+    const int frameWidth = FrameWidth(dialog.dialog.get());
+    const bool scrolls = clientSize.width() + frameWidth > screen.width();
+    const auto* strip = dialog->findChild<QScrollArea*>();
+    QCOMPARE(strip != nullptr, scrolls);
+    const int scrollBar = scrolls ? strip->horizontalScrollBar()->height() : 0;
+    QCOMPARE(dialog->ControlRect(dialog->Validation), QRect(0, buttonTop + scrollBar, 97, 25));
+    QCOMPARE(dialog->ControlRect(dialog->ButtonRecherchePort),
+             QRect(104, buttonTop + scrollBar, 147, 25));
+    if (scrolls) {
+        QCOMPARE(dialog->size(),
+                 QSize(screen.width() - frameWidth, clientSize.height() + scrollBar));
+        QVERIFY(screen.contains(dialog->frameGeometry()));
+        QCOMPARE(strip->horizontalScrollBar()->maximum(), groupWidth - strip->viewport()->width());
+    } else {
+        QCOMPARE(dialog->size(), clientSize);
+    }
     QCOMPARE(ItemsPerColumn(group), itemsPerColumn);
     QCOMPARE(group->ItemIndex(), ports > 0 ? 0 : -1);
 
