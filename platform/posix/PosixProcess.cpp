@@ -30,7 +30,11 @@ void CatchStopSignals() {
     action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a read on the port returns at once
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    // A closed pipe or the file size limit makes the write fail, which is reported; the
+    // program ends after it has put what it holds where it still can.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int StopSignal() { return stopSignal; }
