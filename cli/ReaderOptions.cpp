@@ -114,8 +114,8 @@ std::string ReaderHelpText() {
            "     read is still in the log, or on the output when the log failed)\n"
            "  128+N  stopped by signal N (130 for Ctrl+C): p06-read ends the\n"
            "     conversation, puts the port back as it found it, and ends with that\n"
-           "     signal; a second Ctrl+C skips the end of the conversation. A reading\n"
-           "     that was under way is recorded with the result \"stopped\" and the\n"
-           "     error code 100100, with the values read before the stop. With --repeat\n"
-           "     the number of units read goes to standard error first.\n";
+           "     signal; on Linux a second Ctrl+C ends at once, the port put back. A\n"
+           "     reading under way is recorded with the result \"stopped\", the error\n"
+           "     code 100100 and the values read before the stop. With --repeat the\n"
+           "     number of units read goes to standard error first.\n";
 }

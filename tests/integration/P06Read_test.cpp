@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -393,6 +394,38 @@ TEST_F(P06ReadTest, StopSignalEndsTheConversationAndEndsWithTheSignal) {
         ASSERT_NE(end, std::string::npos) << wire;
         EXPECT_NE(wire.find(" ms  < ", end), std::string::npos) << wire;
     }
+}
+
+TEST_F(P06ReadTest, SecondCtrlCEndsAtOnceWithThePortPutBack) {
+    // A silent unit: the end of the conversation would wait out its time-outs.
+    SimProcess sim({"--silent"}, kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const int tty = open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(tty, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(tty, &before), 0);
+    TempDir dir;
+    const std::string trace = dir / "wire.txt";
+    const pid_t reader = StartReader({"--port", std::to_string(kCom), "--trace", trace},
+                                     configHome_.Path(), {dir / "out", dir / "err"});
+    ASSERT_GT(reader, 0);
+    ASSERT_TRUE(WaitForText(trace, "> 80"));
+    kill(reader, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto second = std::chrono::steady_clock::now();
+    kill(reader, SIGINT);
+    const int status = FinishReader(reader);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - second).count();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_LT(seconds, 0.3);
+    termios after{};
+    ASSERT_EQ(tcgetattr(tty, &after), 0);
+    close(tty);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetispeed(&after), cfgetispeed(&before));
 }
 
 // What a --repeat reader shows of a unit: its serial number in a JSON record.
