@@ -102,6 +102,19 @@ TEST(ReaderProgram, JsonReplacesTheLines) {
     EXPECT_EQ(run.err.str(), "");
 }
 
+TEST(ReaderProgram, RecordNamesTheDeviceOpenedForTheReading) {
+    // The port's alias changes (or its device goes) after the open.
+    ReaderRun run;
+    int lookups = 0;
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.devicePathOf = [&lookups](int32_t) {
+        return ++lookups == 1 ? std::string("/dev/pts/3") : std::string("/dev/ttyS3");
+    };
+    EXPECT_EQ(RunReader({"--json", "--fast"}, system), kExitRead);
+    EXPECT_NE(run.out.str().find("\"device\": \"/dev/pts/3\""), std::string::npos) << run.out.str();
+}
+
 TEST(ReaderProgram, WrongTypePrintsTheBoxMessageOnStandardError) {
     const struct {
         const char* lang;
@@ -193,6 +206,13 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
                            {"\\Device\\Silabser0", kRegSz, "COM4", "/dev/ttyS3"}});
     withDevices({"-l"});
     EXPECT_EQ(withDevices.out.str(), "  COM1  /dev/ttyS0\n* COM4 : ORVANEX  /dev/ttyS3\n");
+    // By COM number, not as text.
+    ReaderRun many({}, {},
+                   {{"\\Device\\Serial9", kRegSz, "COM10"},
+                    {"\\Device\\Serial1", kRegSz, "COM2"},
+                    {"\\Device\\Silabser0", kRegSz, "COM4"}});
+    many({"-l", "-p", "10"});
+    EXPECT_EQ(many.out.str(), "  COM2\n  COM4 : ORVANEX\n* COM10\n");
 }
 
 TEST(ReaderProgram, UsageErrorsTouchNoPort) {
@@ -330,7 +350,12 @@ TEST(ReaderProgram, StopEndsTheConversationAndPutsThePortBack) {
                         [&run] { return std::make_unique<FakePortTable>(run.ports); }};
     system.stopSignal = [&ticks] { return ++ticks > 3 ? 2 : 0; };  // after the serial number
     RunReader({"--json"}, system);
-    EXPECT_NE(run.out.str().find("\"result\": \"stopped\""), std::string::npos);
+    // What was read before the stop is kept.
+    EXPECT_NE(run.out.str().find("\"serialNumber\": 4660"), std::string::npos) << run.out.str();
+    EXPECT_NE(run.out.str().find("\"result\": \"stopped\", \"error\": {\"code\": 100100, "
+                                 "\"message\": \"stopped before the reading ended\"}"),
+              std::string::npos)
+        << run.out.str();
     EXPECT_FALSE(run.model.InConversation());
     EXPECT_EQ(run.line.sent.back(), kEndOfConversation);
     EXPECT_EQ(run.line.statesSet.back().BaudRate, 19200u);
