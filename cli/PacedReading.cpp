@@ -38,7 +38,9 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
         if (!firstTick) {
             const uint32_t pause = plan.paced ? kTickIntervalMs : 0;
             // The whole wait is bounded: no poll goes out once it is over, so a silent
-            // unit costs at most the wait and one byte's time-out.
+            // unit costs at most the wait and one byte's time-out (the first poll, which
+            // always goes out, at least the purge and that time-out). Closing the port
+            // afterwards adds the end of the conversation.
             if (state == kStateConnect && elapsed() + pause + kPollDelayMs >= plan.waitMs) {
                 outcome.result = plan.refused() ? ReadingResult::Refused : ReadingResult::NoAnswer;
                 break;

@@ -1,6 +1,7 @@
 #include "cli/RecordWriter.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "cli/CsvReport.h"
 #include "cli/OutputFile.h"
