@@ -8,12 +8,12 @@
 namespace {
 
 // Quoted when it holds a comma or a quote (RFC 4180). A control byte is written \xNN, so
-// one record stays one line; so is any byte above ASCII unless the field is UTF-8 text
-// (the unit's type may hold any byte).
+// one record stays one line; so is any byte above ASCII unless the field is text (the
+// unit's type may hold any byte), whose bytes that are not UTF-8 become U+FFFD.
 std::string Field(const std::string& bytes, bool utf8 = false) {
     std::string text;
     bool quote = false;
-    for (const char c : bytes) {
+    for (const char c : utf8 ? ValidUtf8(bytes) : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (utf8 && c == '\n') {
             text += ' ';  // a message's lines, joined
@@ -44,8 +44,9 @@ std::string ReadingCsv(const RecordContext& context, const ReadingOutcome& outco
     const bool failed = !context.error.message.empty();
     return UtcTime(context.unixTime) + "," +
            (context.port == 0 ? std::string() : std::to_string(context.port)) + "," +
-           Field(context.device) + "," + Field(values.type) + "," + values.serialNumber + "," +
-           values.circuitVersion + "," + values.softwareVersion + "," + ResultName(outcome.result) +
-           "," + (failed ? std::to_string(context.error.code) : std::string()) + "," +
+           Field(context.device, true) + "," + Field(values.type) + "," + values.serialNumber +
+           "," + values.circuitVersion + "," + values.softwareVersion + "," +
+           ResultName(outcome.result) + "," +
+           (failed ? std::to_string(context.error.code) : std::string()) + "," +
            Field(context.error.message, true) + "," + QUENLOR_VERSION;
 }

@@ -43,11 +43,47 @@ std::string Quoted(const std::string& bytes, bool utf8) {
     return json + "\"";
 }
 
+// The length of the valid UTF-8 sequence at text[at], 0 when there is none.
+size_t SequenceLength(const std::string& text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+    if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    if (length == 0 || at + length > text.size()) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    return length;
+}
+
 }  // namespace
+
+std::string ValidUtf8(const std::string& text) {
+    std::string valid;
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = SequenceLength(text, at);
+        if (length == 0) {
+            valid += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
+            ++at;
+        } else {
+            valid.append(text, at, length);
+            at += length;
+        }
+    }
+    return valid;
+}
 
 std::string JsonString(const std::string& bytes) { return Quoted(bytes, false); }
 
-std::string JsonText(const std::string& utf8) { return Quoted(utf8, true); }
+std::string JsonText(const std::string& text) { return Quoted(ValidUtf8(text), true); }
 
 const char* ResultName(ReadingResult result) {
     switch (result) {
@@ -90,7 +126,7 @@ std::string ReadingJson(const RecordContext& context, const ReadingOutcome& outc
     json += "\"time\": " + JsonString(UtcTime(context.unixTime));
     json +=
         ", \"port\": " + (context.port == 0 ? std::string("null") : std::to_string(context.port));
-    json += ", \"device\": " + OrNull(context.device, true);
+    json += ", \"device\": " + (context.device.empty() ? "null" : JsonText(context.device));
     json += ", \"type\": " + (typeKnown ? JsonString(values.type) : std::string("null"));
     json += ", \"serialNumber\": " + OrNull(values.serialNumber, false);
     json += ", \"circuitVersion\": " + OrNull(values.circuitVersion, false);

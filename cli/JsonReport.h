@@ -30,9 +30,12 @@ struct RecordContext {
 // (the unit's type identifier may hold any) is written \u00XX, the byte as its code point.
 std::string JsonString(const std::string& bytes);
 
-// A JSON string literal of UTF-8 text (a message): only quotes, backslashes and control
-// bytes are escaped.
-std::string JsonText(const std::string& utf8);
+// A JSON string literal of text (a message, a path): only quotes, backslashes and control
+// bytes are escaped; a byte that is not part of valid UTF-8 becomes U+FFFD.
+std::string JsonText(const std::string& text);
+
+// The text with each byte that is not part of a valid UTF-8 sequence replaced by U+FFFD.
+std::string ValidUtf8(const std::string& text);
 
 // "read", "incomplete", "wrong-type", "no-answer", "refused", "port-error", "stopped".
 const char* ResultName(ReadingResult result);

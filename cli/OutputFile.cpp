@@ -3,12 +3,18 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/RecordLog.h"
 #include "platform/SystemError.h"
 
 namespace fs = std::filesystem;
 
 std::string SystemReason(int32_t code) {
     return SystemErrorText(code) + " (error " + std::to_string(code) + ")";
+}
+
+std::string LogReason(int32_t code) {
+    return code == record_log::kNotRegularFile ? std::string("not a regular file")
+                                               : SystemReason(code);
 }
 
 std::string LastWriteReason() {

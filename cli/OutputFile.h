@@ -16,3 +16,6 @@ std::string SystemReason(int32_t code);
 
 // The reason for the write that just failed, from errno.
 std::string LastWriteReason();
+
+// Why the log at a path cannot be written, from platform/RecordLog.h's code.
+std::string LogReason(int32_t code);

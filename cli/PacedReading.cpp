@@ -29,6 +29,7 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
 
     ReadingOutcome outcome;
     ReadingState state = kStateConnect;
+    uint32_t acceptedPollTick = plan.startTick;
     for (bool firstTick = true;; firstTick = false) {
         if (plan.stopRequested()) {
             outcome.result = ReadingResult::Stopped;
@@ -37,7 +38,9 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
         if (!firstTick) {
             const uint32_t pause = plan.paced ? kTickIntervalMs : 0;
             // The whole wait is bounded: no poll goes out once it is over, so a silent
-            // unit costs at most the wait and one byte's time-out.
+            // unit costs at most the wait and one byte's time-out (the first poll, which
+            // always goes out, at least the purge and that time-out). Closing the port
+            // afterwards adds the end of the conversation.
             if (state == kStateConnect && elapsed() + pause + kPollDelayMs >= plan.waitMs) {
                 outcome.result = plan.refused() ? ReadingResult::Refused : ReadingResult::NoAnswer;
                 break;
@@ -46,7 +49,11 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
         }
         writer = state;
         lineOfWriter = 0;
+        const uint32_t tickStart = clock.TickCount();
         const ReadingStep::Result tick = step.Tick(state, plan.language);
+        // The connect step purges the line before its one poll.
+        if (state == kStateConnect && tick.nextState != kStateConnect)
+            acceptedPollTick = tickStart + kPollDelayMs;
 
         if (state == kStateConnect && tick.nextState == kStateConnect) {
             // A port that cannot be opened does not heal by waiting; a silent unit may
@@ -59,6 +66,10 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
                 }
                 outcome.result = ReadingResult::PortError;
                 outcome.portError = tick.status;
+                break;
+            }
+            if (plan.endOnRefusal && plan.refused()) {
+                outcome.result = ReadingResult::Refused;
                 break;
             }
             continue;
@@ -81,6 +92,8 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
         state = tick.nextState;
     }
     outcome.record = step.Record();
-    outcome.elapsedMs = elapsed();
+    outcome.elapsedMs = plan.elapsedFromAcceptedPoll && state != kStateConnect
+                            ? clock.TickCount() - acceptedPollTick
+                            : elapsed();
     return outcome;
 }

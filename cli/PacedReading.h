@@ -35,6 +35,8 @@ struct ReadingPlan {
     std::function<void(int32_t)> portErrorSeen = [](int32_t) {};  // each such failure's code
     std::function<bool()> stopRequested = [] { return false; };
     std::function<bool()> refused = [] { return false; };  // the last reply was 0x85
+    bool endOnRefusal = false;  // a poll refused ends the reading before the wait is over
+    bool elapsedFromAcceptedPoll = false;  // the elapsed time leaves out the wait for the unit
 };
 
 struct ReadingOutcome {
@@ -42,7 +44,7 @@ struct ReadingOutcome {
     ReadingRecord record;
     int32_t portError = 0;         // the operating system's code, for PortError
     std::string wrongTypeMessage;  // the error box's text, for WrongType
-    uint32_t elapsedMs = 0;        // from startTick to the end of the report
+    uint32_t elapsedMs = 0;        // from startTick, or from the poll the unit accepted, to the end
 };
 
 // A link status that is the operating system's own error code rather than one of the link's.

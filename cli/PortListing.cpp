@@ -1,5 +1,8 @@
 #include "cli/PortListing.h"
 
+#include <algorithm>
+#include <numeric>
+
 #include "cli/JsonReport.h"
 #include "dialogs/PortDiscovery.h"
 
@@ -8,8 +11,15 @@ std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool jso
     PortDiscovery discovery(std::move(table));
     discovery.ScanPorts();
     if (leftOut != nullptr) *leftOut = discovery.LeftOutPorts;
+    // In COM-number order, which is not the labels' order as text (COM10 before COM2).
+    std::vector<size_t> order(discovery.PortLabels.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return PortDiscovery::ParsePortNumber(discovery.PortLabels[a]) <
+               PortDiscovery::ParsePortNumber(discovery.PortLabels[b]);
+    });
     std::string text;
-    for (size_t i = 0; i < discovery.PortLabels.size(); ++i) {
+    for (const size_t i : order) {
         const std::string& label = discovery.PortLabels[i];
         const int32_t number = PortDiscovery::ParsePortNumber(label);
         const bool marked =
@@ -22,7 +32,7 @@ std::string PortListing(std::unique_ptr<PortTable> table, int32_t port, bool jso
         if (json) {
             text += std::string(text.empty() ? "[" : ", ") +
                     "{\"port\": " + std::to_string(number) + ", \"label\": " + JsonString(label) +
-                    ", \"device\": " + JsonString(device) +
+                    ", \"device\": " + JsonText(device) +
                     ", \"chosen\": " + (marked ? "true" : "false") + "}";
             continue;
         }

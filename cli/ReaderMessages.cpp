@@ -99,7 +99,7 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
         case ReadingResult::PortError:
             return {outcome.portError, PortErrorMessage(place, outcome.portError)};
         case ReadingResult::Stopped:
-            return {connect, "stopped before the reading ended"};
+            return {kStatusStopped, "stopped before the reading ended"};
     }
     return {};
 }

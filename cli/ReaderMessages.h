@@ -7,6 +7,9 @@
 
 #include "cli/JsonReport.h"
 
+// The error code of a reading stopped by a signal: neither a link status nor a system code.
+inline constexpr int32_t kStatusStopped = 100100;
+
 struct ReadingPlace {
     int32_t port = 0;  // COM number
     bool portWasOpened = false;

@@ -54,14 +54,19 @@ std::string Apply(ReaderOptions& options, const std::string& name, const std::st
 
 ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args) {
     ParsedReaderOptions parsed;
-    parsed.error = ParseCommandLine(args, kOptions,
-                                    [&](const OptionDefinition& option, const std::string& value) {
-                                        return Apply(parsed.options, option.longName, value);
-                                    });
+    bool waitGiven = false;
+    parsed.error = ParseCommandLine(
+        args, kOptions, [&](const OptionDefinition& option, const std::string& value) {
+            waitGiven = waitGiven || std::string(option.longName) == "wait";
+            return Apply(parsed.options, option.longName, value);
+        });
     const ReaderOptions& o = parsed.options;
     if (parsed.error.empty() && o.port != 0 && !o.device.empty())
         parsed.error = "give --port or --device, not both";
     if (parsed.error.empty() && o.csv && o.json) parsed.error = "give --csv or --json, not both";
+    // Each unit of a run is waited for until it comes or the run is stopped.
+    if (parsed.error.empty() && o.repeat && waitGiven)
+        parsed.error = "give --wait or --repeat, not both: --repeat waits for each unit";
     return parsed;
 }
 
@@ -78,16 +83,21 @@ std::string ReaderHelpText() {
            "  -l, --list          print the ports, one a line, the chosen one marked \"* \";\n"
            "                      with --json, as a JSON array\n"
            "  -w, --wait SECONDS  how long to wait for the unit to accept the poll\n"
-           "                      (default 10); the whole wait ends within SECONDS plus\n"
-           "                      one byte's time-out (1.1 s)\n"
+           "                      (default 10; 0 makes one poll); with a silent unit,\n"
+           "                      p06-read has ended and put the port back within\n"
+           "                      SECONDS plus 2.7 s (the last poll's 1.1 s and the end\n"
+           "                      of the conversation's 1.6 s), 3.7 s at the least\n"
            "  -f, --fast          no 300 ms pause between the steps of the reading\n"
            "      --lang fr|en    language of the lines (default fr)\n"
            "  -j, --json          print one JSON object instead of the lines\n"
            "  -r, --repeat        read unit after unit until Ctrl+C: after each reading,\n"
            "                      wait for the unit to go, then for the next one; one\n"
-           "                      record per unit, as JSON Lines\n"
-           "  -c, --csv           the record as CSV (a header line, then one per unit)\n"
-           "  -o, --log FILE      also append each record to FILE, flushed at once\n"
+           "                      record per unit, as JSON Lines (not with --wait)\n"
+           "  -c, --csv           the record as CSV (a header line, then one per unit;\n"
+           "                      lines end in CR LF)\n"
+           "  -o, --log FILE      append each record to FILE first, whole and on the\n"
+           "                      disk, then print it; FILE is opened again by its name\n"
+           "                      for each record, so it may be moved or deleted\n"
            "  -t, --trace FILE    write every byte on the wire with its time to FILE\n"
            "                      (- for standard error)\n"
            "  -h, --help          print this help\n"
@@ -100,8 +110,12 @@ std::string ReaderHelpText() {
            "  3  no unit answered within the wait, or it refused the poll\n"
            "  4  no serial port, or the port could not be opened or used\n"
            "  5  the unit answered, but a step of the reading failed (incomplete)\n"
-           "  6  the output, the trace or the log could not be written\n"
-           "Stopped by a signal (Ctrl+C), p06-read ends the conversation, puts the port\n"
-           "back as it found it, and ends with that signal; with --repeat it first prints\n"
-           "the number of units read on standard error.\n";
+           "  6  the output, the trace or the log could not be written (what was\n"
+           "     read is still in the log, or on the output when the log failed)\n"
+           "  128+N  stopped by signal N (130 for Ctrl+C): p06-read ends the\n"
+           "     conversation, puts the port back as it found it, and ends with that\n"
+           "     signal; on Linux a second Ctrl+C ends at once, the port put back. A\n"
+           "     reading under way is recorded with the result \"stopped\", the error\n"
+           "     code 100100 and the values read before the stop. With --repeat the\n"
+           "     number of units read goes to standard error first.\n";
 }

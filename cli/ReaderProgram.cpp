@@ -1,6 +1,5 @@
 #include "cli/ReaderProgram.h"
 
-#include <filesystem>
 #include <fstream>
 
 #include "cli/ExitCode.h"
@@ -12,6 +11,7 @@
 #include "cli/TracingSerialLine.h"
 #include "dialogs/PortDiscovery.h"
 #include "link/Com_p06.h"
+#include "platform/RecordLog.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ int OutputFailure(const std::string& error, ReaderSystem& system) {
 
 // Writes text on standard output; a failure is reported.
 int Print(const std::string& text, ReaderSystem& system) {
-    RecordWriter writer(system.out, nullptr, RecordFormat::Lines, false);
+    RecordWriter writer(system.out, {}, RecordFormat::Lines);
     std::string body = text;
     if (!body.empty() && body.back() == '\n') body.pop_back();
     return writer.Line(body) ? kExitRead : OutputFailure(writer.Error(), system);
@@ -65,8 +65,10 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
     const ReadingOutcome outcome =
         RunReading(link, system.clock, plan, [&writer](const std::string& l) { writer.Line(l); });
-    // Looked up now: an alias may have appeared or changed during the wait.
-    context.device = system.devicePathOf(context.port);
+    // The device opened for this reading; looked up now when none was.
+    context.device = outcome.result == ReadingResult::PortError || tracer.OpenedDevice().empty()
+                         ? system.devicePathOf(context.port)
+                         : tracer.OpenedDevice();
     context.error =
         FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
     writer.Record(context, outcome);
@@ -99,7 +101,7 @@ int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
         context.error = {kStatusNoPort, message};
         ReadingOutcome outcome;
         outcome.result = ReadingResult::PortError;
-        RecordWriter writer(system.out, nullptr, RecordFormat::Json, false);
+        RecordWriter writer(system.out, {}, RecordFormat::Json);
         if (!writer.Record(context, outcome)) return OutputFailure(writer.Error(), system);
     }
     system.err << kProgram << ": " << message << std::endl;
@@ -132,8 +134,6 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     if (port == 0) return ReportNoPort(options, system);
 
     std::unique_ptr<std::ofstream> traceFile;
-    std::unique_ptr<std::ofstream> logFile;
-    bool logIsNew = true;
     std::string reason;
     if (!options.tracePath.empty() && options.tracePath != "-") {
         traceFile = OpenOutputFile(options.tracePath, false, reason);
@@ -144,12 +144,10 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         }
     }
     if (!options.logPath.empty()) {
-        std::error_code sizeError;
-        logIsNew = std::filesystem::file_size(options.logPath, sizeError) == 0 || sizeError;
-        logFile = OpenOutputFile(options.logPath, true, reason);
-        if (!logFile) {
+        const int32_t code = record_log::Check(options.logPath);
+        if (code != 0) {
             system.err << BadOptionText(
-                kProgram, "cannot write the log to '" + options.logPath + "': " + reason);
+                kProgram, "cannot write the log to '" + options.logPath + "': " + LogReason(code));
             return kExitUsage;
         }
     }
@@ -157,7 +155,8 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
                           : traceFile               ? traceFile.get()
                                                     : &system.err;
     TracingSerialLine tracer(system.line, system.clock, trace, startTick);
-    RecordWriter writer(system.out, logFile.get(), FormatOf(options), logIsNew);
+    tracer.SetDeviceLookup([&system, port] { return system.devicePathOf(port); });
+    RecordWriter writer(system.out, options.logPath, FormatOf(options));
 
     int status = kExitRead;
     {

@@ -1,36 +1,52 @@
 #include "cli/RecordWriter.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "cli/CsvReport.h"
 #include "cli/OutputFile.h"
+#include "platform/RecordLog.h"
 
-RecordWriter::RecordWriter(std::ostream& out, std::ostream* log, RecordFormat format, bool logIsNew)
-    : out_(out), log_(log), format_(format), logIsNew_(logIsNew) {}
+RecordWriter::RecordWriter(std::ostream& out, std::string logPath, RecordFormat format)
+    : out_(out), logPath_(std::move(logPath)), format_(format) {}
 
-bool RecordWriter::Put(std::ostream& stream, const std::string& text, const char* what) {
-    if (!error_.empty()) return false;
+void RecordWriter::Fail(const std::string& error) {
+    if (error_.empty()) error_ = error;
+}
+
+bool RecordWriter::Put(const std::string& text) {
+    if (outFailed_) return false;
     errno = 0;
-    stream << text << '\n';
-    stream.flush();
-    if (stream) return true;
-    error_ = std::string("cannot write ") + what + ": " + LastWriteReason();
+    out_ << text;
+    out_.flush();
+    if (out_) return true;
+    outFailed_ = true;
+    Fail("cannot write the standard output: " + LastWriteReason());
     return false;
 }
 
 bool RecordWriter::Begin() {
-    if (format_ != RecordFormat::Csv) return true;
-    if (!Put(out_, CsvHeader(), "the standard output")) return false;
-    return log_ == nullptr || !logIsNew_ || Put(*log_, CsvHeader(), "the log");
+    return format_ != RecordFormat::Csv || Put(CsvHeader() + kCsvLineEnd);
 }
 
 bool RecordWriter::Line(const std::string& line) {
-    return format_ != RecordFormat::Lines || Put(out_, line, "the standard output");
+    return format_ != RecordFormat::Lines || Put(line + "\n");
 }
 
 bool RecordWriter::Record(const RecordContext& context, const ReadingOutcome& outcome) {
+    const bool csv = format_ == RecordFormat::Csv;
+    const std::string lineEnd = csv ? kCsvLineEnd : "\n";
     const std::string record =
-        format_ == RecordFormat::Csv ? ReadingCsv(context, outcome) : ReadingJson(context, outcome);
-    if (format_ != RecordFormat::Lines && !Put(out_, record, "the standard output")) return false;
-    return log_ == nullptr || Put(*log_, record, "the log");
+        (csv ? ReadingCsv(context, outcome) : ReadingJson(context, outcome)) + lineEnd;
+    bool written = true;
+    if (!logPath_.empty()) {
+        const int32_t code =
+            record_log::Append(logPath_, csv ? CsvHeader() + kCsvLineEnd : "", record, lineEnd);
+        if (code != 0) {
+            Fail("cannot write the log to '" + logPath_ + "': " + LogReason(code));
+            written = false;
+        }
+    }
+    if (format_ != RecordFormat::Lines) written = Put(record) && written;
+    return written;
 }

@@ -1,6 +1,7 @@
-// Writes each reading's record where it goes: the lines or the record on standard output,
-// and with a log, the record appended to it and flushed at once, so a crash loses nothing.
-// Every write is checked: output that was not written is a failure, not a success.
+// Writes each reading's record where it goes: with a log, first to the log, whole and on the
+// disk (platform/RecordLog.h), then the lines or the record on standard output. Every write
+// is checked: output that was not written is a failure, not a success. A failure of one
+// does not keep the record from the other; the program ends after it.
 #pragma once
 
 #include <ostream>
@@ -12,25 +13,26 @@ enum class RecordFormat { Lines, Json, Csv };
 
 class RecordWriter {
 public:
-    // log: nullptr for none; logIsNew: the log was empty, so a CSV log gets its header.
-    RecordWriter(std::ostream& out, std::ostream* log, RecordFormat format, bool logIsNew);
+    // logPath: empty for none; the log always gets JSON Lines, or CSV with the Csv format.
+    RecordWriter(std::ostream& out, std::string logPath, RecordFormat format);
 
-    // The CSV header, on standard output and in a new log.
+    // The CSV header on standard output (a log gets its own when it is empty).
     bool Begin();
     // One line of the reading, on standard output in the Lines format.
     bool Line(const std::string& line);
-    // The record, where the format puts it.
+    // The record: in the log, then on standard output as the format says.
     bool Record(const RecordContext& context, const ReadingOutcome& outcome);
 
-    // What failed: "cannot write the standard output: No space left on device (error 28)".
+    // The first failure: "cannot write the standard output: Broken pipe (error 32)".
     const std::string& Error() const { return error_; }
 
 private:
-    bool Put(std::ostream& stream, const std::string& text, const char* what);
+    bool Put(const std::string& text);
+    void Fail(const std::string& error);
 
     std::ostream& out_;
-    std::ostream* log_;
+    std::string logPath_;
     RecordFormat format_;
-    bool logIsNew_;
+    bool outFailed_ = false;
     std::string error_;
 };

@@ -1,6 +1,7 @@
 #include "cli/RepeatedReading.h"
 
 #include <limits>
+#include <optional>
 
 #include "cli/ExitCode.h"
 #include "cli/ReaderMessages.h"
@@ -12,12 +13,27 @@ struct Tally {
     int read = 0;
     int incomplete = 0;
     int wrongType = 0;
+    int refused = 0;
 };
 
 void Count(Tally& tally, ReadingResult result) {
     if (result == ReadingResult::Read) ++tally.read;
     if (result == ReadingResult::Incomplete) ++tally.incomplete;
     if (result == ReadingResult::WrongType) ++tally.wrongType;
+    if (result == ReadingResult::Refused) ++tally.refused;
+}
+
+std::string Summary(const Tally& tally) {
+    return std::to_string(tally.read) + (tally.read == 1 ? " unit" : " units") + " read, " +
+           std::to_string(tally.incomplete) + " incomplete, " + std::to_string(tally.wrongType) +
+           " wrong type, " + std::to_string(tally.refused) + " refused";
+}
+
+// A unit is the same one, unchanged, only when all that identifies it is the same: a unit
+// reworked between two readings keeps its serial number but not its versions.
+bool SameUnit(const RecordValues& a, const RecordValues& b) {
+    return a.type == b.type && a.serialNumber == b.serialNumber &&
+           a.circuitVersion == b.circuitVersion && a.softwareVersion == b.softwareVersion;
 }
 
 // Polls the unit until it no longer accepts: silent, refusing, or its port gone.
@@ -28,6 +44,29 @@ void WaitUntilGone(CP06& link, ReaderSystem& system) {
     }
 }
 
+// Polls a unit that refused until it no longer does: it went (silent, its port gone) or
+// it became ready, and is then read as a new reading.
+void WaitWhileRefusing(CP06& link, TracingSerialLine& tracer, ReaderSystem& system) {
+    while (system.stopSignal() == 0) {
+        const int32_t status = link.Connect(1);
+        if (status == kStatusOk) {
+            link.Disconnect();
+            return;
+        }
+        if (IsSystemError(status) || tracer.LastPollReply() != kGiveUp) return;
+    }
+}
+
+// What a port that cannot be opened while waiting for a unit is said as.
+std::string WaitingMessage(int32_t port, const std::string& device, int32_t code) {
+    const std::string name = "COM" + std::to_string(port);
+    if (!IsNoSuchPort(code)) {
+        return PortErrorMessage({port, false, 0, device}, code) + "; trying again every second";
+    }
+    const bool shown = !device.empty() && device != name;
+    return "waiting for " + name + (shown ? " (" + device + ")" : std::string()) + " to appear";
+}
+
 }  // namespace
 
 int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, RecordContext context,
@@ -35,9 +74,8 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     const auto stopped = [&system] { return system.stopSignal() != 0; };
     system.err << "p06-read: reading unit after unit on COM" << context.port << "; Ctrl+C to stop"
                << std::endl;
-    context.device = system.devicePathOf(context.port);
     Tally tally;
-    std::string lastSerial;  // of the last unit recorded as read
+    std::optional<RecordValues> lastRead;  // of the last record, when it was a unit read
     int32_t lastPortError = 0;
     while (!stopped()) {
         ReadingPlan plan;
@@ -48,37 +86,47 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         plan.waitThroughPortErrors = true;
         plan.stopRequested = stopped;
         plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
-        // A port in use or out of reach is said once: the operator can act on it. A port
-        // that is missing is the normal state between two units.
+        plan.endOnRefusal = true;
+        plan.elapsedFromAcceptedPoll = true;
+        // Said once, and again only when the reason changes: a port that is missing, that
+        // is no serial port, that another program holds.
         plan.portErrorSeen = [&](int32_t code) {
-            if (code == lastPortError || (!IsPortInUse(code) && !IsNoAccess(code))) return;
+            if (code == lastPortError) return;
             lastPortError = code;
             system.err << "p06-read: "
-                       << PortErrorMessage({context.port, false, 0, context.device}, code)
-                       << "; trying again every second" << std::endl;
+                       << WaitingMessage(context.port, system.devicePathOf(context.port), code)
+                       << std::endl;
         };
         const ReadingOutcome outcome =
             RunReading(link, system.clock, plan, [](const std::string&) {});
-        if (outcome.result == ReadingResult::Stopped) break;
+        // A stop while waiting for a unit leaves nothing to record; a unit stopped half-way
+        // is recorded with what was read of it.
+        const bool accepted = outcome.record.connectStatus == kStatusOk;
+        if (outcome.result == ReadingResult::Stopped && !accepted) break;
 
         context.unixTime = system.unixTime();
-        context.device = system.devicePathOf(context.port);
+        context.device = tracer.OpenedDevice().empty() ? system.devicePathOf(context.port)
+                                                       : tracer.OpenedDevice();
         context.error = FailureOf(outcome, {context.port, link.IsOpen(), 0, context.device});
-        const std::string serial = ValuesOf(outcome.record).serialNumber;
-        if (outcome.result == ReadingResult::Read && serial == lastSerial) {
-            system.err << "p06-read: serial number " << serial << " read again; not recorded"
-                       << std::endl;
+        const RecordValues values = ValuesOf(outcome.record);
+        if (outcome.result == ReadingResult::Read && lastRead && SameUnit(values, *lastRead)) {
+            system.err << "p06-read: serial number " << values.serialNumber
+                       << " read again, unchanged; not recorded" << std::endl;
         } else {
-            if (!writer.Record(context, outcome)) break;
+            const bool written = writer.Record(context, outcome);
             Count(tally, outcome.result);
-            lastSerial = outcome.result == ReadingResult::Read ? serial : std::string();
+            lastRead = outcome.result == ReadingResult::Read ? std::optional(values) : std::nullopt;
             if (!context.error.message.empty())
                 system.err << "p06-read: " << PlainLines(context.error.message) << std::endl;
+            if (!written) break;
         }
-        WaitUntilGone(link, system);
+        if (outcome.result == ReadingResult::Stopped) break;
+        if (outcome.result == ReadingResult::Refused)
+            WaitWhileRefusing(link, tracer, system);
+        else
+            WaitUntilGone(link, system);
     }
-    system.err << "p06-read: " << tally.read << " units read, " << tally.incomplete
-               << " incomplete, " << tally.wrongType << " wrong type" << std::endl;
+    system.err << "p06-read: " << Summary(tally) << std::endl;
     if (!writer.Error().empty()) {
         system.err << "p06-read: " << writer.Error() << std::endl;
         return kExitOutputError;

@@ -32,7 +32,9 @@ void TracingSerialLine::Trace(char direction, const std::string& what) {
 }
 
 SerialLine::Handle TracingSerialLine::Open(const std::string& devicePath) {
-    return line_.Open(devicePath);
+    const Handle handle = line_.Open(devicePath);
+    if (handle != kInvalidHandle && lookup_) openedDevice_ = lookup_();
+    return handle;
 }
 
 bool TracingSerialLine::GetState(Handle handle, SerialSettings& settings) {

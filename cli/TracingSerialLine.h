@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -32,6 +33,13 @@ public:
     bool Close(Handle handle) override;
     int32_t LastError() const override { return line_.LastError(); }
 
+    // lookup: the system's path of the port the link opens, asked right after each open
+    // that works, so a record names the device that was read even when its alias changes
+    // or its port goes away later.
+    void SetDeviceLookup(std::function<std::string()> lookup) { lookup_ = std::move(lookup); }
+    // The device of the last open that worked; empty when none did.
+    const std::string& OpenedDevice() const { return openedDevice_; }
+
     // The unit's reply to the last poll (0x80); -1 when none came.
     int32_t LastPollReply() const { return lastPollReply_; }
     // Whether every trace line was written; if not, the system's code of the failure.
@@ -48,4 +56,6 @@ private:
     bool pollSent_ = false;  // the next byte read answers a poll
     int32_t lastPollReply_ = -1;
     int32_t traceError_ = 0;
+    std::function<std::string()> lookup_;
+    std::string openedDevice_;
 };

@@ -7,8 +7,11 @@
 // first thing in main. Nothing to do on Windows.
 void EnsureStandardStreams();
 
-// From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl+C and closing the console on
-// Windows) only note that a stop was asked for; a blocked call they interrupt fails.
+// From now on SIGINT, SIGTERM and SIGHUP (Ctrl+C and closing the console on Windows) only
+// note that a stop was asked for; a blocked call they interrupt fails. SIGPIPE and SIGXFSZ
+// are ignored: a write to a closed pipe or past the file size limit fails instead. A second
+// stop signal ends the process at once, as that signal would, once the serial ports it
+// holds have their settings back (on POSIX; Windows ends the process on its own terms).
 void CatchStopSignals();
 
 // The signal that asked for a stop; 0 when none did.

@@ -11,6 +11,9 @@ std::string DevicePathOfPort(int32_t port);
 // The COM number whose port is this device path or port name; 0 when none is.
 int32_t PortOfDevicePath(const std::string& path);
 
+// The port's open failed because there is no such device (yet): nothing is plugged in.
+bool IsNoSuchPort(int32_t systemCode);
+
 // The port's open failed because another program holds it.
 bool IsPortInUse(int32_t systemCode);
 

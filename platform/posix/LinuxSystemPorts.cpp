@@ -47,6 +47,8 @@ int32_t PortOfDevicePath(const std::string& path) {
     return 0;
 }
 
+bool IsNoSuchPort(int32_t code) { return code == ENOENT || code == ENODEV || code == ENXIO; }
+
 bool IsPortInUse(int32_t code) { return code == EBUSY || code == EAGAIN || code == EWOULDBLOCK; }
 
 bool IsNoAccess(int32_t code) { return code == EACCES || code == EPERM; }

@@ -6,13 +6,32 @@
 #include <initializer_list>
 
 #include "platform/Process.h"
+#include "platform/posix/PosixSerialLine.h"
 
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
 
-// Only a store: the clean-up runs in the program, once the current step returns.
-void NoteStop(int signal) { stopSignal = signal; }
+// The first stop is only a store: the clean-up runs in the program, once the current step
+// returns. A second one does not wait for the unit: the ports get their settings back and
+// the process ends with the signal at once.
+void NoteStop(int signal) {
+    if (stopSignal == 0) {
+        stopSignal = signal;
+        return;
+    }
+    RestoreOpenSerialLines();
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(signal, &byDefault, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    _exit(128 + signal);
+}
 
 }  // namespace
 
@@ -30,7 +49,11 @@ void CatchStopSignals() {
     action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a read on the port returns at once
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    // A closed pipe or the file size limit makes the write fail, which is reported; the
+    // program ends after it has put what it holds where it still can.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int StopSignal() { return stopSignal; }

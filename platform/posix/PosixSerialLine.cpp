@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <exception>
 #include <utility>
@@ -33,7 +34,38 @@ bool SetModemLine(int fd, int line, bool on) {
 // closing the dead port.
 bool FailedForHangUp(int fd) { return errno == EIO && HungUp(fd); }
 
+// The lines open in this process, for a signal handler that must put them back at once:
+// plain slots that the handler reads without locks or allocation.
+struct HeldLine {
+    std::atomic<int> fd{-1};  // -1: a free slot
+    termios saved{};
+};
+HeldLine heldLines[8];
+
+void Hold(int fd, const termios& saved) {
+    for (HeldLine& held : heldLines) {
+        if (held.fd.load() != -1) continue;
+        held.saved = saved;
+        held.fd.store(fd);
+        return;
+    }
+}
+
+void LetGo(int fd) {
+    for (HeldLine& held : heldLines)
+        if (held.fd.load() == fd) held.fd.store(-1);
+}
+
 }  // namespace
+
+void RestoreOpenSerialLines() {
+    for (HeldLine& held : heldLines) {
+        const int fd = held.fd.load();
+        if (fd < 0) continue;
+        tcsetattr(fd, TCSANOW, &held.saved);
+        ioctl(fd, TIOCNXCL);
+    }
+}
 
 PosixSerialLine::PosixSerialLine(std::string aliasDir) : aliasDir_(std::move(aliasDir)) {}
 
@@ -109,6 +141,7 @@ SerialLine::Handle PosixSerialLine::Open(const std::string& devicePath) {
         return kInvalidHandle;
     }
     ports_[fd] = port;
+    Hold(fd, port.savedTermios);
     return fd;
 }
 
@@ -179,6 +212,7 @@ bool PosixSerialLine::Close(Handle handle) {
     const int fd = static_cast<int>(handle);
     const Port port = *found;
     ports_.erase(fd);
+    LetGo(fd);
     int error = 0;
     if (tcsetattr(fd, TCSANOW, &port.savedTermios) != 0) {
         if (!FailedForHangUp(fd)) error = errno;

@@ -49,3 +49,7 @@ private:
     std::map<int, Port> ports_;
     int32_t lastError_ = 0;
 };
+
+// Gives each line open in this process the configuration it had when opened, and takes
+// back its exclusive mode; only async-signal-safe calls, for a process that ends at once.
+void RestoreOpenSerialLines();

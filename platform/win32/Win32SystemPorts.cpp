@@ -25,6 +25,10 @@ bool IsPortInUse(int32_t code) {
     return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
 }
 
+bool IsNoSuchPort(int32_t code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
 bool IsNoAccess(int32_t) { return false; }
 
 std::string AccessHint() { return {}; }

@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,11 +47,13 @@ std::string FileText(const std::string& path) {
 }
 
 // Where a reader's standard output goes: a file of the test's, a path such as /dev/full,
-// or nowhere (closed).
+// a pipe's end (outFd), or nowhere (closed); and the file size limit it runs under.
 struct ReaderStreams {
     std::string out;
     std::string err;
     bool closeOut = false;
+    int outFd = -1;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
 };
 
 // Starts p06-read with its settings folder (and so its port aliases) in configHome.
@@ -69,12 +75,16 @@ pid_t StartReader(const std::vector<std::string>& args, const std::string& confi
 
     const pid_t pid = fork();
     if (pid == 0) {
-        const int out = open(streams.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = streams.outFd >= 0
+                            ? streams.outFd
+                            : open(streams.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(streams.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (out < 0 || err < 0) _exit(126);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         if (streams.closeOut) close(STDOUT_FILENO);
+        const rlimit limit{streams.fileSizeLimit, streams.fileSizeLimit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -386,39 +396,307 @@ TEST_F(P06ReadTest, StopSignalEndsTheConversationAndEndsWithTheSignal) {
     }
 }
 
-TEST_F(P06ReadTest, RepeatRecordsThreeUnitsStartedAndStoppedOneAfterAnother) {
+TEST_F(P06ReadTest, SecondCtrlCEndsAtOnceWithThePortPutBack) {
+    // A silent unit: the end of the conversation would wait out its time-outs.
+    SimProcess sim({"--silent"}, kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const int tty = open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(tty, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(tty, &before), 0);
     TempDir dir;
-    const std::string log = dir / "units.jsonl";
-    const pid_t reader =
-        StartReader({"--port", std::to_string(kCom), "--repeat", "--fast", "--log", log},
-                    configHome_.Path(), {dir / "out", dir / "err"});
+    const std::string trace = dir / "wire.txt";
+    const pid_t reader = StartReader({"--port", std::to_string(kCom), "--trace", trace},
+                                     configHome_.Path(), {dir / "out", dir / "err"});
     ASSERT_GT(reader, 0);
-    const uint32_t serials[] = {1001, 1002, 1003};
-    for (const uint32_t serial : serials) {
-        SCOPED_TRACE(serial);
-        ReadUnit unit;
-        unit.serialNumber = serial;
-        SimProcess sim(SimOptions(unit), kCom, PortsDir());
-        ASSERT_TRUE(sim.Ready());
-        EXPECT_TRUE(WaitForText(log, "\"serialNumber\": " + std::to_string(serial) + ","));
-        // Still served a while: polled again and again, recorded once.
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        sim.Stop();
-    }
+    ASSERT_TRUE(WaitForText(trace, "> 80"));
+    kill(reader, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto second = std::chrono::steady_clock::now();
     kill(reader, SIGINT);
     const int status = FinishReader(reader);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - second).count();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-    const std::string records = FileText(log);
-    EXPECT_EQ(FileText(dir / "out"), records);
-    EXPECT_EQ(Count(records, "\n"), 3) << records;
-    EXPECT_EQ(Count(records, "\"result\": \"read\""), 3) << records;
+    EXPECT_LT(seconds, 0.3);
+    termios after{};
+    ASSERT_EQ(tcgetattr(tty, &after), 0);
+    close(tty);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetispeed(&after), cfgetispeed(&before));
+}
+
+// What a --repeat reader shows of a unit: its serial number in a JSON record.
+std::string SerialField(uint32_t serial) {
+    return "\"serialNumber\": " + std::to_string(serial) + ",";
+}
+
+std::vector<std::string> SimOfSerial(uint32_t serial) {
+    ReadUnit unit;
+    unit.serialNumber = serial;
+    return SimOptions(unit);
+}
+
+// Serves one unit on kCom until the file at path holds text, and some seconds longer (the
+// reader polls it again and again, and must not record it twice), then takes it away.
+// False when the text never came.
+bool ServeUnitUntil(const std::vector<std::string>& simOptions, const std::string& portsDir,
+                    const std::string& path, const std::string& text, int longer = 2) {
+    SimProcess sim(simOptions, kCom, portsDir);
+    if (!sim.Ready()) return false;
+    const bool seen = WaitForText(path, text);
+    std::this_thread::sleep_for(std::chrono::seconds(longer));
+    sim.Stop();
+    return seen;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Whether each line is a JSON record with the unit's serial number, in that order.
+void ExpectRecordsOf(const std::string& text, const std::vector<uint32_t>& serials) {
+    const std::vector<std::string> lines = LinesOf(text);
+    ASSERT_EQ(lines.size(), serials.size()) << text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_NE(lines[i].find(SerialField(serials[i])), std::string::npos) << lines[i];
+        EXPECT_TRUE(ParsesAsJson(lines[i])) << lines[i];
+    }
+}
+
+// A p06-read --repeat --fast on kCom with its log, its streams in a folder of its own.
+class RepeatReader {
+public:
+    RepeatReader(const std::string& configHome, ReaderStreams streams = {},
+                 const std::vector<std::string>& extra = {}) {
+        if (streams.out.empty() && streams.outFd < 0) streams.out = dir_ / "out";
+        streams.err = dir_ / "err";
+        std::vector<std::string> args = {
+            "--port", std::to_string(kCom), "--repeat", "--fast", "--log", Log()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid_ = StartReader(args, configHome, streams);
+    }
+    ~RepeatReader() {
+        if (pid_ > 0) Stop(SIGTERM);
+    }
+
+    std::string Log() const { return dir_ / "units.jsonl"; }
+    std::string Out() const { return FileText(dir_ / "out"); }
+    std::string ErrPath() const { return dir_ / "err"; }
+    std::string Err() const { return FileText(ErrPath()); }
+    std::string Dir() const { return dir_.Path(); }
+    bool Started() const { return pid_ > 0; }
+
+    // Ends the reader with the signal (0: waits for it to end by itself); its wait status.
+    int Stop(int signal) {
+        if (signal != 0) kill(pid_, signal);
+        const int status = FinishReader(pid_);
+        pid_ = -1;
+        return status;
+    }
+
+private:
+    TempDir dir_;
+    pid_t pid_ = -1;
+};
+
+TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitOnce) {
+    RepeatReader reader(configHome_.Path());
+    ASSERT_TRUE(reader.Started());
+    ReadUnit reworked;
+    reworked.serialNumber = 1002;
+    reworked.circuitVersion = 4;
+    reworked.softwareVersion = "2.6";
+    const struct {
+        const char* name;
+        std::vector<std::string> sim;
+        bool inLog;        // else what the reader says on standard error
+        std::string seen;  // what shows that the reader is done with the unit
+        int longer;        // seconds served after that
+        int gap;           // seconds without a unit after it
+    } units[] = {
+        {"first", SimOfSerial(1001), true, SerialField(1001), 2, 3},
+        {"second", SimOfSerial(1002), true, SerialField(1002), 2, 0},
+        {"second again", SimOfSerial(1002), false, "serial number 1002 read again", 1, 0},
+        {"second reworked", SimOptions(reworked), true, "\"softwareVersion\": \"2.6\"", 2, 0},
+        // Polled again and again while it refuses: one record all the same.
+        {"refusing", {"--refuse"}, true, "\"result\": \"refused\"", 6, 0},
+        {"third", SimOfSerial(1003), true, SerialField(1003), 2, 0},
+    };
+    for (const auto& unit : units) {
+        SCOPED_TRACE(unit.name);
+        EXPECT_TRUE(ServeUnitUntil(unit.sim, PortsDir(),
+                                   unit.inLog ? reader.Log() : reader.ErrPath(), unit.seen,
+                                   unit.longer));
+        std::this_thread::sleep_for(std::chrono::seconds(unit.gap));
+    }
+    const int status = reader.Stop(SIGINT);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    const std::string records = FileText(reader.Log());
+    EXPECT_EQ(reader.Out(), records);
     EXPECT_TRUE(ParsesAsJson(records, true)) << records;
-    for (const uint32_t serial : serials)
-        EXPECT_EQ(Count(records, "\"serialNumber\": " + std::to_string(serial) + ","), 1)
-            << records;
-    const std::string err = FileText(dir / "err");
-    EXPECT_NE(err.find("p06-read: 3 units read, 0 incomplete, 0 wrong type\n"), std::string::npos)
+    const std::vector<std::string> lines = LinesOf(records);
+    ASSERT_EQ(lines.size(), 5u) << records;
+    const char* expected[] = {
+        "\"serialNumber\": 1001, \"circuitVersion\": 3, "
+        "\"softwareVersion\": \"2.5\"",
+        "\"serialNumber\": 1002, \"circuitVersion\": 3, "
+        "\"softwareVersion\": \"2.5\"",
+        "\"serialNumber\": 1002, \"circuitVersion\": 4, "
+        "\"softwareVersion\": \"2.6\"",
+        "\"result\": \"refused\"", "\"serialNumber\": 1003,"};
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+    EXPECT_NE(lines[3].find("\"device\": \"/dev/pts/"), std::string::npos) << lines[3];
+    const std::string err = reader.Err();
+    // Said once, though the port went after each unit.
+    EXPECT_EQ(Count(err, "p06-read: waiting for COM8"), 1) << err;
+    EXPECT_NE(err.find("p06-read: 4 units read, 0 incomplete, 0 wrong type, 1 refused\n"),
+              std::string::npos)
         << err;
+}
+
+TEST_F(P06ReadTest, RepeatLogGetsEveryUnitWhenStandardOutputFails) {
+    // A full device: the first unit is in the log, then the reader ends.
+    {
+        ReaderStreams streams;
+        streams.out = "/dev/full";
+        RepeatReader reader(configHome_.Path(), streams);
+        ASSERT_TRUE(reader.Started());
+        EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1001), PortsDir(), reader.Log(), SerialField(1001)));
+        const int status = reader.Stop(0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 6) << status;
+        ExpectRecordsOf(FileText(reader.Log()), {1001});
+        EXPECT_NE(reader.Err().find("p06-read: cannot write the standard output: No space left "
+                                    "on device (error 28)\n"),
+                  std::string::npos)
+            << reader.Err();
+    }
+    // A pipe whose reader takes one line and goes, as `| head -n 1` does.
+    {
+        int pipeEnds[2];
+        ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+        ReaderStreams streams;
+        streams.outFd = pipeEnds[1];
+        RepeatReader reader(configHome_.Path(), streams);
+        close(pipeEnds[1]);
+        ASSERT_TRUE(reader.Started());
+        EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1001), PortsDir(), reader.Log(), SerialField(1001)));
+        std::string first;
+        char c = 0;
+        while (read(pipeEnds[0], &c, 1) == 1 && c != '\n') first += c;
+        close(pipeEnds[0]);
+        EXPECT_NE(first.find(SerialField(1001)), std::string::npos) << first;
+        EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1002), PortsDir(), reader.Log(), SerialField(1002)));
+        const int status = reader.Stop(0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 6) << status;
+        ExpectRecordsOf(FileText(reader.Log()), {1001, 1002});
+        EXPECT_NE(reader.Err().find("p06-read: cannot write the standard output: Broken pipe "
+                                    "(error 32)\n"),
+                  std::string::npos)
+            << reader.Err();
+    }
+    // One reading: the record is in the log all the same.
+    SimProcess sim(SimOfSerial(1003), kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const std::string log = configHome_ / "single.jsonl";
+    const ReaderExit single = RunReader({"-p", std::to_string(kCom), "-f", "-j", "--log", log},
+                                        configHome_.Path(), "/dev/full");
+    EXPECT_EQ(single.code, 6);
+    ExpectRecordsOf(FileText(log), {1003});
+}
+
+TEST_F(P06ReadTest, RepeatLogMovedAndThenDeletedGetsTheNextUnitsInANewFile) {
+    RepeatReader reader(configHome_.Path());
+    ASSERT_TRUE(reader.Started());
+    const std::string moved = reader.Dir() + "/units.jsonl.1";
+    EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1001), PortsDir(), reader.Log(), SerialField(1001)));
+    // As logrotate does without copytruncate.
+    ASSERT_EQ(std::rename(reader.Log().c_str(), moved.c_str()), 0);
+    EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1002), PortsDir(), reader.Log(), SerialField(1002)));
+    ASSERT_EQ(std::remove(reader.Log().c_str()), 0);
+    EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1003), PortsDir(), reader.Log(), SerialField(1003)));
+    reader.Stop(SIGINT);
+    ExpectRecordsOf(FileText(moved), {1001});
+    ExpectRecordsOf(FileText(reader.Log()), {1003});
+    ExpectRecordsOf(reader.Out(), {1001, 1002, 1003});
+}
+
+TEST_F(P06ReadTest, RepeatLogOnAFullDiskHoldsOnlyWholeRecords) {
+    // A log cut short by an earlier failure; then a file size limit that takes the next
+    // record but not the one after: its write fails half-way.
+    const std::string damaged = "{\"time\": \"2026-";
+    ReaderStreams streams;
+    streams.out = "/dev/null";
+    streams.fileSizeLimit = 600;
+    std::string log;
+    {
+        RepeatReader reader(configHome_.Path(), streams);
+        ASSERT_TRUE(reader.Started());
+        log = reader.Log();
+        std::ofstream(log) << damaged;
+        EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1001), PortsDir(), log, SerialField(1001)));
+        SimProcess sim(SimOfSerial(1002), kCom, PortsDir());
+        ASSERT_TRUE(sim.Ready());
+        EXPECT_TRUE(WaitForText(reader.ErrPath(), "cannot write the log"));
+        const int status = reader.Stop(0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 6) << status;
+        EXPECT_NE(reader.Err().find("p06-read: cannot write the log to '" + log +
+                                    "': File too large (error 27)\n"),
+                  std::string::npos)
+            << reader.Err();
+        const std::string text = FileText(log);
+        ASSERT_EQ(text.rfind(damaged + "\n", 0), 0u) << text;
+        ExpectRecordsOf(text.substr(damaged.size() + 1), {1001});
+        std::filesystem::copy_file(log, configHome_ / "kept.jsonl");
+    }
+    // A later run appends to what is left.
+    log = configHome_ / "kept.jsonl";
+    SimProcess sim(SimOfSerial(1003), kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    const ReaderExit later = Read({"-p", std::to_string(kCom), "-f", "-j", "--log", log});
+    EXPECT_EQ(later.code, 0) << later.err;
+    const std::string text = FileText(log);
+    ASSERT_EQ(text.rfind(damaged + "\n", 0), 0u) << text;
+    ExpectRecordsOf(text.substr(damaged.size() + 1), {1001, 1003});
+}
+
+// The figure after `words` in the help: "SECONDS plus 2.7 s" gives 2.7.
+double HelpFigure(const std::string& help, const std::string& words) {
+    const size_t at = help.find(words);
+    return at == std::string::npos ? -1 : std::stod(help.substr(at + words.size()));
+}
+
+TEST_F(P06ReadTest, WaitEndsWithinTheBoundTheHelpStates) {
+    const std::string help = Read({"--help"}).out;
+    const double plus = HelpFigure(help, "SECONDS plus ");
+    const double least = HelpFigure(help, "s), ");
+    ASSERT_GT(plus, 0) << help;
+    ASSERT_GT(least, 0) << help;
+    // Starting and ending the process is not part of the wait.
+    constexpr double kProcessSeconds = 0.5;
+    SimProcess sim({"--silent"}, kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    for (const int wait : {0, 2, 4}) {
+        SCOPED_TRACE(wait);
+        const std::string trace = configHome_ / "wire.txt";
+        const auto start = std::chrono::steady_clock::now();
+        const ReaderExit reader =
+            Read({"--port", std::to_string(kCom), "--wait", std::to_string(wait), "-t", trace});
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(reader.code, 3) << reader.err;
+        EXPECT_LE(seconds, std::max(wait + plus, least) + kProcessSeconds);
+        EXPECT_GE(seconds, wait);
+        if (wait == 0) {
+            EXPECT_EQ(Count(FileText(trace), "> 80"), 1);
+        }
+    }
 }
 
 }  // namespace

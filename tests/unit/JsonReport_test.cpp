@@ -157,6 +157,34 @@ TEST(JsonReport, MessagesStayUtf8TextOnOneLine) {
         std::string::npos);
 }
 
+TEST(JsonReport, TextThatIsNotUtf8GetsTheReplacementCharacter) {
+    const std::string fffd = "\xef\xbf\xbd";
+    const struct {
+        std::string text;
+        std::string valid;
+    } cases[] = {
+        {"caf\xc3\xa9 \xf0\x9f\x98\x80", "caf\xc3\xa9 \xf0\x9f\x98\x80"},
+        {"/dev/ttyUSB\xff", "/dev/ttyUSB" + fffd},
+        {"cut \xc3", "cut " + fffd},
+        {"\xc0\xaf", fffd + fffd},                        // overlong
+        {"\xed\xa0\x80", fffd + fffd + fffd},             // a surrogate
+        {"\xf4\x90\x80\x80", fffd + fffd + fffd + fffd},  // above U+10FFFF
+        {"\xe2\x82"
+         "A",
+         fffd + fffd + "A"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.valid);
+        EXPECT_EQ(JsonText(c.text), "\"" + c.valid + "\"");
+        RecordContext context = At(5);
+        context.device = c.text;
+        EXPECT_NE(ReadingJson(context, {}).find("\"device\": \"" + c.valid + "\""),
+                  std::string::npos);
+        EXPECT_EQ(ReadingCsv(context, {}).substr(0, 23 + c.valid.size() + 1),
+                  "1970-01-01T00:00:00Z,5," + c.valid + ",");
+    }
+}
+
 TEST(JsonReport, TimesAreUtcToTheSecond) {
     const struct {
         int64_t seconds;

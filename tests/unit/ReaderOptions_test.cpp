@@ -120,6 +120,7 @@ TEST(ReaderOptions, MistakesAreNamedPrecisely) {
         {{"--log="}, "option '--log' needs a file name"},
         {{"--port", "3", "--device", "COM3"}, "give --port or --device, not both"},
         {{"--csv", "--json"}, "give --csv or --json, not both"},
+        {{"-r", "-w", "0"}, "give --wait or --repeat, not both: --repeat waits for each unit"},
     };
     for (const auto& c : cases) {
         std::string line;
@@ -154,7 +155,8 @@ TEST(ReaderOptions, HelpNamesEveryOptionAndEveryExitStatus) {
     for (const char* status :
          {"  0  the unit was read", "  1  bad option", "  2  the unit is not of the P06 type",
           "  3  no unit answered", "  4  no serial port", "  5  the unit answered, but a step",
-          "  6  the output, the trace or the log", "within SECONDS plus\n"}) {
+          "  6  the output, the trace or the log", "  128+N  stopped by signal N", "code 100100",
+          "SECONDS plus 2.7 s", "3.7 s at the least"}) {
         SCOPED_TRACE(status);
         EXPECT_NE(help.find(status), std::string::npos);
     }

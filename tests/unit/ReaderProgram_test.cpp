@@ -102,6 +102,19 @@ TEST(ReaderProgram, JsonReplacesTheLines) {
     EXPECT_EQ(run.err.str(), "");
 }
 
+TEST(ReaderProgram, RecordNamesTheDeviceOpenedForTheReading) {
+    // The port's alias changes (or its device goes) after the open.
+    ReaderRun run;
+    int lookups = 0;
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.devicePathOf = [&lookups](int32_t) {
+        return ++lookups == 1 ? std::string("/dev/pts/3") : std::string("/dev/ttyS3");
+    };
+    EXPECT_EQ(RunReader({"--json", "--fast"}, system), kExitRead);
+    EXPECT_NE(run.out.str().find("\"device\": \"/dev/pts/3\""), std::string::npos) << run.out.str();
+}
+
 TEST(ReaderProgram, WrongTypePrintsTheBoxMessageOnStandardError) {
     const struct {
         const char* lang;
@@ -193,6 +206,13 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
                            {"\\Device\\Silabser0", kRegSz, "COM4", "/dev/ttyS3"}});
     withDevices({"-l"});
     EXPECT_EQ(withDevices.out.str(), "  COM1  /dev/ttyS0\n* COM4 : ORVANEX  /dev/ttyS3\n");
+    // By COM number, not as text.
+    ReaderRun many({}, {},
+                   {{"\\Device\\Serial9", kRegSz, "COM10"},
+                    {"\\Device\\Serial1", kRegSz, "COM2"},
+                    {"\\Device\\Silabser0", kRegSz, "COM4"}});
+    many({"-l", "-p", "10"});
+    EXPECT_EQ(many.out.str(), "  COM2\n  COM4 : ORVANEX\n* COM10\n");
 }
 
 TEST(ReaderProgram, UsageErrorsTouchNoPort) {
@@ -330,7 +350,12 @@ TEST(ReaderProgram, StopEndsTheConversationAndPutsThePortBack) {
                         [&run] { return std::make_unique<FakePortTable>(run.ports); }};
     system.stopSignal = [&ticks] { return ++ticks > 3 ? 2 : 0; };  // after the serial number
     RunReader({"--json"}, system);
-    EXPECT_NE(run.out.str().find("\"result\": \"stopped\""), std::string::npos);
+    // What was read before the stop is kept.
+    EXPECT_NE(run.out.str().find("\"serialNumber\": 4660"), std::string::npos) << run.out.str();
+    EXPECT_NE(run.out.str().find("\"result\": \"stopped\", \"error\": {\"code\": 100100, "
+                                 "\"message\": \"stopped before the reading ended\"}"),
+              std::string::npos)
+        << run.out.str();
     EXPECT_FALSE(run.model.InConversation());
     EXPECT_EQ(run.line.sent.back(), kEndOfConversation);
     EXPECT_EQ(run.line.statesSet.back().BaudRate, 19200u);
@@ -345,19 +370,48 @@ constexpr int32_t kPortInUse = 16;
 #endif
 
 TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
-    // Units come and go on the fake clock: the first, the same one again, another.
+    // Units come and go on the fake clock: the first, the same one again, the same one
+    // reworked (same serial number, new versions), one that refuses, another.
+    UnitConfig reworked;
+    reworked.circuitVersion = 4;
+    reworked.softwareSecond = 6;
+    FaultConfig refusing;
+    refusing.refuses = true;
     UnitConfig other;
     other.serialNumber = 99;
-    DeviceModel first({}, {}), again({}, {}), second(other, {});
+    DeviceModel first({}, {}), again({}, {}), rework(reworked, {}), busy({}, refusing),
+        second(other, {});
     const struct {
         uint32_t from, to;
         DeviceModel* unit;
-    } bench[] = {{0, 20000, &first}, {30000, 50000, &again}, {60000, 80000, &second}};
-    for (const bool csv : {false, true}) {
-        SCOPED_TRACE(csv);
+    } bench[] = {{0, 20000, &first},
+                 {30000, 50000, &again},
+                 {60000, 80000, &rework},
+                 {90000, 110000, &busy},
+                 {120000, 140000, &second}};
+    const struct {
+        bool csv;
+        const char* earlier;  // the log's bytes before the run
+        const char* repaired;
+        std::vector<std::string> records;  // in the order of the units
+    } cases[] = {
+        {false,
+         "earlier",  // cut short: the first record must not join it
+         "earlier\n",
+         {"\"serialNumber\": 4660, \"circuitVersion\": 3, \"softwareVersion\": \"2.5\"",
+          "\"serialNumber\": 4660, \"circuitVersion\": 4, \"softwareVersion\": \"2.6\"",
+          "\"result\": \"refused\"", "\"serialNumber\": 99,"}},
+        {true,
+         "earlier\n",
+         "earlier\n",
+         {",P06,4660,3,2.5,read,,,", ",P06,4660,4,2.6,read,,,", ",refused,",
+          ",P06,99,3,2.5,read,,,"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.csv);
         TempDir dir;
         const std::string log = dir / "units.log";
-        std::ofstream(log) << "earlier\n";
+        std::ofstream(log) << c.earlier;
         ReaderRun run;
         ReaderSystem system{run.out, run.err, run.line, run.clock,
                             [&run] { return std::make_unique<FakePortTable>(run.ports); }};
@@ -368,30 +422,35 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
             for (const auto& b : bench)
                 if (run.clock.now >= b.from && run.clock.now < b.to) present = b.unit;
             run.line.AttachModel(present);
-            return run.clock.now >= 100000 ? 2 : 0;
+            return run.clock.now >= 150000 ? 2 : 0;
         };
         Args args = {"--repeat", "--fast", "--log", log};
-        if (csv) args.push_back("--csv");
+        if (c.csv) args.push_back("--csv");
         EXPECT_EQ(RunReader(args, system), kExitRead);
         const std::string out = run.out.str();
-        const std::string header = csv ? CsvHeader() + "\n" : "";
-        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), csv ? 3 : 2) << out;
+        const std::string header = c.csv ? CsvHeader() + "\r\n" : "";
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), c.csv ? 5 : 4) << out;
         EXPECT_EQ(out.find(header), 0u);
-        EXPECT_NE(out.find(csv ? ",4660,3,2.5,read," : "\"serialNumber\": 4660"),
-                  std::string::npos);
-        EXPECT_NE(out.find(csv ? ",99,3,2.5,read," : "\"serialNumber\": 99"), std::string::npos);
+        size_t at = 0;
+        for (const std::string& record : c.records) {
+            SCOPED_TRACE(record);
+            at = out.find(record, at);
+            ASSERT_NE(at, std::string::npos) << out;
+        }
         std::ifstream file(log);
         std::stringstream logged;
         logged << file.rdbuf();
-        // Appended to what was there, without a second header.
-        EXPECT_EQ(logged.str(), "earlier\n" + out.substr(header.size()));
+        // Appended to what was there, on a line of its own, without a second header.
+        EXPECT_EQ(logged.str(), c.repaired + out.substr(header.size()));
         EXPECT_EQ(run.err.str(),
                   "p06-read: reading unit after unit on COM4; Ctrl+C to stop\n"
                   "p06-read: COM4 is in use by another program; close it and try again: " +
                       SystemErrorText(kPortInUse) + " (error " + std::to_string(kPortInUse) +
                       "); trying again every second\n"
-                      "p06-read: serial number 4660 read again; not recorded\n"
-                      "p06-read: 2 units read, 0 incomplete, 0 wrong type\n");
+                      "p06-read: serial number 4660 read again, unchanged; not recorded\n"
+                      "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not "
+                      "ready; try again\n"
+                      "p06-read: 3 units read, 0 incomplete, 0 wrong type, 1 refused\n");
         EXPECT_FALSE(run.line.isOpen);
     }
 }

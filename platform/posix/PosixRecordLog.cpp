@@ -1,0 +1,108 @@
+// The record log on POSIX: open by path with O_APPEND, flock, fstat, one write, fdatasync.
+// A write that fails (a full disk, a quota, the file size limit) is undone with ftruncate.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/RecordLog.h"
+#include "platform/posix/PosixRegularFile.h"
+
+namespace record_log {
+
+namespace {
+
+// Tries before giving up on a path that keeps naming another file than the one opened.
+constexpr int kOpenTries = 5;
+
+// errno as this seam reports it.
+int32_t Code() {
+    if (errno == EINVAL || errno == EISDIR) return kNotRegularFile;
+    return errno != 0 ? errno : EIO;
+}
+
+int32_t Fail(int fd) {
+    const int32_t code = errno != 0 ? errno : EIO;
+    ::close(fd);
+    return code;
+}
+
+// The log at path, open and locked; -1 with errno on failure. A log renamed or deleted
+// between the open and the lock is left for the file that now has its name.
+int OpenLocked(const std::string& path) {
+    for (int attempt = 0; attempt < kOpenTries; ++attempt) {
+        const int fd = OpenRegularFile(path, O_RDWR | O_APPEND | O_CREAT);
+        if (fd < 0) return -1;
+        while (flock(fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                Fail(fd);
+                return -1;
+            }
+        }
+        struct stat opened {};
+        struct stat named {};
+        if (fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
+    }
+    errno = ESTALE;
+    return -1;
+}
+
+// Writes all of text; false with errno when a write failed or took nothing.
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t Check(const std::string& path) {
+    errno = 0;
+    const int fd = OpenRegularFile(path, O_RDWR | O_APPEND | O_CREAT);
+    if (fd < 0) return Code();
+    ::close(fd);
+    return 0;
+}
+
+int32_t Append(const std::string& path, const std::string& header, const std::string& record,
+               const std::string& lineEnd) {
+    errno = 0;
+    const int fd = OpenLocked(path);
+    if (fd < 0) return Code();
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return Fail(fd);
+    const off_t before = status.st_size;
+    std::string text;
+    if (before == 0) {
+        text = header;
+    } else {
+        char last = 0;
+        if (pread(fd, &last, 1, before - 1) != 1) return Fail(fd);
+        if (last != '\n') text = lineEnd;
+    }
+    text += record;
+    if (!WriteAll(fd, text) || fdatasync(fd) != 0) {
+        const int code = errno != 0 ? errno : EIO;
+        // Nothing of a record that is not whole on the disk stays in the log.
+        if (ftruncate(fd, before) == 0) fdatasync(fd);
+        ::close(fd);  // the lock goes with the last descriptor
+        return code;
+    }
+    ::close(fd);
+    return 0;
+}
+
+}  // namespace record_log
