@@ -40,7 +40,9 @@ dialout group, and names it under /dev/quenlor. Neither program needs Qt or a
 display.")
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME ${QUENLOR_WINDOW_PACKAGE})
-set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "${QUENLOR_READER_PACKAGE} (= ${PROJECT_VERSION})")
+# The window takes its icon from the hicolor theme, which hicolor-icon-theme's index defines.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
+    "${QUENLOR_READER_PACKAGE} (= ${PROJECT_VERSION}), hicolor-icon-theme")
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION
     "service-bench reader of an HF transmitter's identity (window)
 Quenlor reads an Emetteur Radio TALVERN8 transmitter through its Silicon Labs
