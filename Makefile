@@ -49,7 +49,8 @@ demo: build
 PACKAGE_BUILD         ?= build-deb
 PACKAGE_PACKAGES      := dpkg-dev help2man librsvg2-bin git
 PACKAGE_TEST_PACKAGES := lintian desktop-file-utils appstream xdotool x11-utils devscripts \
-                         diffoscope-minimal bash-completion tmux binutils
+                         diffoscope-minimal bash-completion tmux binutils hicolor-icon-theme \
+                         libqt6svg6
 PIUPARTS_PACKAGES     := piuparts debootstrap
 
 package:

@@ -78,6 +78,24 @@ if [[ ${1:-} == --window ]]; then
 fi
 
 
+# Inside xvfb-run: quenlor started with no icon theme at all, so that its window carries the
+# drawing built into it (Qt's SVG icon engine draws it).
+if [[ ${1:-} == --fallback-icon ]]; then
+    export QT_QPA_PLATFORM=xcb XDG_DATA_DIRS=$3
+    "$2" &
+    app_pid=$!
+    trap 'kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true' EXIT
+    for ((tries = 0; tries < 40; tries++)); do
+        main=$(xdotool search --onlyvisible --name "$kMainTitle" 2>/dev/null | head -n 1) || true
+        [[ -n $main ]] && break
+        sleep 0.5
+    done
+    [[ -n $main ]] || { echo "test-package: no main window" >&2; exit 1; }
+    icon=$(xprop -id "$main" -notype _NET_WM_ICON)
+    [[ $icon == *"Icon ("* ]] || { echo "test-package: no built-in window icon: $icon" >&2; exit 1; }
+    exit 0
+fi
+
 # Inside tmux: completion typed into an interactive bash. Each case is the line typed before
 # Tab and the line the shell must show after it; a "#" typed after Tab shows where the
 # cursor stands (after "/" or after a space).
@@ -298,6 +316,8 @@ echo "== the unpacked quenlor reads p06-sim under Xvfb"
 XDG_DATA_DIRS=$root/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share} \
     xvfb-run -a "$0" --window "$bin/quenlor" "$work/sim.log" "$wm_class" ||
     fail "quenlor exits with $?"
+mkdir -p "$work/no-icon-theme"
+xvfb-run -a "$0" --fallback-icon "$bin/quenlor" "$work/no-icon-theme" || fail "the built-in icon"
 conversation=$(sed 's/^p06-sim: //' "$work/sim.log" | tr -s ' \n' ' ' | sed 's/ $//')
 [[ $conversation == "$kConversation" ]] ||
     fail "the conversation of quenlor with p06-sim differs:"$'\n'"$conversation"
