@@ -43,6 +43,13 @@ cxxflags+=" -ffile-prefix-map=$build=build"
 
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_TESTS=OFF \
     "-DCMAKE_CXX_FLAGS=$cppflags $cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags"
+# What was built for another SOURCE_DATE_EPOCH carries its dates (rcc's file times, the
+# manual pages'), and nothing else tells make to build it again: start afresh then.
+stamp=$build/source-date-epoch
+if [[ -f $stamp && $(<"$stamp") != "$SOURCE_DATE_EPOCH" ]]; then
+    cmake --build "$build" --target clean
+fi
+echo "$SOURCE_DATE_EPOCH" >"$stamp"
 cmake --build "$build" -j "$jobs" --target quenlor p06-read p06-sim quenlor_install_data
 rm -rf "$build/package"
 (cd "$build" && cpack --config CPackConfig.cmake -B package)

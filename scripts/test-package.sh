@@ -134,7 +134,7 @@ if [[ ${1:-} == --completion ]]; then
         shown=
         for ((tries = 0; tries < 30; tries++)); do
             sleep 0.1
-            shown=$(tmux -L "$socket" capture-pane -p | grep '^\$ ' | tail -n 1)
+            shown=$(tmux -L "$socket" capture-pane -p | grep '^\$ ' | tail -n 1) || true
             [[ $shown == "\$ $expected" ]] && break
         done
         [[ $shown == "\$ $expected" ]] || {
