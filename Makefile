@@ -4,6 +4,7 @@
 #               sanitized run, fuzz regression, the Windows build under Wine, and the
 #               Debian package
 #   make package  the Debian packages, in $(PACKAGE_BUILD)/package
+#   make test-piuparts  the packages installed and purged in a clean chroot (not in make test)
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)

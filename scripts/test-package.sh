@@ -30,8 +30,9 @@ in 84 out 30 in 84 in 87 out 30 in 84 out 33 in 84 in 89 in 37 in 45 out 30 in 8
 in 89 in 37 in 46 out 30 in 84 out 35 in 84 in 9E in 38 in 31 out 84 out 00 in 04 out 04 \
 in 04 out 04 in 04 out 04"
 
-# Inside xvfb-run: quenlor from the unpacked package, its port dialog confirmed on the
-# simulator's COM number, the read button clicked; ends when quenlor has quit.
+# Inside xvfb-run: quenlor from the unpacked package, its window's icon and class checked,
+# its port dialog confirmed on the simulator's COM number, the read button clicked; ends when
+# quenlor has quit.
 if [[ ${1:-} == --window ]]; then
     quenlor=$2 sim_log=$3 wm_class=$4
     export QT_QPA_PLATFORM=xcb
