@@ -111,7 +111,18 @@ if [[ ${1:-} == --completion ]]; then
     for program in p06-read p06-sim; do
         tmux -L "$socket" send-keys "source $root/usr/share/bash-completion/completions/$program" Enter
     done
-    tmux -L "$socket" send-keys "clear" Enter
+    # Keys sent while bash runs a command are echoed before its prompt: each case is typed
+    # at a fresh prompt on a cleared screen.
+    fresh_prompt() {
+        local tries
+        tmux -L "$socket" send-keys C-u "clear" Enter
+        for ((tries = 0; tries < 50; tries++)); do
+            [[ $(tmux -L "$socket" capture-pane -p | grep -v '^$') == '$' ]] && return 0
+            sleep 0.1
+        done
+        echo "completion: no prompt" >&2
+        return 1
+    }
     cases=(
         "p06-read --device $dir/quen|p06-read --device $dir/quenlor/"
         "p06-read -d $dir/quenlor/cp|p06-read -d $dir/quenlor/cp210x-0001 "
@@ -128,6 +139,7 @@ if [[ ${1:-} == --completion ]]; then
     failed=0
     for entry in "${cases[@]}"; do
         typed=${entry%%|*} expected=${entry#*|}
+        fresh_prompt
         tmux -L "$socket" send-keys -l "$typed"
         tmux -L "$socket" send-keys Tab
         tmux -L "$socket" send-keys -l "#"
@@ -142,8 +154,6 @@ if [[ ${1:-} == --completion ]]; then
             echo "completion of '$typed': '${shown#\$ }', not '$expected'" >&2
             failed=1
         }
-        tmux -L "$socket" send-keys C-u
-        tmux -L "$socket" send-keys "clear" Enter
     done
     exit "$failed"
 fi
