@@ -3,7 +3,8 @@
 #   make test   every test: unit, windows (offscreen), pseudo-terminal integration,
 #               sanitized run, fuzz regression, the Windows build under Wine, and the
 #               Debian package
-#   make package  the Debian package, in $(BUILD)/package
+#   make package  the Debian packages, in $(PACKAGE_BUILD)/package
+#   make test-piuparts  the packages installed and purged in a clean chroot (not in make test)
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
@@ -13,7 +14,7 @@ PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
 .PHONY: deps build check test demo test-windows package-windows test-sanitize test-fuzz \
-        format-check package test-package deps-all qt-windows
+        format-check package test-package test-piuparts deps-all qt-windows
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -47,24 +48,33 @@ demo: deps
 	cmake --build $(BUILD) -j $(JOBS) --target quenlor p06-sim demo_driver
 	scripts/demo.sh $(BUILD)
 
-# The Debian package (CPack, cmake/DebianPackage.cmake): the programs and packaging/'s
-# generated files are built, not the tests. dpkg-dev computes the dependencies; help2man
-# and rsvg-convert make the manual pages and the icon's sizes.
-PACKAGE_PACKAGES      := dpkg-dev help2man librsvg2-bin
-PACKAGE_TEST_PACKAGES := lintian desktop-file-utils appstream xdotool
+# The Debian packages, quenlor-reader (p06-read, p06-sim, the udev rule) and quenlor (the
+# window), from one CPack build (cmake/DebianPackage.cmake) in a folder of its own:
+# scripts/build-package.sh builds only the packaged targets, with dpkg-buildflags' hardening
+# flags, reproducibly (SOURCE_DATE_EPOCH from the last commit unless set). dpkg-dev computes
+# the dependencies; help2man and rsvg-convert make the manual pages and the icon's sizes.
+PACKAGE_BUILD         ?= build-deb
+PACKAGE_PACKAGES      := dpkg-dev help2man librsvg2-bin git
+PACKAGE_TEST_PACKAGES := lintian desktop-file-utils appstream xdotool x11-utils devscripts \
+                         diffoscope-minimal bash-completion tmux binutils hicolor-icon-theme \
+                         libqt6svg6
+PIUPARTS_PACKAGES     := piuparts debootstrap
 
 package:
 	$(MAKE) deps EXTRA_PACKAGES="$(PACKAGE_PACKAGES)"
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target quenlor p06-read p06-sim quenlor_install_data
-	rm -f $(BUILD)/package/*.deb
-	cd $(BUILD) && cpack --config CPackConfig.cmake -B package
+	JOBS=$(JOBS) scripts/build-package.sh $(PACKAGE_BUILD)
 
-# The package checked as a bench PC takes it, unpacked in a scratch folder:
-# scripts/test-package.sh.
+# The packages checked as a Debian developer and a bench PC take them, unpacked in a scratch
+# folder, then built a second time in another folder and compared: scripts/test-package.sh.
 test-package: package
 	$(MAKE) deps EXTRA_PACKAGES="$(PACKAGE_TEST_PACKAGES)"
-	scripts/test-package.sh $(BUILD)
+	JOBS=$(JOBS) scripts/test-package.sh $(PACKAGE_BUILD)
+
+# Both packages installed and purged by piuparts in a clean Debian chroot of this machine's
+# release (debootstrap from its own apt source): scripts/piuparts.sh.
+test-piuparts: package
+	$(MAKE) deps EXTRA_PACKAGES="$(PIUPARTS_PACKAGES)"
+	scripts/piuparts.sh $(PACKAGE_BUILD)
 
 # The Windows program (mingw-w64, against Qt for Windows built once from Debian's qt6-base
 # source package into ~/.cache/quenlor), its zip and installer, and its tests under Wine in a

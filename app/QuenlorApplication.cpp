@@ -1,10 +1,18 @@
 #include "app/QuenlorApplication.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
 QuenlorApplication::QuenlorApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(kApplicationTitle);
+    // Desktops match the windows to the desktop entry by this name; the icon is the one the
+    // package installs in the icon theme, or the drawing built into the program when the
+    // theme has none (a build run from its folder).
+    setDesktopFileName(QStringLiteral("org.quenlor.quenlor"));
+    Q_INIT_RESOURCE(quenlor);
+    setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("quenlor"), QIcon(QStringLiteral(":/app/quenlor.svg"))));
 }
 
 bool QuenlorApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Checks the Debian package that `make package` built, as a bench PC would take it: lintian,
-# the desktop entry and the metainfo, the udev rule, then the package unpacked into a scratch
-# folder (dpkg -x: nothing is installed on this machine): every program's --version,
-# p06-read --list, and the unpacked quenlor reading p06-sim under Xvfb, clicked with xdotool.
+# Checks the two Debian packages that `make package` built (scripts/build-package.sh), as a
+# Debian developer and a bench PC would take them: their dependencies (the reader's without
+# Qt or X), lintian, hardening-check on every program, the desktop entry, the metainfo and
+# the udev rule; then the packages unpacked into a scratch folder (dpkg -x: nothing is
+# installed on this machine): every program's --version, bash completion through a real
+# shell, the manual pages, p06-read --list, and the unpacked quenlor reading p06-sim under
+# Xvfb, clicked with xdotool, with its window icon. Last, the packages are built again from
+# a copy of the sources in another folder and must come out identical.
 #
-#   scripts/test-package.sh <build dir>
+#   scripts/test-package.sh <package build dir>
 set -euo pipefail
 
 # The window's own coordinates of the main window's buttons (as TDlgLectureInformation lays
@@ -26,10 +30,11 @@ in 84 out 30 in 84 in 87 out 30 in 84 out 33 in 84 in 89 in 37 in 45 out 30 in 8
 in 89 in 37 in 46 out 30 in 84 out 35 in 84 in 9E in 38 in 31 out 84 out 00 in 04 out 04 \
 in 04 out 04 in 04 out 04"
 
-# Inside xvfb-run: quenlor from the unpacked package, its port dialog confirmed on the
-# simulator's COM number, the read button clicked; ends when quenlor has quit.
+# Inside xvfb-run: quenlor from the unpacked package, its window's icon and class checked,
+# its port dialog confirmed on the simulator's COM number, the read button clicked; ends when
+# quenlor has quit.
 if [[ ${1:-} == --window ]]; then
-    quenlor=$2 sim_log=$3
+    quenlor=$2 sim_log=$3 wm_class=$4
     export QT_QPA_PLATFORM=xcb
     "$quenlor" &
     app_pid=$!
@@ -45,6 +50,13 @@ if [[ ${1:-} == --window ]]; then
         return 1
     }
     main=$(find_window "$kMainTitle")
+    # The icon the window manager shows, and the class that matches the desktop entry.
+    icon=$(xprop -id "$main" -notype _NET_WM_ICON)
+    [[ $icon == *"Icon ("* ]] ||
+        { echo "test-package: the main window has no _NET_WM_ICON: $icon" >&2; exit 1; }
+    class=$(xprop -id "$main" -notype WM_CLASS)
+    [[ $class == *"\"$wm_class\""* ]] ||
+        { echo "test-package: $class does not match StartupWMClass=$wm_class" >&2; exit 1; }
     xdotool mousemove --window "$main" $kPortButton click 1
     dialog=$(find_window "$kPortDialogTitle")
     xdotool windowfocus --sync "$dialog" key Return
@@ -66,22 +78,102 @@ if [[ ${1:-} == --window ]]; then
     exit "$status"
 fi
 
-build=${1:?usage: scripts/test-package.sh <build dir>}
+
+# Inside xvfb-run: quenlor started with no icon theme at all, so that its window carries the
+# drawing built into it (Qt's SVG icon engine draws it).
+if [[ ${1:-} == --fallback-icon ]]; then
+    export QT_QPA_PLATFORM=xcb XDG_DATA_DIRS=$3
+    "$2" &
+    app_pid=$!
+    trap 'kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true' EXIT
+    for ((tries = 0; tries < 40; tries++)); do
+        main=$(xdotool search --onlyvisible --name "$kMainTitle" 2>/dev/null | head -n 1) || true
+        [[ -n $main ]] && break
+        sleep 0.5
+    done
+    [[ -n $main ]] || { echo "test-package: no main window" >&2; exit 1; }
+    icon=$(xprop -id "$main" -notype _NET_WM_ICON)
+    [[ $icon == *"Icon ("* ]] || { echo "test-package: no built-in window icon: $icon" >&2; exit 1; }
+    exit 0
+fi
+
+# Inside tmux: completion typed into an interactive bash. Each case is the line typed before
+# Tab and the line the shell must show after it; a "#" typed after Tab shows where the
+# cursor stands (after "/" or after a space).
+if [[ ${1:-} == --completion ]]; then
+    root=$2 dir=$3
+    socket=quenlor-completion-$$
+    cleanup() { tmux -L "$socket" kill-server 2>/dev/null || true; }
+    trap cleanup EXIT
+    tmux -L "$socket" -f /dev/null new-session -d -x 200 -y 10 \
+        "env -i HOME=$dir TERM=screen PATH=/usr/bin:/bin INPUTRC=/dev/null bash --norc --noprofile -i"
+    tmux -L "$socket" send-keys "PS1='$ '; source /usr/share/bash-completion/bash_completion" Enter
+    for program in p06-read p06-sim; do
+        tmux -L "$socket" send-keys "source $root/usr/share/bash-completion/completions/$program" Enter
+    done
+    # Keys sent while bash runs a command are echoed before its prompt: each case is typed
+    # at a fresh prompt on a cleared screen.
+    fresh_prompt() {
+        local tries
+        tmux -L "$socket" send-keys C-u "clear" Enter
+        for ((tries = 0; tries < 50; tries++)); do
+            [[ $(tmux -L "$socket" capture-pane -p | grep -v '^$') == '$' ]] && return 0
+            sleep 0.1
+        done
+        echo "completion: no prompt" >&2
+        return 1
+    }
+    cases=(
+        "p06-read --device $dir/quen|p06-read --device $dir/quenlor/"
+        "p06-read -d $dir/quenlor/cp|p06-read -d $dir/quenlor/cp210x-0001 "
+        "p06-read --device=$dir/quenlor/cp|p06-read --device=$dir/quenlor/cp210x-0001 "
+        "p06-read -t $dir/tr|p06-read -t $dir/trace.txt "
+        "p06-read -o $dir/quen|p06-read -o $dir/quenlor/"
+        "p06-read --lang e|p06-read --lang en "
+        "p06-read --dev|p06-read --device "
+        "p06-read -w $dir/tr|p06-read -w $dir/tr"
+        "p06-sim -d $dir/|p06-sim -d $dir/quenlor/"
+        "p06-sim --ports-dir $dir/q|p06-sim --ports-dir $dir/quenlor/"
+        "p06-sim -c $dir/tr|p06-sim -c $dir/tr"
+    )
+    failed=0
+    for entry in "${cases[@]}"; do
+        typed=${entry%%|*} expected=${entry#*|}
+        fresh_prompt
+        tmux -L "$socket" send-keys -l "$typed"
+        tmux -L "$socket" send-keys Tab
+        tmux -L "$socket" send-keys -l "#"
+        expected+="#"
+        shown=
+        for ((tries = 0; tries < 30; tries++)); do
+            sleep 0.1
+            shown=$(tmux -L "$socket" capture-pane -p | grep '^\$ ' | tail -n 1) || true
+            [[ $shown == "\$ $expected" ]] && break
+        done
+        [[ $shown == "\$ $expected" ]] || {
+            echo "completion of '$typed': '${shown#\$ }', not '$expected'" >&2
+            failed=1
+        }
+    done
+    exit "$failed"
+fi
+
+build=${1:?usage: scripts/test-package.sh <package build dir>}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
 failures=0
 fail() {
     echo "test-package: FAILED: $*" >&2
     failures=$((failures + 1))
 }
 
-debs=("$build"/package/quenlor_*.deb)
-[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || {
-    echo "test-package: expected one package in $build/package; run make package" >&2
-    exit 1
-}
-deb=${debs[0]}
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-echo "test-package: $deb, $(stat -c %s "$deb") bytes"
-[[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version is not $version"
+reader_deb=$build/package/quenlor-reader_${version}_amd64.deb
+window_deb=$build/package/quenlor_${version}_amd64.deb
+for deb in "$reader_deb" "$window_deb"; do
+    [[ -f $deb ]] || { echo "test-package: no $deb; run make package" >&2; exit 1; }
+    echo "test-package: $deb, $(stat -c %s "$deb") bytes"
+    [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "$deb: version is not $version"
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenlor-package.XXXXXX")
 sim_pid=
@@ -95,30 +187,71 @@ stop() {
 trap stop EXIT
 trap 'exit 130' INT TERM
 
+echo "== dependencies"
+reader_depends=$(dpkg-deb -f "$reader_deb" Depends)
+window_depends=$(dpkg-deb -f "$window_deb" Depends)
+echo "quenlor-reader: $reader_depends"
+echo "quenlor: $window_depends"
+# A production-line PC takes the reader without Qt or X.
+graphical='qt|libx|xcb|libgl|libegl|libopengl|wayland|fontconfig|freetype'
+dpkg -I "$reader_deb" control | grep -E -i "^(Pre-Depends|Depends|Recommends):.*($graphical)" &&
+    fail "quenlor-reader depends on a Qt or X library"
+[[ $window_depends == *"quenlor-reader (= $version)"* ]] ||
+    fail "quenlor does not depend on quenlor-reader (= $version)"
+
 echo "== lintian"
-lintian --fail-on error,warning --display-info "$deb" || fail "lintian"
+lintian --fail-on error,warning --display-info "$reader_deb" "$window_deb" || fail "lintian"
 
 root=$work/root
-dpkg -x "$deb" "$root"
-for file in usr/bin/quenlor usr/bin/p06-read usr/bin/p06-sim \
-    usr/share/man/man1/{quenlor,p06-read,p06-sim}.1.gz usr/share/man/fr/man1/quenlor.1.gz \
-    usr/share/applications/quenlor.desktop usr/share/icons/hicolor/scalable/apps/quenlor.svg \
-    usr/share/icons/hicolor/48x48/apps/quenlor.png usr/lib/udev/rules.d/60-quenlor-cp210x.rules \
+dpkg -x "$reader_deb" "$root"
+reader_files=$(dpkg-deb -c "$reader_deb")
+dpkg -x "$window_deb" "$root"
+for program in p06-read p06-sim; do
+    objdump -p "$root/usr/bin/$program" | grep -E -i "NEEDED.*($graphical)" &&
+        fail "$program is linked to a Qt or X library"
+done
+for file in usr/bin/p06-read usr/bin/p06-sim usr/share/man/man1/{p06-read,p06-sim}.1.gz \
+    usr/lib/udev/rules.d/60-quenlor-cp210x.rules \
     usr/share/bash-completion/completions/{p06-read,p06-sim}; do
-    [[ -s $root/$file ]] || fail "the package lacks /$file"
+    [[ $reader_files == *" ./$file"* ]] || fail "quenlor-reader lacks /$file"
+done
+for file in usr/bin/quenlor usr/share/man/man1/quenlor.1.gz usr/share/man/fr/man1/quenlor.1.gz \
+    usr/share/applications/org.quenlor.quenlor.desktop \
+    usr/share/metainfo/org.quenlor.quenlor.metainfo.xml \
+    usr/share/icons/hicolor/scalable/apps/quenlor.svg \
+    usr/share/icons/hicolor/48x48/apps/quenlor.png; do
+    [[ -s $root/$file && $reader_files != *" ./$file"* ]] || fail "quenlor lacks /$file"
 done
 
+echo "== hardening"
+# Debian 12's C library start files carry no control-flow protection note, so no program
+# linked there can: the programs are then checked for the protected entries (endbr64) that
+# -fcf-protection compiles into them instead.
+hardening_options=()
+if ! readelf -n /usr/lib/x86_64-linux-gnu/Scrt1.o 2>/dev/null | grep -q 'x86 feature:.*IBT'; then
+    hardening_options=(--nocfprotection)
+    for program in quenlor p06-read p06-sim; do
+        entries=$(objdump -d --no-show-raw-insn "$root/usr/bin/$program" | grep -c endbr64) ||
+            fail "$program was compiled without -fcf-protection"
+        echo "$program: $entries endbr64 entries"
+    done
+fi
+hardening-check "${hardening_options[@]}" "$root"/usr/bin/* || fail "hardening-check"
+
 echo "== desktop entry and metainfo"
-desktop-file-validate "$root/usr/share/applications/quenlor.desktop" || fail "desktop entry"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || fail "metainfo"
+desktop_file=$root/usr/share/applications/org.quenlor.quenlor.desktop
+desktop-file-validate "$desktop_file" || fail "desktop entry"
+appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.xml ||
+    fail "metainfo"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop_file")
 
 echo "== udev rule"
 rules=$root/usr/lib/udev/rules.d/60-quenlor-cp210x.rules
 if udevadm verify --help >/dev/null 2>&1; then
     udevadm verify --resolve-names=never "$rules" || fail "udevadm verify"
 else
-    # No udevadm verify before systemd 253: each key must be KEY[{name}]OP"value", and each
-    # rule must select the adapter alone.
+    # No udevadm verify before systemd 253: each key must be KEY[{name}]OP"value", and the
+    # rule that leads to the adapter's actions must select the CP210x alone.
     item='^[[:space:]]*([A-Z]+)(\{[^}]*\})?(==|!=|\+=|-=|:=|=)"[^"]*"[[:space:]]*(,|$)'
     keys=' ACTION DEVPATH KERNEL KERNELS NAME SYMLINK SUBSYSTEM SUBSYSTEMS DRIVER DRIVERS ATTR
         ATTRS SYSCTL ENV CONST TAG TAGS TEST PROGRAM RESULT OWNER GROUP MODE SECLABEL RUN
@@ -131,10 +264,11 @@ else
             rest=${rest:${#BASH_REMATCH[0]}}
         done
         [[ -z $rest ]] || fail "udev rule does not parse at: $rest"
-        for match in 'SUBSYSTEM=="tty"' 'ATTRS{idVendor}=="10c4"' 'ATTRS{idProduct}=="ea60"'; do
-            [[ $line == *"$match"* ]] || fail "udev rule without $match: $line"
-        done
     done <"$rules"
+    selector=$(grep -E 'GOTO="quenlor_cp210x"' "$rules")
+    for match in 'SUBSYSTEM=="tty"' 'ATTRS{idVendor}=="10c4"' 'ATTRS{idProduct}=="ea60"'; do
+        [[ $selector == *"$match"* ]] || fail "udev rule selects without $match: $selector"
+    done
 fi
 
 echo "== the unpacked programs"
@@ -153,6 +287,29 @@ for program in p06-read p06-sim; do
             fail "no completion of $program $option"
     done
 done
+# Completion as a user types it: folders end in "/", files in a space, short options like
+# their long forms.
+mkdir -p "$work/typed/quenlor"
+touch "$work/typed/quenlor/cp210x-0001" "$work/typed/trace.txt"
+"$0" --completion "$root" "$work/typed" || fail "bash completion"
+
+# Every manual page carries the version and a date, and names the two other programs.
+for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/fr/man1/*.1.gz; do
+    th=$(zcat "$page" | grep -m 1 '^\.TH')
+    [[ $th =~ \"[^\"]*[0-9]{4}[^\"]*\"\ \"[^\"]*$version\" ]] ||
+        fail "${page#"$root"}: no date and version in $th"
+    self=$(basename "$page" .1.gz)
+    see_also=$(zcat "$page" | sed -n '/^\.SH "\{0,1\}\(SEE ALSO\|VOIR AUSSI\)/,$p')
+    for other in quenlor p06-read p06-sim; do
+        [[ $other == "$self" || $see_also == *".BR ${other//-/\\-} (1)"* ]] ||
+            fail "${page#"$root"} does not refer to $other(1)"
+    done
+done
+for page in man1 fr/man1; do
+    text=$(zcat "$root/usr/share/man/$page/quenlor.1.gz")
+    [[ $text == *'60\-quenlor\-cp210x.rules'* && $text == *'/dev/quenlor/'* ]] ||
+        fail "$page/quenlor(1) does not tell of the udev rule and /dev/quenlor"
+done
 
 "$bin/p06-sim" --com "$kCom" --log >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
@@ -166,10 +323,40 @@ echo "$list"
 [[ $list == "* COM$kCom"* ]] || fail "p06-read --list does not choose the simulator's COM$kCom"
 
 echo "== the unpacked quenlor reads p06-sim under Xvfb"
-xvfb-run -a "$0" --window "$bin/quenlor" "$work/sim.log" || fail "quenlor exits with $?"
+# The icon comes from the unpacked icon theme, as from an installed one.
+XDG_DATA_DIRS=$root/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share} \
+    xvfb-run -a "$0" --window "$bin/quenlor" "$work/sim.log" "$wm_class" ||
+    fail "quenlor exits with $?"
+mkdir -p "$work/no-icon-theme"
+xvfb-run -a "$0" --fallback-icon "$bin/quenlor" "$work/no-icon-theme" || fail "the built-in icon"
 conversation=$(sed 's/^p06-sim: //' "$work/sim.log" | tr -s ' \n' ' ' | sed 's/ $//')
 [[ $conversation == "$kConversation" ]] ||
     fail "the conversation of quenlor with p06-sim differs:"$'\n'"$conversation"
+
+echo "== the same packages built again in another folder"
+# A copy of the sources as they stand (committed or not), built under another path, on the
+# same SOURCE_DATE_EPOCH. The build folder keeps its place relative to the sources, as in a
+# Debian source package: the moc's includes are relative to it.
+again=$work/elsewhere/quenlor-source
+again_build=$again/$(realpath --relative-to="$source_dir" "$build")
+mkdir -p "$again"
+(cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
+    while IFS= read -r -d '' file; do [[ -e $file ]] && printf '%s\0' "$file"; done |
+    xargs -0 cp --parents -t "$again")
+started=$SECONDS
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct)} \
+    "$source_dir/scripts/build-package.sh" "$again_build" "$again" \
+    >"$work/again.log" 2>&1 || { tail -n 30 "$work/again.log" >&2; fail "the second build"; }
+echo "second build: $((SECONDS - started)) s"
+for deb in "$reader_deb" "$window_deb"; do
+    other=$again_build/package/$(basename "$deb")
+    if cmp -s "$deb" "$other"; then
+        echo "identical: $(basename "$deb") ($(sha256sum <"$deb" | cut -c1-16))"
+    else
+        fail "$(basename "$deb") differs when built in another folder"
+        diffoscope --text - "$deb" "$other" | head -n 200 || true
+    fi
+done
 
 echo "test-package: $failures failure(s) in ${SECONDS} s"
 ((failures == 0))
