@@ -48,7 +48,7 @@ check_console_output() { # <quenlor.exe> <version>
 # The installed program's entry in "Apps": its icon and its size.
 check_apps_entry() {
     local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' entry
-    entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
+    entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r') || true
     grep -qE '^ +DisplayIcon +REG_SZ +C:\\Program Files\\Quenlor\\quenlor\.exe$' <<<"$entry" ||
         fail "the Apps entry shows no quenlor.exe icon: $entry"
     local size
