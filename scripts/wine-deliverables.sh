@@ -1,7 +1,8 @@
 # What the Windows deliverables carry besides the programs' behaviour: the resources of the
 # .exe files, the console output of the window program, the installer's entry in "Apps" and
 # its refusal of an old Windows. Sourced by scripts/test-windows.sh, whose prefix, server,
-# display and helpers (fail, windows_path, await_window, copy_out, WORK_DIR, ...) it uses.
+# display and helpers (fail, windows_path, await_window, WORK_DIR, INSTALLER, INSTALL_DIR, ...)
+# it uses.
 
 # The icon, the version information (the project's version) and the manifest of each program,
 # read back from the built files with icoutils' wrestool. The listing goes to the log.
