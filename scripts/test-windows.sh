@@ -162,6 +162,7 @@ VERSION=$(basename "$INSTALLER" | sed 's/^Quenlor-\(.*\)-win64\.exe$/\1/')
 . scripts/wine-deliverables.sh
 phase "Resources of the programs"
 check_resources "$VERSION" "$QUENLOR" "$P06_READ"
+check_installer_resources
 
 # ---------------------------------------------------------------------------------------------
 phase "Simulator"

@@ -34,6 +34,13 @@ for key in "FileVersion", "ProductVersion":
     done
 }
 
+# The installer's own icon, and its window sharp on a scaled screen.
+check_installer_resources() {
+    wrestool -l --type=14 "$INSTALLER" | grep . >/dev/null || fail "the installer has no icon"
+    wrestool -x --raw --type=24 "$INSTALLER" | grep 'dpiAware[^>]*>true</' >/dev/null ||
+        fail "the installer's window is not DPI-aware"
+}
+
 # quenlor.exe is a window program: --version and --help must still reach the console of the
 # cmd that started it, as on Linux.
 check_console_output() { # <quenlor.exe> <version>
