@@ -228,6 +228,9 @@ export WINEPATH=$BUILD_WINEPATH
 mkdir "$WINEPREFIX"
 SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 wineboot -i >"$WORK_DIR/wineboot.log" 2>&1
+# The bench PC's Windows: Debian's Wine makes a new prefix say Windows 7, which the installer
+# refuses.
+winecfg -v win10 >>"$WORK_DIR/wineboot.log" 2>&1
 # Wine's own port table: at the next server start Wine makes dosdevices/comN point at these
 # pseudo-terminals and lists them in SERIALCOMM (COM7 as \Device\Serial6), as a bench PC
 # lists its ports. Added now, in wineboot's server, that start costs no restart.

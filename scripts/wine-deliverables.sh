@@ -74,16 +74,17 @@ check_apps_entry() {
 # wine command passes on its low byte, 126): silently, and with its message in French and
 # English otherwise, read from Wine's trace of the box. Nothing is installed.
 check_installer_refuses_old_windows() {
-    local status=0 expected=$((1150 % 256)) trace=$WORK_DIR/install-win7.trace
+    local status=0 expected=$((1150 % 256)) trace=$WORK_DIR/install-win7.trace box
     winecfg -v win7 >>"$WORK_DIR/winecfg.log" 2>&1
     wine "$INSTALLER" /S >>"$WORK_DIR/install-win7.log" 2>&1 || status=$?
     [ "$status" -eq "$expected" ] || fail "the installer on Windows 7 exited $status, not 1150"
     WINEDEBUG=+msgbox wine "$INSTALLER" >>"$WORK_DIR/install-win7.log" 2>"$trace" &
     local installer_pid=$!
     READER_PIDS+=("$installer_pid")
-    await_window '^Quenlor .* Setup$' >/dev/null || fail "the installer on Windows 7 showed no box"
+    box=$(await_window '^Quenlor .* Setup$') || fail "the installer on Windows 7 showed no box"
     sleep 1
-    xdotool key Return
+    xdotool windowfocus --sync "$box" key Return
+    timeout 20 tail --pid="$installer_pid" -f /dev/null || fail "the box did not close on Return"
     status=0
     wait "$installer_pid" || status=$?
     grep -a 'msgbox:MSGBOX_OnInit' "$trace" || true
