@@ -78,9 +78,10 @@ test-piuparts: package
 
 # The Windows program (mingw-w64, against Qt for Windows built once from Debian's qt6-base
 # source package into ~/.cache/quenlor), its zip and installer, and its tests under Wine in a
-# throw-away prefix on an Xvfb display.
+# throw-away prefix on an Xvfb display. librsvg2-bin and icoutils draw the programs' icon, and
+# icoutils' wrestool reads the resources back.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64 ninja-build xz-utils nsis zip \
-                    xvfb xauth xdotool xclip x11-apps
+                    xvfb xauth xdotool xclip x11-apps librsvg2-bin icoutils
 
 WINDOWS_BUILD ?= build-win
 

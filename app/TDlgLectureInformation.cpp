@@ -269,6 +269,10 @@ void TDlgLectureInformation::TimerGestConnectionTimer() {
             link_.SetPort(portDialog_->GetPortNumber());
         } else {
             ButtonLectureInfo->setEnabled(false);
+            // The port is no longer listed: its adapter was unplugged. Held open, it would keep
+            // the adapter plugged in again from getting its name back (Windows keeps the COM
+            // number taken, Linux makes ttyUSB0 come back as ttyUSB1), so it is let go now.
+            link_.LetPortGo();
         }
         return;
     }

@@ -1,7 +1,7 @@
 // The bench program's entry point. It takes no arguments and always returns 0: a start-up
 // failure has already been shown to the user in the error box. --version and --help are
 // answered before any window exists, so that packaging tools and a terminal without a
-// display get an answer.
+// display get an answer, and on Windows in the console that started the program.
 #include <cstdio>
 #include <cstring>
 
@@ -12,11 +12,14 @@
 
 int main(int argc, char** argv) {
     EnsureStandardStreams();
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    const bool version = argc == 2 && std::strcmp(argv[1], "--version") == 0;
+    const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
+    if (version || help) UseParentConsole();
+    if (version) {
         std::printf("quenlor %s\n", QUENLOR_VERSION);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    if (help) {
         std::fputs(
             "Usage: quenlor\n"
             "Reads the type, serial number, circuit version and software version of an\n"

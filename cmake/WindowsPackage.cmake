@@ -58,8 +58,29 @@ set(CPACK_NSIS_DISPLAY_NAME Quenlor)
 set(CPACK_NSIS_PACKAGE_NAME "Quenlor ${PROJECT_VERSION}")
 set(CPACK_NSIS_INSTALLED_ICON_NAME quenlor.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The program's icon on the installer, the uninstaller and the "Apps" entry (DisplayIcon, from
+# CPACK_NSIS_INSTALLED_ICON_NAME above); the installer's window sharp on a scaled screen.
+set(CPACK_NSIS_MUI_ICON ${QUENLOR_ICON})
+set(CPACK_NSIS_MUI_UNIICON ${QUENLOR_ICON})
+set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 # A 64-bit installer for a 64-bit program: it also runs where only 64-bit Windows programs
-# can, such as a 64-bit-only Wine.
+# can, such as a 64-bit-only Wine. packaging/windows/installer.nsh holds what the installer
+# adds to CPack's script (its path unquoted: CPack mangles quotes in these variables).
 set(CPACK_NSIS_DEFINES "Target amd64-unicode
-!define MUI_STARTMENUPAGE_DEFAULTFOLDER Quenlor")
+!define MUI_STARTMENUPAGE_DEFAULTFOLDER Quenlor
+!define QUENLOR_UNINSTALL_KEY ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}
+!include /CHARSET=UTF8 ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro QuenlorWriteEstimatedSize")
+
+# CPack's own NSIS script, with the Windows version checked first thing in .onInit, which
+# CPack offers no hook for. CPack takes the script from CPACK_MODULE_PATH before its own.
+set(nsis_template ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in)
+file(READ ${nsis_template} template)
+string(REPLACE "Function .onInit\n" "Function .onInit\n  !insertmacro QuenlorRefuseOldWindows\n"
+    patched "${template}")
+if(patched STREQUAL template)
+    message(FATAL_ERROR "${nsis_template} has no .onInit for the Windows version check")
+endif()
+file(WRITE ${PROJECT_BINARY_DIR}/nsis/NSIS.template.in "${patched}")
+list(PREPEND CMAKE_MODULE_PATH ${PROJECT_BINARY_DIR}/nsis)
 include(CPack)

@@ -101,12 +101,15 @@ void CP06::SetPort(int32_t portNumber) {
     std::snprintf(path, sizeof path, "\\\\.\\COM%i", static_cast<int>(number));
     // The port stays open between readings; a port the technician has chosen anew must be
     // the one the next reading talks to, so the old one is let go now.
-    if (IsOpen() && std::strcmp(path, devicePath_) != 0) {
-        const int32_t status = status_;
-        Close();
-        status_ = status;
-    }
+    if (std::strcmp(path, devicePath_) != 0) LetPortGo();
     std::memcpy(devicePath_, path, sizeof path);
+}
+
+void CP06::LetPortGo() {
+    if (!IsOpen()) return;
+    const int32_t status = status_;
+    Close();
+    status_ = status;
 }
 
 int32_t CP06::Open() {

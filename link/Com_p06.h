@@ -47,6 +47,9 @@ public:
 
     // Serial port channel.
     void SetPort(int32_t portNumber);
+    // Closes the port when it is open, outside any reading, keeping the link status: the
+    // port is no longer the chosen one, or no longer there at all.
+    void LetPortGo();
     int32_t Open();
     int32_t Close();
     int32_t SetBaudRate(int32_t rate);

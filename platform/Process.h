@@ -7,6 +7,11 @@
 // first thing in main. Nothing to do on Windows.
 void EnsureStandardStreams();
 
+// A window program has no console of its own on Windows: before it answers --version or
+// --help, its standard output and error go to the console it was started from, when there is
+// one and they lead nowhere else. Nothing to do on POSIX, where they are the terminal's.
+void UseParentConsole();
+
 // From now on SIGINT, SIGTERM and SIGHUP (Ctrl+C and closing the console on Windows) only
 // note that a stop was asked for; a blocked call they interrupt fails. SIGPIPE and SIGXFSZ
 // are ignored: a write to a closed pipe or past the file size limit fails instead. A second

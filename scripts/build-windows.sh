@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program cross-built with mingw-w64 against Qt for Windows (made or taken from
-# its cache by scripts/qt-for-windows.sh), with its tests; `package` also makes the zip and
-# the NSIS installer in the build folder.
+# its cache by scripts/qt-for-windows.sh), with its tests; `package` also makes the zip, the
+# NSIS installer and their SHA256SUMS in the build folder.
 #
 #   scripts/build-windows.sh [build folder, default build-win] [package]
 #
@@ -29,6 +29,9 @@ cmake --build "$BUILD_DIR" -j "$JOBS" >&2
 if [ "${2:-}" = package ]; then
     (cd "$BUILD_DIR" && cpack -G "ZIP;NSIS" >cpack.log 2>&1) ||
         { cat "$BUILD_DIR/cpack.log" >&2; exit 1; }
-    ls -l "$BUILD_DIR"/Quenlor-*-win64.zip "$BUILD_DIR"/Quenlor-*-win64.exe >&2
+    # The sums a technician checks a copy with (the README shows how, on Windows).
+    (cd "$BUILD_DIR" && sha256sum Quenlor-*-win64.zip Quenlor-*-win64.exe >SHA256SUMS)
+    ls -l "$BUILD_DIR"/Quenlor-*-win64.zip "$BUILD_DIR"/Quenlor-*-win64.exe \
+        "$BUILD_DIR"/SHA256SUMS >&2
 fi
 echo "$QT_PREFIX"

@@ -12,7 +12,10 @@
 #   6. the integration run: p06-read.exe reads the unit on COM7, gives up on the silent line,
 #      and lists the registry's ports with the adapter's chosen;
 #   7. the windows' Qt Test programs, then the installed program as a technician uses it
-#      (scripts/wine-window.sh).
+#      (scripts/wine-window.sh);
+#   8. what the deliverables carry (scripts/wine-deliverables.sh): the resources of the .exe
+#      files and SHA256SUMS right after the build, quenlor.exe --version and --help in a cmd
+#      console, the installer's "Apps" entry, and its refusal of a prefix set to Windows 7.
 # Installs nothing: `make test-windows` installs the compilers, Wine, NSIS and the X tools.
 #
 #   scripts/test-windows.sh [build folder, default build-win]
@@ -148,7 +151,18 @@ QT_PREFIX=$(JOBS=$JOBS scripts/build-windows.sh "$BUILD_DIR" package | tail -n 1
 UNIT_TESTS=$BUILD_DIR/tests/unit/unit_tests.exe
 P06_READ=$BUILD_DIR/cli/p06-read.exe
 INSTALLER=$(ls "$BUILD_DIR"/Quenlor-*-win64.exe)
-for exe in "$UNIT_TESTS" "$P06_READ" "$INSTALLER"; do [ -f "$exe" ] || fail "missing $exe"; done
+QUENLOR=$BUILD_DIR/app/quenlor.exe
+for exe in "$UNIT_TESTS" "$P06_READ" "$QUENLOR" "$INSTALLER"; do
+    [ -f "$exe" ] || fail "missing $exe"
+done
+VERSION=$(basename "$INSTALLER" | sed 's/^Quenlor-\(.*\)-win64\.exe$/\1/')
+(cd "$BUILD_DIR" && sha256sum --check --strict SHA256SUMS) || fail "SHA256SUMS does not match"
+
+# shellcheck source=scripts/wine-deliverables.sh
+. scripts/wine-deliverables.sh
+phase "Resources of the programs"
+check_resources "$VERSION" "$QUENLOR" "$P06_READ"
+check_installer_resources
 
 # ---------------------------------------------------------------------------------------------
 phase "Simulator"
@@ -214,6 +228,9 @@ export WINEPATH=$BUILD_WINEPATH
 mkdir "$WINEPREFIX"
 SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 wineboot -i >"$WORK_DIR/wineboot.log" 2>&1
+# The bench PC's Windows: Debian's Wine makes a new prefix say Windows 7, which the installer
+# refuses.
+winecfg -v win10 >>"$WORK_DIR/wineboot.log" 2>&1
 # Wine's own port table: at the next server start Wine makes dosdevices/comN point at these
 # pseudo-terminals and lists them in SERIALCOMM (COM7 as \Device\Serial6), as a bench PC
 # lists its ports. Added now, in wineboot's server, that start costs no restart.
@@ -296,6 +313,9 @@ if ! printf 'Langue=1;\n\r' | cmp - "$SETTINGS_FILE"; then
 fi
 od -c "$SETTINGS_FILE"
 
+phase "quenlor.exe in a console"
+check_console_output "$QUENLOR" "$VERSION"
+
 # ---------------------------------------------------------------------------------------------
 # p06-read.exe against the simulators, through the Win32 serial line and registry.
 phase "Integration run under Wine"
@@ -368,6 +388,8 @@ run_window_tests
 phase "Installed program under Wine"
 run_installed_program
 echo "== Installed quenlor.exe passed: readings in French and English, wrong-type box, settings file, uninstall"
+phase "Installer on Windows 7"
+check_installer_refuses_old_windows
 
 finish_phase
 echo "== Windows tests passed"

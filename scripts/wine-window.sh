@@ -179,6 +179,7 @@ run_installed_program() {
         [ -f "$INSTALL_DIR/$file" ] || fail "the installer did not install $file"
     done
     [ -f "$START_MENU/Quenlor.lnk" ] || fail "the installer made no Start-menu entry"
+    check_apps_entry
 
     # The bench's adapter is the unit's port; a first start writes French settings.
     set_adapter_port "$UNIT_COM"

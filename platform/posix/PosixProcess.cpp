@@ -44,6 +44,8 @@ void EnsureStandardStreams() {
     }
 }
 
+void UseParentConsole() {}
+
 void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = NoteStop;

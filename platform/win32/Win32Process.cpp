@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/Process.h"
@@ -18,6 +19,22 @@ BOOL WINAPI NoteStop(DWORD event) {
 }  // namespace
 
 void EnsureStandardStreams() {}
+
+void UseParentConsole() {
+    // Windows gives a window program started from a console no standard handles; a stream
+    // redirected to a file or a pipe has one and keeps it.
+    auto leadsNowhere = [](DWORD stream, std::FILE* file) {
+        const HANDLE handle = GetStdHandle(stream);
+        return handle == nullptr || handle == INVALID_HANDLE_VALUE || _fileno(file) < 0;
+    };
+    const bool output = leadsNowhere(STD_OUTPUT_HANDLE, stdout);
+    const bool error = leadsNowhere(STD_ERROR_HANDLE, stderr);
+    if (!output && !error) return;
+    // Fails when the parent has no console (started from Explorer): nothing to print into.
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return;
+    if (output) std::freopen("CONOUT$", "w", stdout);
+    if (error) std::freopen("CONOUT$", "w", stderr);
+}
 
 void CatchStopSignals() { SetConsoleCtrlHandler(NoteStop, TRUE); }
 

@@ -735,24 +735,31 @@ void TDlgLectureInformationTest::idleTickFollowsPortChanges_data() {
     QTest::addColumn<bool>("enabledBefore");
     QTest::addColumn<bool>("enabledAfter");
     QTest::addColumn<QString>("devicePath");
+    QTest::addColumn<bool>("openBefore");  // the port open from an earlier reading
+    QTest::addColumn<bool>("openAfter");
 
     const QStringList adapter4 = {"\\Device\\Silabser0=COM4"};
     QTest::newRow("port gone: read disabled")
-        << adapter4 << QStringList{} << false << true << false << "\\\\.\\COM4";
+        << adapter4 << QStringList{} << false << true << false << "\\\\.\\COM4" << false << false;
     QTest::newRow("port appears: read enabled, link told")
         << QStringList{} << QStringList{"\\Device\\Serial0=COM5"} << false << false << true
-        << "\\\\.\\COM5";
-    QTest::newRow("port moves: link told") << adapter4 << QStringList{"\\Device\\Silabser1=COM6"}
-                                           << false << true << true << "\\\\.\\COM6";
+        << "\\\\.\\COM5" << false << false;
+    QTest::newRow("port moves: link told")
+        << adapter4 << QStringList{"\\Device\\Silabser1=COM6"} << false << true << true
+        << "\\\\.\\COM6" << false << false;
     QTest::newRow("no change, read enabled")
-        << adapter4 << adapter4 << false << true << true << "\\\\.\\COM4";
+        << adapter4 << adapter4 << false << true << true << "\\\\.\\COM4" << false << false;
     QTest::newRow("no change, read disabled")
         << QStringList{"\\Device\\Serial0=COM1"} << QStringList{"\\Device\\Serial0=COM1"} << false
-        << false << false << "\\\\.\\COM2";
+        << false << false << "\\\\.\\COM2" << false << false;
     QTest::newRow("scan fails, read enabled")
-        << adapter4 << adapter4 << true << true << true << "\\\\.\\COM4";
-    QTest::newRow("scan fails, read disabled")
-        << QStringList{} << QStringList{} << true << false << false << "\\\\.\\COM2";
+        << adapter4 << adapter4 << true << true << true << "\\\\.\\COM4" << false << false;
+    QTest::newRow("scan fails, read disabled") << QStringList{} << QStringList{} << true << false
+                                               << false << "\\\\.\\COM2" << false << false;
+    QTest::newRow("open port gone: let go")
+        << adapter4 << QStringList{} << false << true << false << "\\\\.\\COM4" << true << false;
+    QTest::newRow("open port stays: kept")
+        << adapter4 << adapter4 << false << true << true << "\\\\.\\COM4" << true << true;
 }
 
 void TDlgLectureInformationTest::idleTickFollowsPortChanges() {
@@ -762,8 +769,14 @@ void TDlgLectureInformationTest::idleTickFollowsPortChanges() {
     QFETCH(bool, enabledBefore);
     QFETCH(bool, enabledAfter);
     QFETCH(QString, devicePath);
+    QFETCH(bool, openBefore);
+    QFETCH(bool, openAfter);
     Bench bench(portsBefore);
     QCOMPARE(bench->ButtonLectureInfo->isEnabled(), enabledBefore);
+    if (openBefore) {
+        QCOMPARE(bench->Link().Open(), kStatusOk);
+        bench.line.calls.clear();
+    }
     const QString text = bench->MemoInformation->toPlainText();
     bench.table->values = Ports(portsAfter);
     bench.table->infoFails = scanFails;
@@ -777,7 +790,11 @@ void TDlgLectureInformationTest::idleTickFollowsPortChanges() {
     QVERIFY(bench->ButtonConfigPort->isEnabled());
     QVERIFY(bench->ButtonChoixLangue->isEnabled());
     QCOMPARE(bench->TimerGestConnection->interval(), 2000);
-    QVERIFY(bench.line.calls.empty());
+    QCOMPARE(bench->Link().IsOpen(), openAfter);
+    if (openBefore && !openAfter)
+        QVERIFY(bench.line.calls.back() == "close");
+    else
+        QVERIFY(bench.line.calls.empty());
 }
 
 void TDlgLectureInformationTest::quitWaitingWhenTickIsDueRunsNoMoreSteps() {

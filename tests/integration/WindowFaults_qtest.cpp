@@ -18,10 +18,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/posix/LinuxPortTable.h"
 #include "tests/support/ConfigurationHome.h"
 #include "tests/support/MainWindowTestHelpers.h"
 #include "tests/support/PosixChildProcess.h"
@@ -33,6 +35,8 @@ constexpr int kCom = 7;
 constexpr int kReadingTimeoutMs = 20000;
 // Two connect ticks: 300 ms apart, each a one-second purge and a poll.
 constexpr int kTwoConnectTicksMs = 2 * (300 + 1000 + 1100) + 1000;
+// Two idle scans, 2000 ms apart, and the end of a conversation on the way out.
+constexpr int kTwoScansMs = 2 * 2000 + 1000;
 
 // Lets the window run until the condition holds or the time is up. A tick of the reading
 // blocks for seconds, so the time is counted on the clock, not in polling rounds.
@@ -141,6 +145,7 @@ private slots:
     void unitVanishingWhileTheTypeIsReadEndsTheReading();
     void portHeldByAnotherProcessKeepsTheReadingPolling();
     void aliasOfAMissingDeviceKeepsTheReadingPolling();
+    void portVanishingBetweenReadingsIsLetGoByTheScan();
 
 private:
     // A window on the machine's own line, clock and port table; the user has chosen COM7.
@@ -271,6 +276,36 @@ void WindowFaultsTest::aliasOfAMissingDeviceKeepsTheReadingPolling() {
     QVERIFY(!window->Link().IsOpen());
     QVERIFY(OnlyQuitUsable(*window));
     QCOMPARE(NewLines(*window), QStringList());
+}
+
+// The adapter is unplugged between readings (p06-sim killed, its alias left pointing at a
+// pseudo-terminal that is gone): the next idle scan lists no port, disables the read button
+// and the link lets the port go, so that nothing holds the device the adapter had. Served
+// again on the same alias, the port is found by a later scan and read.
+void WindowFaultsTest::portVanishingBetweenReadingsIsLetGoByTheScan() {
+    auto sim = std::make_unique<SimProcess>(std::vector<std::string>{}, kCom, portsDir_);
+    QVERIFY2(sim->Ready(), "p06-sim did not start");
+    // The port list is the aliases alone: a serial port of the machine's own would be chosen
+    // instead once COM7 is gone.
+    WindowSeams seams;
+    seams.portTable = std::make_unique<LinuxPortTable>(home_->Path() + "/no-sys", portsDir_);
+    auto window = std::make_unique<TDlgLectureInformation>(nullptr, std::move(seams));
+    window->Link().SetPort(kCom);
+    window->show();
+    StartReading(*window);
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    QVERIFY(window->Link().IsOpen());
+
+    sim->Stop(SIGKILL);
+    QVERIFY(WaitUntil([&] { return !window->Link().IsOpen(); }, kTwoScansMs));
+    QVERIFY(!window->ButtonLectureInfo->isEnabled());
+
+    sim = std::make_unique<SimProcess>(std::vector<std::string>{}, kCom, portsDir_);
+    QVERIFY2(sim->Ready(), "p06-sim did not start again");
+    QVERIFY(WaitUntil([&] { return window->ButtonLectureInfo->isEnabled(); }, kTwoScansMs));
+    StartReading(*window);
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    QCOMPARE(NewLines(*window), ReadingLines(kFrench));
 }
 
 QTEST_MAIN(WindowFaultsTest)

@@ -1,0 +1,98 @@
+# What the Windows deliverables carry besides the programs' behaviour: the resources of the
+# .exe files, the console output of the window program, the installer's entry in "Apps" and
+# its refusal of an old Windows. Sourced by scripts/test-windows.sh, whose prefix, server,
+# display and helpers (fail, windows_path, await_window, WORK_DIR, INSTALLER, INSTALL_DIR, ...)
+# it uses.
+
+# The icon, the version information (the project's version) and the manifest of each program,
+# read back from the built files with icoutils' wrestool. The listing goes to the log.
+check_resources() { # <version> <exe>...
+    local version=$1 exe listing manifest
+    shift
+    for exe in "$@"; do
+        listing=$(wrestool -l "$exe")
+        echo "-- resources of $(basename "$exe")"
+        echo "$listing"
+        grep -q -- "--type=14 --name='IDI_ICON1' " <<<"$listing" || fail "$exe has no icon"
+        # VS_VERSIONINFO holds its strings in UTF-16, each key after its lengths and type and
+        # followed by its value.
+        wrestool -x --raw --type=16 "$exe" | /usr/bin/python3 -c '
+import sys
+words = [w for w in sys.stdin.buffer.read().decode("utf-16-le", "replace").split("\0") if w]
+for key in "FileVersion", "ProductVersion":
+    values = [words[i + 1] for i, w in enumerate(words[:-1]) if w.endswith(key)]
+    if values != [sys.argv[1]]:
+        sys.exit(f"{key} is {values}, not {sys.argv[1]}")
+' "$version" || fail "$exe: the version information does not carry $version"
+        manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
+        grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$manifest" ||
+            fail "$exe: the manifest does not run it asInvoker"
+        grep -q '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' <<<"$manifest" ||
+            fail "$exe: the manifest does not name Windows 10 and 11"
+        # Qt sets the DPI awareness itself; a manifest entry makes its call fail.
+        ! grep -qi 'dpiAware' <<<"$manifest" || fail "$exe: the manifest has a DPI element"
+    done
+}
+
+# The installer's own icon, and its window sharp on a scaled screen.
+check_installer_resources() {
+    wrestool -l --type=14 "$INSTALLER" | grep . >/dev/null || fail "the installer has no icon"
+    wrestool -x --raw --type=24 "$INSTALLER" | grep 'dpiAware[^>]*>true</' >/dev/null ||
+        fail "the installer's window is not DPI-aware"
+}
+
+# quenlor.exe is a window program: --version and --help must still reach the console of the
+# cmd that started it, as on Linux.
+check_console_output() { # <quenlor.exe> <version>
+    local exe=$1 version=$2 out
+    out=$(wine cmd /c "$(windows_path "$exe") --version" 2>&1 | tr -d '\r')
+    echo "$out"
+    [ "$out" = "quenlor $version" ] || fail "quenlor.exe --version printed \"$out\" in cmd"
+    out=$(wine cmd /c "$(windows_path "$exe") --help" 2>&1 | tr -d '\r')
+    head -n 1 <<<"$out"
+    [ "$(head -n 1 <<<"$out")" = "Usage: quenlor" ] || fail "quenlor.exe --help printed \"$out\""
+}
+
+# The installed program's entry in "Apps": its icon and its size.
+check_apps_entry() {
+    local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' entry
+    entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+    grep -qE '^ +DisplayIcon +REG_SZ +C:\\Program Files\\Quenlor\\quenlor\.exe$' <<<"$entry" ||
+        fail "the Apps entry shows no quenlor.exe icon: $entry"
+    local size
+    size=$(sed -n 's/^ *EstimatedSize *REG_DWORD *0x\([0-9a-f]*\)$/\1/p' <<<"$entry")
+    local installed
+    installed=$(du -sk "$INSTALL_DIR" | cut -f1)
+    # Within a tenth of what the folder holds (du counts whole blocks).
+    [ -n "$size" ] && [ $((16#$size * 10)) -ge $((installed * 9)) ] &&
+        [ $((16#$size * 10)) -le $((installed * 11)) ] ||
+        fail "the Apps entry's size is ${size:-missing} KiB (hex), the folder $installed KiB"
+    echo "Apps entry: icon quenlor.exe, $((16#$size)) KiB"
+}
+
+# On a Windows older than 10 1809 the installer refuses with ERROR_OLD_WIN_VERSION (1150; the
+# wine command passes on its low byte, 126): silently, and with its message in French and
+# English otherwise, read from Wine's trace of the box. Nothing is installed.
+check_installer_refuses_old_windows() {
+    local status=0 expected=$((1150 % 256)) trace=$WORK_DIR/install-win7.trace box
+    winecfg -v win7 >>"$WORK_DIR/winecfg.log" 2>&1
+    wine "$INSTALLER" /S >>"$WORK_DIR/install-win7.log" 2>&1 || status=$?
+    [ "$status" -eq "$expected" ] || fail "the installer on Windows 7 exited $status, not 1150"
+    WINEDEBUG=+msgbox wine "$INSTALLER" >>"$WORK_DIR/install-win7.log" 2>"$trace" &
+    local installer_pid=$!
+    READER_PIDS+=("$installer_pid")
+    box=$(await_window '^Quenlor .* Setup$') || fail "the installer on Windows 7 showed no box"
+    sleep 1
+    xdotool windowfocus --sync "$box" key Return
+    timeout 20 tail --pid="$installer_pid" -f /dev/null || fail "the box did not close on Return"
+    status=0
+    wait "$installer_pid" || status=$?
+    grep -a 'msgbox:MSGBOX_OnInit' "$trace" || true
+    grep -aqF 'Quenlor a besoin de Windows 10 version 1809 ou plus r\00e9cent, en 64 bits.' \
+        "$trace" || fail "the installer's box on Windows 7 has no French message"
+    grep -aqF 'Quenlor needs Windows 10 version 1809 or later, 64-bit.' "$trace" ||
+        fail "the installer's box on Windows 7 has no English message"
+    [ "$status" -eq "$expected" ] || fail "the installer on Windows 7 exited $status after its box"
+    [ ! -e "$INSTALL_DIR/quenlor.exe" ] || fail "the installer installed on Windows 7"
+    winecfg -v win10 >>"$WORK_DIR/winecfg.log" 2>&1
+}
