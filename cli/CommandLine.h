@@ -34,5 +34,5 @@ std::optional<uint64_t> ParseWholeNumber(const std::string& text, uint64_t low, 
 // "p06-read: <error>\nTry 'p06-read --help' for more information.\n"
 std::string BadOptionText(const std::string& program, const std::string& error);
 
-// "p06-read 1.0.0\n"
+// "p06-read 1.1.0\n"
 std::string VersionLine(const std::string& program);

@@ -2,7 +2,7 @@
 // {"time": "2026-03-01T08:30:00Z", "port": 5, "device": "/dev/ttyUSB0", "type": "P06",
 //  "serialNumber": 4660, "circuitVersion": 3, "softwareVersion": "2.5",
 //  "status": {"connect": 0, ...}, "elapsedMs": 4321, "result": "read", "error": null,
-//  "version": "1.0.0"}
+//  "version": "1.1.0"}
 // A value whose step failed or never ran is null; so is a status whose step never ran, and
 // the port and device when there was none.
 #pragma once

@@ -39,6 +39,11 @@ any adapter with the CP210x's default USB ID 10c4:ea60 without joining the
 dialout group, and names it under /dev/quenlor. Neither program needs Qt or a
 display.")
 
+# p06-read, p06-sim and the udev rule were in the quenlor package up to 1.0.0: an upgrade
+# moves them here rather than stopping on files that two packages claim.
+set(CPACK_DEBIAN_READER_PACKAGE_BREAKS "${QUENLOR_WINDOW_PACKAGE} (<< 1.1.0)")
+set(CPACK_DEBIAN_READER_PACKAGE_REPLACES "${QUENLOR_WINDOW_PACKAGE} (<< 1.1.0)")
+
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME ${QUENLOR_WINDOW_PACKAGE})
 # The window takes its icon from the hicolor theme, which hicolor-icon-theme's index defines.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
