@@ -12,7 +12,9 @@
 #   6. the integration run: p06-read.exe reads the unit on COM7, gives up on the silent line,
 #      and lists the registry's ports with the adapter's chosen;
 #   7. the windows' Qt Test programs, then the installed program as a technician uses it
-#      (scripts/wine-window.sh).
+#      (scripts/wine-window.sh);
+#   8. the installed program run by a user without administrator rights, whose C:\windows
+#      is not writable (scripts/wine-bench-user.sh).
 # Installs nothing: `make test-windows` installs the compilers, Wine, NSIS and the X tools.
 #
 #   scripts/test-windows.sh [build folder, default build-win]
@@ -104,6 +106,7 @@ cleanup() {
     CLEANED_UP=1
     set +e
     trap '' INT TERM
+    if declare -F bench_user_cleanup >/dev/null; then bench_user_cleanup; fi
     if [ -n "$ECHO_PID" ]; then
         kill "$ECHO_PID" 2>/dev/null
         wait "$ECHO_PID" 2>/dev/null
@@ -368,6 +371,10 @@ run_window_tests
 phase "Installed program under Wine"
 run_installed_program
 echo "== Installed quenlor.exe passed: readings in French and English, wrong-type box, settings file, uninstall"
+# shellcheck source=scripts/wine-bench-user.sh
+. scripts/wine-bench-user.sh
+phase "Installed program as a user without rights"
+run_as_bench_user
 
 finish_phase
 echo "== Windows tests passed"
