@@ -52,6 +52,12 @@ check_bench_file() { # <file> <language index>
     fail "$1 does not hold the 11 bytes of Langue=$2"
 }
 
+# The application's error box, captioned with its title, must not be up.
+no_error_box() {
+    [ -z "$(xdotool search --onlyvisible --name '^Quenlor$' 2>/dev/null)" ] ||
+        fail "an error box came up: $(copy_out ctrl+c | tr '\n' ' ')"
+}
+
 # Starts the installed quenlor.exe as the bench user and waits for its main window,
 # captioned <title regex>; an error box instead fails with its text.
 start_bench_quenlor() {
@@ -145,6 +151,7 @@ run_as_bench_user() {
     sleep 0.5
     xdotool mousemove --window "$dialog" "${LANGUAGE_OK_BUTTON[@]}" click 1
     check_bench_file "$copy/QuenlorV1.CFG" 1
+    no_error_box
     quit_quenlor
     start_bench_quenlor '^ $'
     read_unit en
@@ -157,11 +164,13 @@ run_as_bench_user() {
     printf 'Langue=1;\n\r' >"$windows/QuenlorV1.CFG"
     chmod a-w "$windows"
     start_bench_quenlor '^ $'
-    quit_quenlor
     check_bench_file "$copy/QuenlorV1.CFG" 1
+    no_error_box
+    quit_quenlor
 
     echo "-- both files: the user's copy wins"
     printf 'Langue=0;\n\r' >"$copy/QuenlorV1.CFG"
+    chown "$BENCH_USER:" "$copy/QuenlorV1.CFG"
     start_bench_quenlor "^$MAIN_TITLE\$"
     quit_quenlor
     check_bench_file "$copy/QuenlorV1.CFG" 0
