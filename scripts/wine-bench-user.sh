@@ -15,30 +15,31 @@ BENCH_USER=quenlor-bench
 BENCH_USER_MADE="" # the user was made here, and goes at the end
 BENCH_DIR=""       # the user's folder: home, prefix, display key, logs
 BENCH_SERVER_PID=""
+BENCH_SERVER_DIR_NAME=""
 
-# Runs a command as the bench user in its prefix. setpriv runs it in its own place, so that
-# $! of a command started in the background is the command itself.
-as_bench() {
-    setpriv --reuid="$BENCH_USER" --regid="$BENCH_USER" --init-groups \
-        env -u WINEPATH -u LD_PRELOAD HOME="$BENCH_DIR/home" USER="$BENCH_USER" \
-        LOGNAME="$BENCH_USER" WINEPREFIX="$BENCH_DIR/prefix" XAUTHORITY="$BENCH_DIR/Xauthority" \
-        "$@"
-}
+# The command line that runs a command as the bench user in its prefix. setpriv and env run
+# the command in their own place, so that $! of a command started in the background is the
+# command itself.
+BENCH=()
+as_bench() { "${BENCH[@]}" "$@"; }
 
 bench_user_cleanup() {
     [ -n "$BENCH_DIR" ] || return 0
     # -k stops this prefix's server with every Wine process of the user attached to it.
-    as_bench wineserver -k >/dev/null 2>&1
-    if [ -n "$BENCH_SERVER_PID" ]; then wait "$BENCH_SERVER_PID" 2>/dev/null; fi
-    local uid dir
-    uid=$(id -u "$BENCH_USER")
-    for dir in "${TMPDIR:-/tmp}/.wine-$uid"/server-*; do
-        [ -d "$dir" ] && [ "$(stat -c %U "$dir")" = "$BENCH_USER" ] && rm -rf "$dir"
+    as_bench wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$BENCH_SERVER_PID" ]; then wait "$BENCH_SERVER_PID" 2>/dev/null || true; fi
+    # The server's lock, in a folder named after the prefix's device and inode.
+    local dir
+    for dir in "${TMPDIR:-/tmp}"/wine-*/"$BENCH_SERVER_DIR_NAME" \
+        "${TMPDIR:-/tmp}/.wine-$(id -u "$BENCH_USER")/$BENCH_SERVER_DIR_NAME"; do
+        if [ -d "$dir" ]; then
+            rm -rf "$dir"
+            rmdir "$(dirname "$dir")" 2>/dev/null || true
+        fi
     done
-    rmdir "${TMPDIR:-/tmp}/.wine-$uid" 2>/dev/null
     rm -rf "$BENCH_DIR"
     BENCH_DIR=""
-    if [ -n "$BENCH_USER_MADE" ]; then userdel "$BENCH_USER" >/dev/null 2>&1; fi
+    if [ -n "$BENCH_USER_MADE" ]; then userdel "$BENCH_USER" >/dev/null 2>&1 || true; fi
     BENCH_USER_MADE=""
 }
 
@@ -62,11 +63,8 @@ no_error_box() {
 # captioned <title regex>; an error box instead fails with its text.
 start_bench_quenlor() {
     (cd "$BENCH_DIR/prefix/drive_c/Program Files/Quenlor" &&
-        exec setpriv --reuid="$BENCH_USER" --regid="$BENCH_USER" --init-groups \
-            env -u WINEPATH HOME="$BENCH_DIR/home" USER="$BENCH_USER" LOGNAME="$BENCH_USER" \
-            WINEPREFIX="$BENCH_DIR/prefix" XAUTHORITY="$BENCH_DIR/Xauthority" \
-            LD_PRELOAD="$BENCH_DIR/pty_line_settings.so" \
-            wine ./quenlor.exe >>"$BENCH_DIR/quenlor.log" 2>&1) &
+        exec "${BENCH[@]}" LD_PRELOAD="$BENCH_DIR/pty_line_settings.so" wine ./quenlor.exe \
+            >>"$BENCH_DIR/quenlor.log" 2>&1) &
     # shellcheck disable=SC2034 # quit_quenlor waits for it
     QUENLOR_PID=$!
     MAIN_WINDOW=$(await_window "$1") || true
@@ -93,7 +91,12 @@ run_as_bench_user() {
         BENCH_USER_MADE=1
     fi
     BENCH_DIR=$WORK_DIR/bench
-    mkdir -p "$BENCH_DIR/home" "$BENCH_DIR/ports"
+    mkdir -p "$BENCH_DIR/home" "$BENCH_DIR/ports" "$BENCH_DIR/prefix"
+    BENCH_SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$BENCH_DIR/prefix")" \
+        "$(stat -c %i "$BENCH_DIR/prefix")")
+    BENCH=(setpriv --reuid="$BENCH_USER" --regid="$BENCH_USER" --init-groups
+        env -u WINEPATH -u LD_PRELOAD HOME="$BENCH_DIR/home" USER="$BENCH_USER"
+        LOGNAME="$BENCH_USER" WINEPREFIX="$BENCH_DIR/prefix" XAUTHORITY="$BENCH_DIR/Xauthority")
     # The work folder is root's: the user only passes through it to its own.
     chmod 711 "$WORK_DIR"
     cp "$XAUTHORITY" "$BENCH_DIR/Xauthority"
@@ -101,8 +104,11 @@ run_as_bench_user() {
     cp "$PTY_SHIM" "$SIM" "$BENCH_DIR/"
     chown -R "$BENCH_USER:" "$BENCH_DIR"
 
-    # The simulated unit, as the same user, so that Wine can open its pseudo-terminal.
-    as_bench "$BENCH_DIR/$(basename "$SIM")" --com "$UNIT_COM" --serial "$UNIT_SERIAL" \
+    # The simulated unit, as the same user, so that Wine can open its pseudo-terminal. Its
+    # output files exist before it starts, for the wait below.
+    : >"$BENCH_DIR/sim.out"
+    : >"$BENCH_DIR/sim.err"
+    "${BENCH[@]}" "$BENCH_DIR/$(basename "$SIM")" --com "$UNIT_COM" --serial "$UNIT_SERIAL" \
         --circuit "$UNIT_CIRCUIT" --software "$UNIT_SOFTWARE" --ports-dir "$BENCH_DIR/ports" \
         >"$BENCH_DIR/sim.out" 2>"$BENCH_DIR/sim.err" &
     SIM_PIDS+=("$!")
@@ -130,7 +136,7 @@ run_as_bench_user() {
     chmod a-w "$windows"
     as_bench touch "$windows/probe" 2>/dev/null && fail "$BENCH_USER can still write C:\\windows"
 
-    as_bench wineserver -p >"$BENCH_DIR/wineserver.log" 2>&1 &
+    "${BENCH[@]}" wineserver -p >"$BENCH_DIR/wineserver.log" 2>&1 &
     BENCH_SERVER_PID=$!
     as_bench wine cmd /c exit >/dev/null 2>&1
     as_bench wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Silabser0' \
