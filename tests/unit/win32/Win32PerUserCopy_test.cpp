@@ -24,26 +24,10 @@ namespace {
 
 TEST(PerUserCopyPath, IsTheVirtualStoreFolderForFilesInTheWindowsDirectoryOnly) {
     const std::wstring local = L"C:\\users\\bench\\AppData\\Local";
-    const std::wstring store = local + L"\\VirtualStore\\Windows";
-    const struct {
-        const wchar_t* path;
-        const wchar_t* windows;
-        std::wstring copy;
-    } cases[] = {
-        {L"C:\\windows\\QuenlorV1.CFG", L"C:\\windows", store + L"\\QuenlorV1.CFG"},
-        {L"C:\\WINDOWS\\QuenlorV1.CFG", L"C:\\Windows", store + L"\\QuenlorV1.CFG"},
-        {L"C:\\windows\\Sub\\QuenlorV1.CFG", L"C:\\windows", store + L"\\Sub\\QuenlorV1.CFG"},
-        {L"C:\\windowsold\\QuenlorV1.CFG", L"C:\\windows", L""},
-        {L"C:\\windows\\", L"C:\\windows", L""},
-        {L"C:\\windows", L"C:\\windows", L""},
-        {L"D:\\windows\\QuenlorV1.CFG", L"C:\\windows", L""},
-        {L"C:\\windows\\QuenlorV1.CFG", L"", L""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "path " << c.path << " in " << c.windows);
-        EXPECT_EQ(PerUserCopyPath(c.path, c.windows, local), c.copy);
-    }
-    EXPECT_EQ(PerUserCopyPath(L"C:\\windows\\QuenlorV1.CFG", L"C:\\windows", L""), L"");
+    const std::wstring copy = local + L"\\VirtualStore\\Windows\\QuenlorV1.CFG";
+    EXPECT_EQ(PerUserCopyPath(L"C:\\windows\\QuenlorV1.CFG", L"C:\\windows", local), copy);
+    EXPECT_EQ(PerUserCopyPath(L"C:\\WINDOWS\\QuenlorV1.CFG", L"C:\\Windows", local), copy);
+    EXPECT_EQ(PerUserCopyPath(L"C:\\windowsold\\QuenlorV1.CFG", L"C:\\windows", local), L"");
 }
 
 std::string Utf8(const std::wstring& text) {
@@ -143,91 +127,82 @@ protected:
     HANDLE held_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(PerUserCopyTest, WriteGoesToTheWindowsDirectoryElseToTheCopy) {
-    const std::string line = "Langue=1;\n\r";
+// A write of English (index 1) or a read; what stands at each place after it, where "folder"
+// is a folder; "copy" or "windows" says which file the message names.
+TEST_F(PerUserCopyTest, WindowsDirectoryFirstForWritesAndTheCopyFirstForReads) {
+    const char* const line = "Langue=1;\n\r";
+    const char* const french = "Langue=0;\n\r";
     const struct {
         const char* what;
+        bool write;
         Place before;
-        const char* error;  // which path the message names: "windows", "copy" or ""
-        const char* windowsAfter;
-        const char* copyAfter;
+        int32_t index;  // read; -9 for the open error
+        const char* error;
+        Place after;
     } cases[] = {
-        {"a first start in a writable Windows directory", {"-", "-"}, "", line.c_str(), "-"},
-        {"a write there removes a stale copy", {"-", "Langue=0;\n\r"}, "", line.c_str(), "-"},
-        {"refused there on a first start: the copy and its folders are made",
+        {"first start, Windows directory writable", true, {"-", "-"}, 0, "", {line, "-"}},
+        {"a write there removes a stale copy", true, {"-", french}, 0, "", {line, "-"}},
+        {"refused there: the copy and its folders are made",
+         true,
          {"folder", "-"},
+         0,
          "",
-         "-",
-         line.c_str()},
-        {"refused there: the copy is rewritten",
-         {"folder", "Langue=0;\n\r"},
-         "",
-         "-",
-         line.c_str()},
-        {"refused at both places: the message names the copy",
+         {"-", line}},
+        {"refused there: the copy is rewritten", true, {"folder", french}, 0, "", {"-", line}},
+        {"refused at both: the message names the copy",
+         true,
          {"folder", "folder"},
+         0,
          "copy",
-         "-",
-         "folder"},
-        {"held open there by another program: no copy, the message names the file",
+         {"-", "folder"}},
+        {"held open there by another program: no copy",
+         true,
          {"held", "-"},
+         0,
          "windows",
-         "Langue=0;\n\r",
-         "-"},
+         {french, "-"}},
+        {"the Windows directory's file alone", false, {line, "-"}, 1, "", {line, "-"}},
+        {"the copy alone", false, {"-", line}, 1, "", {"-", line}},
+        {"both: the copy wins", false, {french, line}, 1, "", {french, line}},
+        {"both: the copy wins for French too", false, {line, french}, 0, "", {line, french}},
+        {"the copy held open by another program",
+         false,
+         {line, "held"},
+         -9,
+         "copy",
+         {line, french}},
     };
+    const std::wstring windowsFile = WideAscii(path_);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
-        const std::wstring windowsFile = WideAscii(path_);
-        Prepare(c.before.windows, windowsFile, windowsFile + L".tmp");
+        Prepare(c.before.windows, windowsFile, c.write ? windowsFile + L".tmp" : windowsFile);
         Prepare(c.before.copy, copy_, copy_);
-        const std::string named = std::string(c.error) == "copy" ? Utf8(copy_) : path_;
+        // Start-up reads what exists, and creates what does not.
+        if (!c.write) {
+            EXPECT_TRUE(file_access::Exists(path_));
+        }
+        int32_t index = c.write ? 0 : -9;
         std::string message = "(no error)";
         try {
-            WriteLanguageSetting(path_, 1);
+            if (c.write)
+                WriteLanguageSetting(path_, 1);
+            else
+                index = ReadLanguageSetting(path_);
         } catch (const FileError& error) {
             message = error.what();
         }
         Release();
-        EXPECT_EQ(message, *c.error ? "Impossible de créer le fichier " + named : "(no error)");
-        EXPECT_EQ(Bytes(windowsFile), c.windowsAfter);
+        const std::string named = std::string(c.error) == "copy" ? Utf8(copy_) : path_;
+        const char* failure =
+            c.write ? "Impossible de créer le fichier " : "Impossible d'ouvrir le fichier ";
+        EXPECT_EQ(message, *c.error ? failure + named : "(no error)");
+        EXPECT_EQ(index, c.index);
+        EXPECT_EQ(Bytes(windowsFile), c.after.windows);
         const DWORD copyAttributes = GetFileAttributesW(copy_.c_str());
         const bool copyIsFolder = copyAttributes != INVALID_FILE_ATTRIBUTES &&
                                   (copyAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        EXPECT_EQ(copyIsFolder ? "folder" : Bytes(copy_), c.copyAfter);
-    }
-}
-
-TEST_F(PerUserCopyTest, ReadTakesTheCopyWhenItExists) {
-    const struct {
-        const char* what;
-        Place before;
-        int32_t index;      // -9: the open error
-        const char* error;  // which path the message names
-    } cases[] = {
-        {"the Windows directory's file alone", {"Langue=1;\n\r", "-"}, 1, ""},
-        {"the copy alone", {"-", "Langue=1;\n\r"}, 1, ""},
-        {"both: the copy wins", {"Langue=0;\n\r", "Langue=1;\n\r"}, 1, ""},
-        {"both: the copy wins, also for French", {"Langue=1;\n\r", "Langue=0;\n\r"}, 0, ""},
-        {"the copy held open by another program", {"Langue=1;\n\r", "held"}, -9, "copy"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TearDown();
-        Prepare(c.before.windows, WideAscii(path_), WideAscii(path_));
-        Prepare(c.before.copy, copy_, copy_);
-        EXPECT_TRUE(file_access::Exists(path_));
-        int32_t index = -9;
-        std::string message = "(no error)";
-        try {
-            index = ReadLanguageSetting(path_);
-        } catch (const FileError& error) {
-            message = error.what();
-        }
-        Release();
-        EXPECT_EQ(index, c.index);
-        EXPECT_EQ(message,
-                  *c.error ? "Impossible d'ouvrir le fichier " + Utf8(copy_) : "(no error)");
+        EXPECT_EQ(copyIsFolder ? "folder" : Bytes(copy_), c.after.copy);
     }
 }
 
