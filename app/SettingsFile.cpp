@@ -22,9 +22,10 @@ constexpr const char* kValueEnd = ";";
 // Only the first bytes of the file count; the buffer keeps room for a closing zero.
 constexpr uint32_t kReadLimit = 200;
 
+// The message names the file that failed: the path, or where the platform keeps it.
 std::string WithPath(const char* format, const std::string& path) {
     std::string message = format;
-    return message.replace(message.find("%s"), 2, path);
+    return message.replace(message.find("%s"), 2, file_access::UsedPath(path));
 }
 
 // 1-based position of the first occurrence, 0 when there is none.

@@ -25,6 +25,11 @@ bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count);
 bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count);
 void Close(Handle file);
 
+// The file that the last OpenExisting, CreateAlways or Write of path on this thread went to,
+// or failed at, as messages name it (UTF-8): path itself, or where the platform keeps that
+// file for this user (on Windows, this user's own copy of a file in the Windows directory).
+std::string UsedPath(const std::string& path);
+
 // Any other file of the program's own (a log, a trace), with fopen's modes: opened only
 // when it is a regular file (or made as one), never blocking on a FIFO or a device.
 // nullptr with errno on failure (EINVAL: not a regular file).

@@ -1,4 +1,5 @@
-// The one error type of the file layer: it carries the message shown to the user.
+// The one error type of the file layer: it carries the message shown to the user, in UTF-8
+// (as are the paths in it) on every platform.
 #pragma once
 
 #include <stdexcept>

@@ -6,5 +6,5 @@
 #include <string>
 
 // "No such file or directory" for ENOENT on POSIX, "The system cannot find the file
-// specified" for ERROR_FILE_NOT_FOUND on Windows; never empty.
+// specified" for ERROR_FILE_NOT_FOUND on Windows; in UTF-8, never empty.
 std::string SystemErrorText(int32_t code);

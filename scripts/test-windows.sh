@@ -16,6 +16,8 @@
 #   8. what the deliverables carry (scripts/wine-deliverables.sh): the resources of the .exe
 #      files and SHA256SUMS right after the build, quenlor.exe --version and --help in a cmd
 #      console, the installer's "Apps" entry, and its refusal of a prefix set to Windows 7.
+#   9. the installed program run by a user without administrator rights, whose C:\windows
+#      is not writable (scripts/wine-bench-user.sh).
 # Installs nothing: `make test-windows` installs the compilers, Wine, NSIS and the X tools.
 #
 #   scripts/test-windows.sh [build folder, default build-win]
@@ -107,6 +109,7 @@ cleanup() {
     CLEANED_UP=1
     set +e
     trap '' INT TERM
+    if declare -F bench_user_cleanup >/dev/null; then bench_user_cleanup; fi
     if [ -n "$ECHO_PID" ]; then
         kill "$ECHO_PID" 2>/dev/null
         wait "$ECHO_PID" 2>/dev/null
@@ -390,6 +393,10 @@ run_installed_program
 echo "== Installed quenlor.exe passed: readings in French and English, wrong-type box, settings file, uninstall"
 phase "Installer on Windows 7"
 check_installer_refuses_old_windows
+# shellcheck source=scripts/wine-bench-user.sh
+. scripts/wine-bench-user.sh
+phase "Installed program as a user without rights"
+run_as_bench_user
 
 finish_phase
 echo "== Windows tests passed"

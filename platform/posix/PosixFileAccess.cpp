@@ -162,4 +162,7 @@ void Close(Handle file) {
     ::close(ToFd(file));
 }
 
+// A file here lives only at its path, whose bytes are what messages show.
+std::string UsedPath(const std::string& path) { return path; }
+
 }  // namespace file_access

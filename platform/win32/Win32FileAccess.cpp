@@ -1,9 +1,16 @@
-// The settings file's calls on Windows: CreateFileA without sharing, so a file that another
+// The settings file's calls on Windows: CreateFileW without sharing, so a file that another
 // program holds open cannot be opened or created, and a read-only file cannot be created over.
-// Only disk files are opened: a pipe or a device at the path is refused.
+// Only disk files are opened: a pipe or a device at the path is refused. Paths come in the
+// ANSI code page, as GetWindowsDirectoryA gives them, and are widened as the A calls would.
 //
-// A created file is written to a temporary file beside it, which replaces the file
-// (FlushFileBuffers, MoveFileExA) only once a write has gone through whole: a write that
+// A file in the Windows directory also has this user's own copy (Win32PerUserCopy.h): the
+// copy is read when it exists; a file is created in the Windows directory when that is
+// allowed, and its replacing removes the copy, so that a stale copy never hides it; when the
+// Windows directory refuses for lack of rights, the file is created as the copy instead.
+//
+// A created file is written to a temporary file beside it, which replaces the file only once
+// a write has gone through whole (FlushFileBuffers, then ReplaceFileW over an existing file,
+// which keeps its permissions and attributes, or MoveFileExW onto a new one): a write that
 // fails half-way leaves the file as it was, or absent on a first start.
 #include <fcntl.h>
 #include <io.h>
@@ -13,6 +20,7 @@
 #include <mutex>
 
 #include "platform/FileAccess.h"
+#include "platform/win32/Win32PerUserCopy.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -21,21 +29,56 @@ namespace file_access {
 
 namespace {
 
-// A created file until its handle closes: the hold on the path and the file being written.
+// A created file until its handle closes. The caller's handle is an event of the creation's
+// own, which stays valid while the files behind it are closed and replaced.
 struct Creation {
-    HANDLE hold = INVALID_HANDLE_VALUE;  // the settings file, unshared, until the replace
-    std::string path;
-    std::string tempPath;  // empty once it replaced the file
+    HANDLE data = INVALID_HANDLE_VALUE;  // the temporary file; after the replace, the file
+    HANDLE hold = INVALID_HANDLE_VALUE;  // the file itself, unshared, until the replace
+    std::string request;                 // the path the caller gave
+    std::wstring path;                   // where the file is made: the path or the copy
+    std::wstring tempPath;               // empty once it replaced the file
+    std::wstring perUserCopy;            // removed once the file it stands for is replaced
     bool created = false;  // the path was made by this creation, empty, to hold the name
 };
 
 std::mutex creationsMutex;
-std::map<Handle, Creation> creations;  // by the handle of the file being written
+std::map<Handle, Creation> creations;  // by the caller's handle
 
-HANDLE ToWin32(Handle file) { return reinterpret_cast<HANDLE>(file); }
+// The file the last call of this thread went to, for the messages.
+thread_local std::string lastRequest;
+thread_local std::wstring lastFile;
 
-HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-    HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+void Remember(const std::string& request, const std::wstring& file) {
+    lastRequest = request;
+    lastFile = file;
+}
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int size =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    return utf8;
+}
+
+bool IsFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     // Kept for the caller: OPEN_ALWAYS tells there whether the file was there before.
     const DWORD openError = GetLastError();
@@ -48,92 +91,160 @@ HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD share, DWORD di
     return file;
 }
 
-// The temporary file takes the place of the settings file, for good on the disk.
-bool Replace(HANDLE data, Creation& creation) {
-    if (!FlushFileBuffers(data)) return false;
-    // The file's own hold would keep the replace out.
-    CloseHandle(creation.hold);
-    creation.hold = INVALID_HANDLE_VALUE;
-    if (!MoveFileExA(creation.tempPath.c_str(), creation.path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return false;
+void CloseIfOpen(HANDLE& file) {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+}
+
+// The folders above path that are missing; the create that follows reports what went wrong.
+void MakeFoldersAbove(const std::wstring& path) {
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+}
+
+// Holds the path (made empty if missing, so that nobody opens it meanwhile) and opens the
+// temporary file beside it.
+Handle CreateAt(const std::string& request, const std::wstring& path,
+                const std::wstring& perUserCopy) {
+    Creation creation;
+    creation.request = request;
+    creation.path = path;
+    creation.perUserCopy = perUserCopy;
+    creation.hold = OpenDiskFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+    if (creation.hold == INVALID_HANDLE_VALUE) return kInvalidFile;
+    creation.created = GetLastError() != ERROR_ALREADY_EXISTS;
+    creation.tempPath = path + L".tmp";
+    creation.data = OpenDiskFile(creation.tempPath, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    HANDLE key = creation.data == INVALID_HANDLE_VALUE
+                     ? INVALID_HANDLE_VALUE
+                     : CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (key == nullptr || key == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        CloseIfOpen(creation.data);
+        CloseIfOpen(creation.hold);
+        DeleteFileW(creation.tempPath.c_str());
+        if (creation.created) DeleteFileW(path.c_str());
+        SetLastError(error);
+        return kInvalidFile;
+    }
+    std::lock_guard<std::mutex> lock(creationsMutex);
+    creations[reinterpret_cast<Handle>(key)] = creation;
+    return reinterpret_cast<Handle>(key);
+}
+
+// The temporary file takes the place of the file, for good on the disk; the file is then
+// held again for the writes that follow.
+bool Replace(Creation& creation) {
+    if (!FlushFileBuffers(creation.data)) return false;
+    // Neither file may be open while it is replaced.
+    CloseIfOpen(creation.data);
+    CloseIfOpen(creation.hold);
+    const wchar_t* path = creation.path.c_str();
+    const wchar_t* tempPath = creation.tempPath.c_str();
+    BOOL replaced = FALSE;
+    if (creation.created) {
+        replaced = MoveFileExW(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    } else {
+        replaced = ReplaceFileW(path, tempPath, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                nullptr);
+        // The old file went, but the new one stayed under its temporary name.
+        if (!replaced && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+            replaced = MoveFileExW(tempPath, path, MOVEFILE_WRITE_THROUGH);
+    }
+    if (!replaced) return false;
     creation.tempPath.clear();
     creation.created = false;
+    if (!creation.perUserCopy.empty()) DeleteFileW(creation.perUserCopy.c_str());
+    creation.data = OpenDiskFile(creation.path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    if (creation.data != INVALID_HANDLE_VALUE) SetFilePointer(creation.data, 0, nullptr, FILE_END);
     return true;
+}
+
+// The file a handle reads and writes: the creation's current file, else the handle itself.
+HANDLE FileOf(Handle file) {
+    std::lock_guard<std::mutex> lock(creationsMutex);
+    const auto found = creations.find(file);
+    return found != creations.end() ? found->second.data : reinterpret_cast<HANDLE>(file);
 }
 
 }  // namespace
 
 bool Exists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const std::wstring file = Wide(path);
+    if (IsFile(file)) return true;
+    const std::wstring copy = PerUserCopyOf(file);
+    return !copy.empty() && IsFile(copy);
 }
 
 Handle OpenExisting(const std::string& path) {
-    HANDLE file = OpenDiskFile(path, GENERIC_READ, 0, OPEN_EXISTING);
-    return file == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<Handle>(file);
+    const std::wstring file = Wide(path);
+    const std::wstring copy = PerUserCopyOf(file);
+    const std::wstring& source = !copy.empty() && IsFile(copy) ? copy : file;
+    Remember(path, source);
+    HANDLE opened = OpenDiskFile(source, GENERIC_READ, 0, OPEN_EXISTING);
+    return opened == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<Handle>(opened);
 }
 
 Handle CreateAlways(const std::string& path) {
-    Creation creation;
-    creation.path = path;
-    // The path is held (made empty if missing) so that nobody opens it meanwhile.
-    creation.hold = OpenDiskFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
-    if (creation.hold == INVALID_HANDLE_VALUE) return kInvalidFile;
-    creation.created = GetLastError() != ERROR_ALREADY_EXISTS;
-    creation.tempPath = path + ".tmp";
-    // Shared for deletion only, so that it can be moved over the file while open.
-    HANDLE data = OpenDiskFile(creation.tempPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
-                               CREATE_ALWAYS);
-    if (data == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        CloseHandle(creation.hold);
-        if (creation.created) DeleteFileA(path.c_str());
-        SetLastError(error);
-        return kInvalidFile;
-    }
-    std::lock_guard<std::mutex> lock(creationsMutex);
-    creations[reinterpret_cast<Handle>(data)] = creation;
-    return reinterpret_cast<Handle>(data);
+    const std::wstring file = Wide(path);
+    const std::wstring copy = PerUserCopyOf(file);
+    Remember(path, file);
+    Handle created = CreateAt(path, file, copy);
+    if (created != kInvalidFile || copy.empty() || GetLastError() != ERROR_ACCESS_DENIED)
+        return created;
+    // The Windows directory refused for lack of rights: this user's own copy takes the file.
+    Remember(path, copy);
+    MakeFoldersAbove(copy);
+    return CreateAt(path, copy, std::wstring());
 }
 
 bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count) {
     DWORD got = 0;
-    BOOL ok = ReadFile(ToWin32(file), buffer, length, &got, nullptr);
+    BOOL ok = ReadFile(FileOf(file), buffer, length, &got, nullptr);
     count = ok ? got : 0;
     return ok != FALSE;
 }
 
 bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count) {
     DWORD put = 0;
-    BOOL ok = WriteFile(ToWin32(file), buffer, length, &put, nullptr);
+    BOOL ok = WriteFile(FileOf(file), buffer, length, &put, nullptr);
     count = ok ? put : 0;
-    if (!ok || put != length) return false;
     std::lock_guard<std::mutex> lock(creationsMutex);
     const auto found = creations.find(file);
-    if (found == creations.end()) return true;
+    if (found == creations.end()) return ok && put == length;
+    Creation& creation = found->second;
+    Remember(creation.request, creation.path);
+    if (!ok || put != length) return false;
     // A created file takes its place at its first whole write; later writes add to it.
-    if (!found->second.tempPath.empty()) return Replace(ToWin32(file), found->second);
-    return FlushFileBuffers(ToWin32(file)) != FALSE;
+    if (!creation.tempPath.empty()) return Replace(creation);
+    return FlushFileBuffers(creation.data) != FALSE;
 }
 
 void Close(Handle file) {
     // INVALID_HANDLE_VALUE also stands for the current process; never hand it to CloseHandle.
     if (file == kInvalidFile) return;
     Creation creation;
+    bool isCreation = false;
     {
         std::lock_guard<std::mutex> lock(creationsMutex);
         const auto found = creations.find(file);
         if (found != creations.end()) {
             creation = found->second;
             creations.erase(found);
+            isCreation = true;
         }
     }
-    CloseHandle(ToWin32(file));
-    if (creation.hold != INVALID_HANDLE_VALUE) CloseHandle(creation.hold);
+    CloseHandle(reinterpret_cast<HANDLE>(file));
+    if (!isCreation) return;
+    CloseIfOpen(creation.data);
+    CloseIfOpen(creation.hold);
     // A creation that never wrote whole leaves the file as it found it.
-    if (!creation.tempPath.empty()) DeleteFileA(creation.tempPath.c_str());
-    if (creation.created) DeleteFileA(creation.path.c_str());
+    if (!creation.tempPath.empty()) DeleteFileW(creation.tempPath.c_str());
+    if (creation.created) DeleteFileW(creation.path.c_str());
+}
+
+std::string UsedPath(const std::string& path) {
+    return Utf8(path == lastRequest ? lastFile : Wide(path));
 }
 
 std::FILE* OpenOwnFile(const std::string& path, const char* mode) {

@@ -12,7 +12,7 @@
 namespace {
 
 [[noreturn]] void ThrowNoWindowsDirectory() {
-    throw FileError("Impossible de trouver le r\xE9pertoire Windows (erreur " +
+    throw FileError("Impossible de trouver le répertoire Windows (erreur " +
                     std::to_string(GetLastError()) + ")");
 }
 

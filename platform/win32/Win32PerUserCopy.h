@@ -1,0 +1,17 @@
+// This user's own copy of a file in the Windows directory, where Windows keeps the file of a
+// program that it virtualizes: <Local AppData>\VirtualStore\Windows\<the rest of the path>.
+// A standard user (or an administrator without elevation) may read the Windows directory but
+// not write it, and Windows redirects such writes only for 32-bit programs without an
+// execution level, so this program follows the same rule itself (Win32FileAccess.cpp).
+#pragma once
+
+#include <string>
+
+// The copy's path for path under windowsDirectory (compared without regard to case), else
+// empty. windowsDirectory and localAppData carry no separator at their end.
+std::wstring PerUserCopyPath(const std::wstring& path, const std::wstring& windowsDirectory,
+                             const std::wstring& localAppData);
+
+// The same with this machine's Windows directory and this user's Local AppData folder; empty
+// when either cannot be found.
+std::wstring PerUserCopyOf(const std::wstring& path);

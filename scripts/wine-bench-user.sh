@@ -1,0 +1,186 @@
+# shellcheck shell=bash
+# The installed Windows program as a technician without administrator rights runs it: Wine
+# run as an unprivileged Unix user, whose prefix's C:\windows that user may not write, so
+# that Wine refuses the settings file there with ERROR_ACCESS_DENIED as Windows does. Sourced
+# by scripts/test-windows.sh, whose display, helpers (phase, fail, await_window, click_main,
+# read_unit, ...), installer, simulator and pty shim it uses; its cleanup calls
+# bench_user_cleanup.
+#
+# Checked: a first start makes this user's copy of the settings file and shows no error box;
+# the program reads a unit (p06-sim run as the same user) in French and in English; a
+# language change survives a restart; a file in C:\windows is honoured; when both files
+# exist, the user's copy wins; C:\windows is never written.
+
+BENCH_USER=quenlor-bench
+BENCH_USER_MADE="" # the user was made here, and goes at the end
+BENCH_DIR=""       # the user's folder: home, prefix, display key, logs
+BENCH_SERVER_PID=""
+BENCH_SERVER_DIR_NAME=""
+
+# The command line that runs a command as the bench user in its prefix. setpriv and env run
+# the command in their own place, so that $! of a command started in the background is the
+# command itself.
+BENCH=()
+as_bench() { "${BENCH[@]}" "$@"; }
+
+bench_user_cleanup() {
+    [ -n "$BENCH_DIR" ] || return 0
+    # -k stops this prefix's server with every Wine process of the user attached to it.
+    as_bench wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$BENCH_SERVER_PID" ]; then wait "$BENCH_SERVER_PID" 2>/dev/null || true; fi
+    # The server's lock, in a folder named after the prefix's device and inode.
+    local dir
+    for dir in "${TMPDIR:-/tmp}"/wine-*/"$BENCH_SERVER_DIR_NAME" \
+        "${TMPDIR:-/tmp}/.wine-$(id -u "$BENCH_USER")/$BENCH_SERVER_DIR_NAME"; do
+        if [ -d "$dir" ]; then
+            rm -rf "$dir"
+            rmdir "$(dirname "$dir")" 2>/dev/null || true
+        fi
+    done
+    rm -rf "$BENCH_DIR"
+    BENCH_DIR=""
+    if [ -n "$BENCH_USER_MADE" ]; then userdel "$BENCH_USER" >/dev/null 2>&1 || true; fi
+    BENCH_USER_MADE=""
+}
+
+# Waits a few seconds for <file> to hold exactly the line of <language index>.
+check_bench_file() { # <file> <language index>
+    for _ in $(seq 20); do
+        printf 'Langue=%s;\n\r' "$2" | cmp -s - "$1" && return 0
+        sleep 0.5
+    done
+    [ -f "$1" ] && od -c "$1" >&2
+    fail "$1 does not hold the 11 bytes of Langue=$2"
+}
+
+# The application's error box, captioned with its title, must not be up.
+no_error_box() {
+    [ -z "$(xdotool search --onlyvisible --name '^Quenlor$' 2>/dev/null)" ] ||
+        fail "an error box came up: $(copy_out ctrl+c | tr '\n' ' ')"
+}
+
+# Starts the installed quenlor.exe as the bench user and waits for its main window,
+# captioned <title regex>; an error box instead fails with its text.
+start_bench_quenlor() {
+    (cd "$BENCH_DIR/prefix/drive_c/Program Files/Quenlor" &&
+        exec "${BENCH[@]}" LD_PRELOAD="$BENCH_DIR/pty_line_settings.so" wine ./quenlor.exe \
+            >>"$BENCH_DIR/quenlor.log" 2>&1) &
+    # shellcheck disable=SC2034 # quit_quenlor waits for it
+    QUENLOR_PID=$!
+    MAIN_WINDOW=$(await_window "$1") || true
+    if [ -z "$MAIN_WINDOW" ]; then
+        local box
+        box=$(xdotool search --onlyvisible --name '^Quenlor$' 2>/dev/null | head -n 1) || true
+        if [ -n "$box" ]; then
+            xdotool windowactivate --sync "$box" 2>/dev/null || true
+            fail "an error box instead of the main window: $(copy_out ctrl+c | tr '\n' ' ')"
+        fi
+        fail "the main window did not appear"
+    fi
+    sleep 4
+}
+
+run_as_bench_user() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "-- SKIPPED: running as a user without rights needs root, to switch user"
+        return 0
+    fi
+    if ! id "$BENCH_USER" >/dev/null 2>&1; then
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+            "$BENCH_USER"
+        BENCH_USER_MADE=1
+    fi
+    BENCH_DIR=$WORK_DIR/bench
+    mkdir -p "$BENCH_DIR/home" "$BENCH_DIR/ports" "$BENCH_DIR/prefix"
+    BENCH_SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$BENCH_DIR/prefix")" \
+        "$(stat -c %i "$BENCH_DIR/prefix")")
+    BENCH=(setpriv --reuid="$BENCH_USER" --regid="$BENCH_USER" --init-groups
+        env -u WINEPATH -u LD_PRELOAD HOME="$BENCH_DIR/home" USER="$BENCH_USER"
+        LOGNAME="$BENCH_USER" WINEPREFIX="$BENCH_DIR/prefix" XAUTHORITY="$BENCH_DIR/Xauthority")
+    # The work folder is root's: the user only passes through it to its own.
+    chmod 711 "$WORK_DIR"
+    cp "$XAUTHORITY" "$BENCH_DIR/Xauthority"
+    cp "$INSTALLER" "$BENCH_DIR/setup.exe"
+    cp "$PTY_SHIM" "$SIM" "$BENCH_DIR/"
+    chown -R "$BENCH_USER:" "$BENCH_DIR"
+
+    # The simulated unit, as the same user, so that Wine can open its pseudo-terminal. Its
+    # output files exist before it starts, for the wait below.
+    : >"$BENCH_DIR/sim.out"
+    : >"$BENCH_DIR/sim.err"
+    "${BENCH[@]}" "$BENCH_DIR/$(basename "$SIM")" --com "$UNIT_COM" --serial "$UNIT_SERIAL" \
+        --circuit "$UNIT_CIRCUIT" --software "$UNIT_SOFTWARE" --ports-dir "$BENCH_DIR/ports" \
+        >"$BENCH_DIR/sim.out" 2>"$BENCH_DIR/sim.err" &
+    SIM_PIDS+=("$!")
+    local device=""
+    for _ in $(seq 50); do
+        device=$(sed -n 's/^p06-sim: serving \([^ ]*\) .*/\1/p' "$BENCH_DIR/sim.out")
+        [ -z "$device" ] || break
+        sleep 0.1
+    done
+    [ -n "$device" ] || fail "p06-sim did not start as $BENCH_USER: $(cat "$BENCH_DIR/sim.err")"
+
+    echo "-- a prefix of $BENCH_USER's own, the program installed in it"
+    as_bench wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1
+    as_bench wine reg add 'HKLM\Software\Wine\Ports' /v "COM$UNIT_COM" /t REG_SZ /d "$device" \
+        /f >>"$BENCH_DIR/reg.log" 2>&1
+    as_bench wine "$(windows_path "$BENCH_DIR/setup.exe")" /S >"$BENCH_DIR/install.log" 2>&1 ||
+        fail "the installer exited $? for $BENCH_USER"
+    as_bench wineserver -w
+    local windows=$BENCH_DIR/prefix/drive_c/windows
+    local copy=$BENCH_DIR/prefix/drive_c/users/$BENCH_USER/AppData/Local/VirtualStore/Windows
+    [ -f "$BENCH_DIR/prefix/drive_c/Program Files/Quenlor/quenlor.exe" ] ||
+        fail "the installer did not install quenlor.exe for $BENCH_USER"
+    [ ! -e "$windows/QuenlorV1.CFG" ] || fail "a settings file in C:\\windows before any start"
+    # What a standard user meets: C:\windows may be read, not written.
+    chmod a-w "$windows"
+    as_bench touch "$windows/probe" 2>/dev/null && fail "$BENCH_USER can still write C:\\windows"
+
+    "${BENCH[@]}" wineserver -p >"$BENCH_DIR/wineserver.log" 2>&1 &
+    BENCH_SERVER_PID=$!
+    as_bench wine cmd /c exit >/dev/null 2>&1
+    as_bench wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Silabser0' \
+        /t REG_SZ /d "COM$UNIT_COM" /f >>"$BENCH_DIR/reg.log" 2>&1
+
+    echo "-- first start: the user's copy is made in French, no error box"
+    start_bench_quenlor "^$MAIN_TITLE\$"
+    check_bench_file "$copy/QuenlorV1.CFG" 0
+    read_unit fr
+
+    echo "-- English from the language dialog, kept across a restart"
+    click_main "${LANGUAGE_BUTTON[@]}"
+    [ -n "$(await_window '^Choix de la Langue$')" ] || fail "the language dialog did not appear"
+    xdotool key Tab Right
+    local dialog
+    dialog=$(await_window '^Language choice$') || true
+    [ -n "$dialog" ] || fail "the language dialog did not turn to English"
+    sleep 0.5
+    xdotool mousemove --window "$dialog" "${LANGUAGE_OK_BUTTON[@]}" click 1
+    check_bench_file "$copy/QuenlorV1.CFG" 1
+    no_error_box
+    quit_quenlor
+    start_bench_quenlor '^ $'
+    read_unit en
+    quit_quenlor
+    check_bench_file "$copy/QuenlorV1.CFG" 1
+
+    echo "-- a file in C:\\windows alone is honoured: English, rewritten into the user's copy"
+    rm "$copy/QuenlorV1.CFG"
+    chmod u+w "$windows"
+    printf 'Langue=1;\n\r' >"$windows/QuenlorV1.CFG"
+    chmod a-w "$windows"
+    start_bench_quenlor '^ $'
+    check_bench_file "$copy/QuenlorV1.CFG" 1
+    no_error_box
+    quit_quenlor
+
+    echo "-- both files: the user's copy wins"
+    printf 'Langue=0;\n\r' >"$copy/QuenlorV1.CFG"
+    chown "$BENCH_USER:" "$copy/QuenlorV1.CFG"
+    start_bench_quenlor "^$MAIN_TITLE\$"
+    quit_quenlor
+    check_bench_file "$copy/QuenlorV1.CFG" 0
+    check_bench_file "$windows/QuenlorV1.CFG" 1
+    [ ! -s "$BENCH_DIR/quenlor.log" ] || cat "$BENCH_DIR/quenlor.log"
+    bench_user_cleanup
+}
