@@ -86,6 +86,9 @@ TDlgLectureInformation::TDlgLectureInformation(QWidget* owner, WindowSeams seams
 }
 
 TDlgLectureInformation::~TDlgLectureInformation() {
+    // The focus watch would otherwise run while QWidget's destructor hides the window, when
+    // this class's members are gone.
+    QObject::disconnect(qApp, nullptr, this, nullptr);
     FormDestroy();
     // The link's own teardown follows with the members: it ends the conversation and closes.
 }

@@ -411,7 +411,7 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
         SCOPED_TRACE(c.csv);
         TempDir dir;
         const std::string log = dir / "units.log";
-        std::ofstream(log) << c.earlier;
+        std::ofstream(log, std::ios::binary) << c.earlier;
         ReaderRun run;
         ReaderSystem system{run.out, run.err, run.line, run.clock,
                             [&run] { return std::make_unique<FakePortTable>(run.ports); }};
@@ -437,7 +437,7 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
             at = out.find(record, at);
             ASSERT_NE(at, std::string::npos) << out;
         }
-        std::ifstream file(log);
+        std::ifstream file(log, std::ios::binary);
         std::stringstream logged;
         logged << file.rdbuf();
         // Appended to what was there, on a line of its own, without a second header.
