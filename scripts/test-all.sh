@@ -28,7 +28,7 @@ stop_background() {
         wait "$qt_tail_pid" 2>/dev/null
     fi
     qt_pid= qt_tail_pid=
-    rm -f "$qt_log"
+    rm -f "$qt_log" "$qt_log.end"
 }
 trap stop_background EXIT
 trap 'echo "== stopped"; exit 130' INT
@@ -70,11 +70,13 @@ stage() {
 # The background build writes to a file, which is followed into this log; its own lines say
 # where it stands at least once a minute.
 start_qt() {
-    setsid chrt --idle 0 scripts/qt-for-windows.sh >"$qt_log" 2>&1 &
+    # The build notes when it ended, for the table: the wait for it comes later.
+    setsid chrt --idle 0 bash -c 'scripts/qt-for-windows.sh; s=$?; date +%s >"$0.end"; exit $s' \
+        "$qt_log" >"$qt_log" 2>&1 &
     qt_pid=$!
     tail -n +1 -f --pid="$qt_pid" "$qt_log" &
     qt_tail_pid=$!
-    qt_begin=$SECONDS
+    qt_begin=$(date +%s)
     echo "== Qt for Windows: started in the background at $(clock $((qt_begin - started)))"
 }
 
@@ -89,8 +91,10 @@ wait_qt() {
         tail -n 20 "$qt_log"
         return "$status"
     fi
-    stages+=("Qt for Windows (bg)|$(clock $((SECONDS - qt_begin)))|built or found")
-    echo "Qt for Windows: ready, $(clock $((SECONDS - qt_begin))) after its start"
+    local took
+    took=$(clock $(($(cat "$qt_log.end") - qt_begin)))
+    stages+=("Qt for Windows (bg)|$took|built or found")
+    echo "Qt for Windows: ready, $took after its start"
 }
 
 stage "packages" "$MAKE" --no-print-directory deps-all
