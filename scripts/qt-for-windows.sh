@@ -105,9 +105,14 @@ echo "qt-for-windows: building Qt $QT_VERSION for Windows into $PREFIX" >&2
 # A line a minute while the build runs, with ninja's step count ("[412/1117]"), so that a log
 # never stays silent for the half hour this takes from nothing. A build stopped by a signal
 # resumes from its build folder on the next run.
+# The reporter only reads and prints: nothing it does, nor its end, may change the build's
+# result, so it runs without errexit and the trap keeps the script's own exit status.
+TICK=${QT_FOR_WINDOWS_TICK:-60}
+CMAKE=${QT_FOR_WINDOWS_CMAKE:-cmake}
 report_progress() {
+    set +e +o pipefail
     local minutes=0 step
-    while sleep 60; do
+    while sleep "$TICK"; do
         minutes=$((minutes + 1))
         step=$(grep -ao '^\[[0-9]*/[0-9]*\]' "$WORK/build.log" 2>/dev/null | tail -n 1)
         echo "qt-for-windows: ${step:-configuring} after $minutes min" >&2
@@ -116,13 +121,15 @@ report_progress() {
 : >"$WORK/build.log"
 report_progress 9>&- &
 progress_pid=$!
-trap 'kill "$progress_pid" 2>/dev/null' EXIT
-cmake -G Ninja -S "$SRC_DIR" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+trap 'status=$?; kill "$progress_pid" 2>/dev/null; exit $status' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+"$CMAKE" -G Ninja -S "$SRC_DIR" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" "${QT_OPTIONS[@]}" >"$WORK/configure.log" 2>&1 ||
     { tail -n 40 "$WORK/configure.log" >&2; fail "configure failed (log: $WORK/configure.log)"; }
-cmake --build "$BUILD" -j "$JOBS" >"$WORK/build.log" 2>&1 ||
+"$CMAKE" --build "$BUILD" -j "$JOBS" >"$WORK/build.log" 2>&1 ||
     { tail -n 40 "$WORK/build.log" >&2; fail "build failed (log: $WORK/build.log)"; }
-cmake --install "$BUILD" >"$WORK/install.log" 2>&1 ||
+"$CMAKE" --install "$BUILD" >"$WORK/install.log" 2>&1 ||
     { tail -n 40 "$WORK/install.log" >&2; fail "install failed (log: $WORK/install.log)"; }
 for f in bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll bin/Qt6Test.dll \
     plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll \
