@@ -33,13 +33,21 @@ constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | k
 constexpr uint32_t kPurgeWaitMs = 1000;
 constexpr uint32_t kEndPauseMs = 500;
 constexpr int32_t kDefaultPort = 2;
+// Of the bytes found waiting before a command, those read to say what came: a line that
+// streams bytes without end must not hold the step.
+constexpr uint32_t kMostUnexpectedRead = 16;
 
 // One hexadecimal digit as the unit expects it: '0'..'9', then 'A'..'F'.
 uint8_t DigitCharacter(uint32_t digit) {
     return static_cast<uint8_t>(digit < 10 ? digit + 0x30 : digit + 0x37);
 }
 
-// The value of a digit code, without validation: the unit is trusted to send '0'..'F'.
+// Whether a byte is a digit as the unit sends it: '0'..'9', 'A'..'F'.
+bool IsDigitCharacter(int32_t code) {
+    return (code >= '0' && code <= '9') || (code >= 'A' && code <= 'F');
+}
+
+// The value of a digit code, without validation (the exchange checks the digits first).
 int64_t DigitValue(uint32_t code) {
     return code <= 0x39 ? int64_t{code} - 0x30 : int64_t{code} - 0x37;
 }
@@ -259,7 +267,9 @@ int32_t CP06::Connect(int32_t seconds) {
 
 int32_t CP06::Disconnect() {
     if (!IsOpen()) return Store(kStatusNoPort);
-    ChangeBaudRate(9600);  // sends nothing unless a conversation is open
+    // Sends nothing unless a conversation is open. Its failure does not stop the end of the
+    // conversation, but bytes out of step before it mean the last answer was spoiled.
+    const bool outOfStep = ChangeBaudRate(9600) == kStatusOutOfStep;
     clock_->Sleep(kEndPauseMs);
     int32_t status = SendByte(kEndOfConversation);
     if (status != kStatusOk) return status;
@@ -267,12 +277,12 @@ int32_t CP06::Disconnect() {
     status = ReceiveByte(answer);
     if (status != kStatusOk) return status;
     connected_ = false;
-    return Store(kStatusOk);
+    return Store(outOfStep ? kStatusOutOfStep : kStatusOk);
 }
 
 int32_t CP06::ChangeBaudRate(int32_t rate) {
     if (!connected_) return Store(kStatusNotConnected);
-    Store(kStatusOk);
+    if (ExpectQuietLine() != kStatusOk) return status_;
     RateCode target = kDefaultRateCode;
     for (const RateCode& r : kRateCodes)
         if (r.rate == rate) target = r;
@@ -302,15 +312,38 @@ int32_t CP06::SendHexByte(uint32_t value) {
 
 int32_t CP06::ReceiveHexByte(int32_t& value, bool acknowledge) {
     if (!connected_) return Store(kStatusNotConnected);
+    // A byte that is no digit is not acknowledged: the exchange ends there.
+    const auto receiveDigit = [this](int32_t& digit) {
+        if (ReceiveByte(digit) != kStatusOk) return status_;
+        if (IsDigitCharacter(digit)) return status_;
+        unexpectedByte_ = digit;
+        unexpectedCount_ = 1;
+        return Store(kStatusNotADigit);
+    };
     int32_t high = 0;
     int32_t low = 0;
-    int32_t status = ReceiveByte(high);
+    int32_t status = receiveDigit(high);
     if (status == kStatusOk && acknowledge) status = SendByte(kAcknowledge);
-    if (status == kStatusOk) status = ReceiveByte(low);
+    if (status == kStatusOk) status = receiveDigit(low);
     if (status == kStatusOk && acknowledge) status = SendByte(kAcknowledge);
     if (status != kStatusOk) return status;
     value = HexPairToByte(static_cast<uint32_t>(high), static_cast<uint32_t>(low));
     return Store(kStatusOk);
+}
+
+int32_t CP06::ExpectQuietLine() {
+    if (!IsOpen()) return Store(kStatusNoPort);
+    uint32_t waiting = 0;
+    if (!line_->InputWaiting(handle_, waiting)) return Store(LastError());
+    if (waiting == 0) return Store(kStatusOk);
+    unexpectedCount_ = waiting;
+    unexpectedByte_ = -1;
+    for (uint32_t i = 0; i < waiting && i < kMostUnexpectedRead; ++i) {
+        int32_t byte = 0;
+        if (ReceiveByte(byte) != kStatusOk) break;
+        if (i == 0) unexpectedByte_ = byte;
+    }
+    return Store(kStatusOutOfStep);
 }
 
 int32_t CP06::HexPairToByte(uint32_t high, uint32_t low) {

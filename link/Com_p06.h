@@ -19,6 +19,11 @@ inline constexpr int32_t kStatusNothingReceived = 100002;
 inline constexpr int32_t kStatusRateRefused = 100003;
 inline constexpr int32_t kStatusNoPort = 100016;
 inline constexpr int32_t kStatusWrongType = 100020;
+// The protocol has no checksum; these are what the link can see of a spoiled answer.
+// A byte other than '0'..'9' or 'A'..'F' where a digit was due:
+inline constexpr int32_t kStatusNotADigit = 100021;
+// Bytes already waiting before a command, so answers and questions are out of step:
+inline constexpr int32_t kStatusOutOfStep = 100022;
 
 // Protocol bytes.
 inline constexpr uint8_t kPoll = 0x80;
@@ -65,6 +70,10 @@ public:
     int32_t SendHexByte(uint32_t value);
     int32_t ReceiveHexByte(int32_t& value, bool acknowledge);
     static int32_t HexPairToByte(uint32_t high, uint32_t low);
+    // Fails with kStatusOutOfStep when bytes are already waiting, reading them: they answer
+    // nothing still to come. Only looks: nothing is sent and nothing waited for. Every
+    // command of a conversation begins with it.
+    int32_t ExpectQuietLine();
 
     // Device information queries.
     int32_t ReadTypeId(char (&text)[4]);
@@ -78,6 +87,11 @@ public:
 
     // State, for callers and tests.
     int32_t Status() const { return status_; }
+    // What the last exchange that failed with kStatusNotADigit or kStatusOutOfStep received:
+    // the byte that was not a digit, or the first of the bytes that were waiting (-1: none),
+    // and how many were waiting.
+    int32_t UnexpectedByte() const { return unexpectedByte_; }
+    uint32_t UnexpectedCount() const { return unexpectedCount_; }
     // The type identifier of the last ReadTypeId (empty before the first).
     const char* LastTypeId() const { return lastTypeId_; }
     bool IsOpen() const { return handle_ != SerialLine::kInvalidHandle; }
@@ -110,4 +124,6 @@ private:
     char lastTypeId_[4] = {};
     bool connected_ = false;
     int32_t status_ = kStatusOk;
+    int32_t unexpectedByte_ = -1;
+    uint32_t unexpectedCount_ = 0;
 };

@@ -7,7 +7,8 @@
 
 int32_t CP06::ReadTypeId(char (&text)[4]) {
     if (!connected_) return Store(kStatusNotConnected);
-    int32_t status = SendByte(kReadType);
+    int32_t status = ExpectQuietLine();
+    if (status == kStatusOk) status = SendByte(kReadType);
     if (status != kStatusOk) return status;
     for (int i = 0; i < 3 && status == kStatusOk; ++i) {
         int32_t character = 0;
@@ -29,14 +30,16 @@ int32_t CP06::CheckType() {
 
 int32_t CP06::ReadCircuitVersion(int32_t& value) {
     if (!connected_) return Store(kStatusNotConnected);
-    const int32_t status = SendByte(kReadCircuitVersion);
+    int32_t status = ExpectQuietLine();
+    if (status == kStatusOk) status = SendByte(kReadCircuitVersion);
     if (status != kStatusOk) return status;
     return ReceiveHexByte(value, true);
 }
 
 int32_t CP06::ReadMemoryByte(int32_t address, int32_t& value) {
     if (!connected_) return Store(kStatusNotConnected);
-    int32_t status = SendByte(kReadMemory);
+    int32_t status = ExpectQuietLine();
+    if (status == kStatusOk) status = SendByte(kReadMemory);
     if (status == kStatusOk) status = SendHexByte(static_cast<uint32_t>(address));
     if (status != kStatusOk) return status;
     return ReceiveHexByte(value, true);

@@ -85,6 +85,9 @@ public:
     virtual bool WriteByte(Handle handle, uint8_t value, uint32_t& written) = 0;
     // Reads one byte within the read time-outs; a count of 0 on time-out is success.
     virtual bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) = 0;
+    // How many received bytes wait to be read, without waiting for any (Win32: the input
+    // queue of ClearCommError).
+    virtual bool InputWaiting(Handle handle, uint32_t& count) = 0;
     virtual bool Close(Handle handle) = 0;
     // The error code of the last failing call.
     virtual int32_t LastError() const = 0;

@@ -25,6 +25,7 @@ public:
     bool Purge(Handle handle, uint32_t flags) override;
     bool WriteByte(Handle handle, uint8_t value, uint32_t& written) override;
     bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) override;
+    bool InputWaiting(Handle handle, uint32_t& count) override;
     bool Close(Handle handle) override;
     int32_t LastError() const override { return lastError_; }
 

@@ -1,6 +1,7 @@
 // The byte transfers of the POSIX serial line: one byte in or out, bounded by the total
 // time-outs as Windows bounds them, and the purge of both queues.
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +23,14 @@ bool PosixSerialLine::Purge(Handle handle, uint32_t flags) {
     if (!input && !output) return true;
     const int queue = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
     if (tcflush(static_cast<int>(handle), queue) != 0) return Fail(errno);
+    return true;
+}
+
+bool PosixSerialLine::InputWaiting(Handle handle, uint32_t& count) {
+    if (Find(handle) == nullptr) return false;
+    int waiting = 0;
+    if (ioctl(static_cast<int>(handle), FIONREAD, &waiting) != 0) return Fail(errno);
+    count = static_cast<uint32_t>(waiting);
     return true;
 }
 

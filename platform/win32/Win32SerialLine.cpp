@@ -153,6 +153,14 @@ public:
         return true;
     }
 
+    bool InputWaiting(Handle handle, uint32_t& count) override {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(ToWin32(handle), &errors, &status)) return Fail();
+        count = status.cbInQue;
+        return true;
+    }
+
     bool Close(Handle handle) override { return CloseHandle(ToWin32(handle)) || Fail(); }
 
     int32_t LastError() const override { return lastError_; }

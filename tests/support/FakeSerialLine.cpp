@@ -113,6 +113,19 @@ bool FakeSerialLine::ReadByte(Handle, uint8_t& value, uint32_t& count) {
     return true;
 }
 
+bool FakeSerialLine::InputWaiting(Handle, uint32_t& count) {
+    ++looks;
+    if (inputWaitingError != 0) return Fail(inputWaitingError);
+    count = 0;
+    if (model_ == nullptr) {
+        count = waitingBytes;
+        return true;
+    }
+    for (const auto& byte : incoming)
+        if (byte) ++count;
+    return true;
+}
+
 bool FakeSerialLine::Close(Handle) {
     calls.push_back("close");
     if (closeError != 0) return Fail(closeError);

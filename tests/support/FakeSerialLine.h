@@ -31,6 +31,8 @@ public:
     bool Purge(Handle handle, uint32_t flags) override;
     bool WriteByte(Handle handle, uint8_t value, uint32_t& written) override;
     bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) override;
+    // With a model, the answers queued and not read; with a script, waitingBytes.
+    bool InputWaiting(Handle handle, uint32_t& count) override;
     bool Close(Handle handle) override;
     int32_t LastError() const override { return lastError_; }
 
@@ -54,6 +56,10 @@ public:
     int32_t purgeError = 0;
     int32_t writeError = 0;
     int32_t readError = 0;
+    int32_t inputWaitingError = 0;
+    // A script stands for answers still to come: these are what a look finds already there.
+    uint32_t waitingBytes = 0;
+    int looks = 0;  // InputWaiting calls, kept out of calls
     int32_t closeError = 0;
     int writesBeforeFailure = -1;  // the write after this many succeeds fails with writeError
 
