@@ -54,6 +54,13 @@ inline constexpr TextPair kWrongTypeMessage = {
     "Le type d'appareil ne correspond pas à un appareil %s.\n\n\r"
     "L'appareil n'est pas un appareil %s!",
     "The device is not a %s unit.\n\n\rThe device is not a %s unit."};
+inline constexpr TextPair kTransmissionErrorTitle = {"Erreur de transmission",
+                                                     "Transmission error"};
+inline constexpr TextPair kTransmissionErrorMessage = {
+    "La lecture de l'appareil %s n'a pas abouti.\n\n"
+    "Vérifiez le câble et l'alimentation de l'appareil, puis recommencez la lecture.",
+    "The %s unit could not be read.\n\nCheck the cable and the unit's power, then read it "
+    "again."};
 inline constexpr TextPair kTransferDone = {" Le transfert des données est reussi.", " "};
 inline constexpr TextPair kNewReading = {
     "Vous pouvez effectuer une nouvelle lecture sur un autre appareil %s", " "};

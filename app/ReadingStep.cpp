@@ -39,7 +39,7 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             record_.typeStatus = status;
             record_.type = link_.LastTypeId();
             if (status == kStatusWrongType) return {kStateDeviceType, Report::ReadFailed, status};
-            // Any other failure is a line that went quiet, not a wrong unit: the reading goes on.
+            if (status != kStatusOk) return Failed(state, status);
             Write(Format(Text(kTypeConfirmed, language), device.c_str()));
             Write(kBlank);
             return {kStateSerialNumber, Report::None, status};
@@ -48,6 +48,7 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             uint32_t serial = 0;
             const int32_t status = link_.ReadSerialNumber(serial);
             record_.serialStatus = status;
+            if (status != kStatusOk) return Failed(state, status);
             record_.serialNumber = serial;
             Write(Format(Text(kSerialNumber, language), serial));
             return {kStateCircuitVersion, Report::None, status};
@@ -56,6 +57,7 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             int32_t version = 0;
             const int32_t status = link_.ReadCircuitVersion(version);
             record_.circuitStatus = status;
+            if (status != kStatusOk) return Failed(state, status);
             record_.circuitVersion = static_cast<uint32_t>(version);
             Write(Format(Text(kCircuitVersion, language), static_cast<unsigned>(version)));
             return {kStateSoftwareVersion, Report::None, status};
@@ -65,6 +67,7 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             int32_t second = 0;
             const int32_t status = link_.ReadSoftwareVersion(first, second);
             record_.softwareStatus = status;
+            if (status != kStatusOk) return Failed(state, status);
             record_.softwareFirst = static_cast<uint32_t>(first);
             record_.softwareSecond = static_cast<uint32_t>(second);
             Write(Format(Text(kSoftwareVersion, language), static_cast<unsigned>(first),
@@ -72,15 +75,43 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             return {kStateFinish, Report::None, status};
         }
         case kStateFinish: {
-            Write(Text(kTransmissionDone, language));
-            const int32_t status = link_.Disconnect();
+            // The end of the conversation, and the quiet after it, may still show the last
+            // answer spoiled, so the success line waits for both.
+            int32_t status = link_.Disconnect();
+            if (status == kStatusOk) {
+                link_.BusyWait(kQuietAfterEndMs);
+                status = link_.ExpectQuietLine();
+            }
             record_.disconnectStatus = status;
+            if (status != kStatusOk) return Failed(state, status);
+            Write(Text(kTransmissionDone, language));
             Write(kBlank);
             return {kStateFinish, Report::ReadDone, status};
         }
         default:
             return {state, Report::None, kStatusOk};
     }
+}
+
+ReadingStep::Result ReadingStep::Failed(ReadingState state, int32_t status) {
+    if (status == kStatusNotADigit || status == kStatusOutOfStep) {
+        record_.unexpectedByte = link_.UnexpectedByte();
+        record_.unexpectedCount = link_.UnexpectedCount();
+    }
+    return {state, Report::ReadFailed, status, kTransmissionFailure};
+}
+
+std::string ReadingStep::TransmissionFailureMessage(Language language) {
+    return Format(Text(kTransmissionErrorMessage, language), CP06::DeviceName().c_str());
+}
+
+std::string ReadingStep::ReportTransmissionFailure(Language language) {
+    // A failed end of the conversation was already tried by its own step.
+    const int32_t status = link_.Disconnect();
+    if (record_.disconnectStatus == -1) record_.disconnectStatus = status;
+    Write(kBlank);
+    Write(Text(kTransmissionErrorTitle, language));
+    return TransmissionFailureMessage(language);
 }
 
 std::string ReadingStep::WrongTypeMessage(Language language) {

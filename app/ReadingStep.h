@@ -12,6 +12,10 @@
 
 // The pace of a reading: one step per tick, 300 ms apart.
 inline constexpr uint32_t kTickIntervalMs = 300;
+// After the end of the conversation, how long the line must stay quiet for a reading to be
+// right: one byte's time at 9600 bit/s (1.15 ms) and a USB adapter's latency (16 ms), with a
+// margin. A byte then means an answer came twice or out of step.
+inline constexpr uint32_t kQuietAfterEndMs = 30;
 
 // The reading steps, as the main window's reading state holds them.
 enum ReadingState : int32_t {
@@ -37,6 +41,10 @@ struct ReadingRecord {
     uint32_t circuitVersion = 0;
     uint32_t softwareFirst = 0;
     uint32_t softwareSecond = 0;
+    // For a step that failed on a spoiled answer: the byte that was not a digit, or the first
+    // of the bytes out of step (-1: none), and how many of those there were.
+    int32_t unexpectedByte = -1;
+    uint32_t unexpectedCount = 0;
 };
 
 class ReadingStep {
@@ -46,11 +54,14 @@ public:
 
     // Which report ends the reading after this tick (the window posts it as a message).
     enum class Report { None, ReadFailed, ReadDone };
+    // What kind of failure ReadFailed reports (the message's wParam).
+    enum FailureKind : int32_t { kWrongType = 0, kTransmissionFailure = 1 };
 
     struct Result {
         ReadingState nextState;
         Report report;
         int32_t status;  // the device operation's link status (0 when there was none)
+        FailureKind failure = kWrongType;  // for ReadFailed
     };
 
     ReadingStep(CP06& link, LineSink sink);
@@ -61,6 +72,9 @@ public:
     // The failure report's part that is not the window's: ends the conversation and writes
     // its two lines. Returns the message for the error box.
     std::string ReportWrongType(Language language);
+    // The same for a step that failed after the poll was accepted: a value that may be wrong
+    // is never shown, so the reading ends here as a failed one.
+    std::string ReportTransmissionFailure(Language language);
     // The success report's lines.
     void ReportDone(Language language);
 
@@ -68,9 +82,12 @@ public:
     void ClearRecord() { record_ = ReadingRecord{}; }
 
     static std::string WrongTypeMessage(Language language);
+    static std::string TransmissionFailureMessage(Language language);
 
 private:
     void Write(const std::string& line) { sink_(line); }
+    // Ends the reading at a step that failed: no line for it, what the link saw kept.
+    Result Failed(ReadingState state, int32_t status);
 
     CP06& link_;
     LineSink sink_;

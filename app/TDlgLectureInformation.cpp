@@ -286,7 +286,8 @@ void TDlgLectureInformation::TimerGestConnectionTimer() {
     TimerGestConnection->stop();
     const int message =
         result.report == ReadingStep::Report::ReadFailed ? WM_READ_FAILED : WM_READ_DONE;
-    QCoreApplication::postEvent(this, new ReadMessageEvent(message, 0, 0));
+    const intptr_t kind = message == WM_READ_FAILED ? result.failure : 0;
+    QCoreApplication::postEvent(this, new ReadMessageEvent(message, kind, 0));
 }
 
 bool TDlgLectureInformation::event(QEvent* event) {
@@ -303,11 +304,12 @@ bool TDlgLectureInformation::event(QEvent* event) {
 }
 
 void TDlgLectureInformation::OnReadFailed(const ReadMessageEvent& message) {
-    if (message.WParam == 0) {  // the only kind of failure: a unit of another type
-        const std::string text = readingStep_.ReportWrongType(language_);
-        MessageBeep(kBeepIconHand);
-        ShowErrorBox(QString::fromStdString(text));
-    }
+    // A unit of another type, or a step that failed after the poll was accepted.
+    const std::string text = message.WParam == ReadingStep::kTransmissionFailure
+                                 ? readingStep_.ReportTransmissionFailure(language_)
+                                 : readingStep_.ReportWrongType(language_);
+    MessageBeep(kBeepIconHand);
+    ShowErrorBox(QString::fromStdString(text));
     EndReading();
 }
 

@@ -43,10 +43,14 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
             // afterwards adds the end of the conversation.
             if (state == kStateConnect && elapsed() + pause + kPollDelayMs >= plan.waitMs) {
                 outcome.result = plan.refused() ? ReadingResult::Refused : ReadingResult::NoAnswer;
+                outcome.echoed = plan.echoed();
                 break;
             }
             if (pause != 0) clock.Sleep(pause);
         }
+        // Bytes after the accepted poll (its answer twice, noise) answer nothing asked: read
+        // them now, or the type would be read from them and a good unit called wrong.
+        if (state == kStateDeviceType) link.ExpectQuietLine();
         writer = state;
         lineOfWriter = 0;
         const uint32_t tickStart = clock.TickCount();
@@ -68,6 +72,7 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
                 outcome.portError = tick.status;
                 break;
             }
+            plan.pollUnanswered();
             if (plan.endOnRefusal && plan.refused()) {
                 outcome.result = ReadingResult::Refused;
                 break;
@@ -77,8 +82,13 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
         if (tick.report == ReadingStep::Report::ReadFailed) {
             writer = kStateFinish + 1;
             lineOfWriter = 0;
-            outcome.wrongTypeMessage = step.ReportWrongType(plan.language);
-            outcome.result = ReadingResult::WrongType;
+            if (tick.failure == ReadingStep::kTransmissionFailure) {
+                step.ReportTransmissionFailure(plan.language);
+                outcome.result = ReadingResult::Incomplete;
+            } else {
+                outcome.wrongTypeMessage = step.ReportWrongType(plan.language);
+                outcome.result = ReadingResult::WrongType;
+            }
             break;
         }
         if (tick.report == ReadingStep::Report::ReadDone) {

@@ -18,7 +18,7 @@ inline constexpr uint32_t kPortRetryMs = 1000;
 
 enum class ReadingResult {
     Read,        // every step succeeded and the success report was written
-    Incomplete,  // the unit accepted the poll, but a later step failed
+    Incomplete,  // the unit accepted the poll, but a later step failed or an answer was spoiled
     WrongType,   // the unit answered with a type other than P06
     NoAnswer,    // no unit accepted the poll within the wait
     Refused,     // the unit answered the last poll with "give up" (0x85)
@@ -35,6 +35,8 @@ struct ReadingPlan {
     std::function<void(int32_t)> portErrorSeen = [](int32_t) {};  // each such failure's code
     std::function<bool()> stopRequested = [] { return false; };
     std::function<bool()> refused = [] { return false; };  // the last reply was 0x85
+    std::function<bool()> echoed = [] { return false; };   // the last reply was the poll itself
+    std::function<void()> pollUnanswered = [] {};          // after each poll not accepted
     bool endOnRefusal = false;  // a poll refused ends the reading before the wait is over
     bool elapsedFromAcceptedPoll = false;  // the elapsed time leaves out the wait for the unit
 };
@@ -44,6 +46,7 @@ struct ReadingOutcome {
     ReadingRecord record;
     int32_t portError = 0;         // the operating system's code, for PortError
     std::string wrongTypeMessage;  // the error box's text, for WrongType
+    bool echoed = false;           // for NoAnswer: the line sent the polls back
     uint32_t elapsedMs = 0;        // from startTick, or from the poll the unit accepted, to the end
 };
 

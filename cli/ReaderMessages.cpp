@@ -1,5 +1,7 @@
 #include "cli/ReaderMessages.h"
 
+#include <cstdio>
+
 #include "cli/OutputFile.h"
 #include "link/Com_p06.h"
 #include "platform/SystemPorts.h"
@@ -8,8 +10,23 @@ namespace {
 
 std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
 
-std::string StatusText(int32_t status) {
+std::string ByteText(int32_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(byte & 0xFF));
+    return text;
+}
+
+std::string StatusText(int32_t status, const ReadingRecord& r) {
+    const std::string code = " (error " + std::to_string(status) + ")";
     switch (status) {
+        case kStatusNotADigit:
+            return "the byte " + ByteText(r.unexpectedByte) + " is not a digit" + code;
+        case kStatusOutOfStep:
+            if (r.unexpectedCount > 1) {
+                return std::to_string(r.unexpectedCount) + " bytes came out of turn, from " +
+                       ByteText(r.unexpectedByte) + code;
+            }
+            return "the byte " + ByteText(r.unexpectedByte) + " came out of turn" + code;
         case kStatusNotConnected:
             return "not connected (error " + std::to_string(status) + ")";
         case kStatusNothingReceived:
@@ -56,12 +73,12 @@ std::string FailedSteps(const ReadingRecord& r) {
                  {"circuit version", r.circuitStatus},
                  {"software version", r.softwareStatus},
                  {"end of conversation", r.disconnectStatus}};
+    // The steps after a failure never run: the reading ends at the failed one.
     std::string text;
     for (const auto& step : steps) {
-        if (step.status == kStatusOk) continue;
+        if (step.status == kStatusOk || step.status == -1) continue;
         if (!text.empty()) text += "; ";
-        text += std::string(step.name) + ": " +
-                (step.status == -1 ? std::string("not run") : StatusText(step.status));
+        text += std::string(step.name) + ": " + StatusText(step.status, r);
     }
     return text;
 }
@@ -79,6 +96,12 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
     return name + (opened ? " could not be used: " : " could not be opened: ") + SystemReason(code);
 }
 
+std::string EchoMessage(const ReadingPlace& place) {
+    const bool shown = !place.device.empty() && place.device != ComName(place.port);
+    return ComName(place.port) + (shown ? " (" + place.device + ")" : std::string()) +
+           " sends back what it receives: is it the transmitter's adapter?";
+}
+
 Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
     const std::string name = ComName(place.port);
     const int32_t connect = outcome.record.connectStatus;
@@ -91,6 +114,7 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
         case ReadingResult::WrongType:
             return {kStatusWrongType, PlainLines(outcome.wrongTypeMessage)};
         case ReadingResult::NoAnswer:
+            if (outcome.echoed) return {connect, EchoMessage(place)};
             return {connect, "no answer from the unit on " + name + " within " +
                                  std::to_string(place.waitSeconds) + " s"};
         case ReadingResult::Refused:

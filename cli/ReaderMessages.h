@@ -23,6 +23,9 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place);
 // A port that could not be opened or used, said so that the user can act on it.
 std::string PortErrorMessage(const ReadingPlace& place, int32_t systemCode);
 
+// A line that sends the polls back: an adapter in loopback, or another device.
+std::string EchoMessage(const ReadingPlace& place);
+
 // "serial number: no answer (error 100002); circuit version: ..." for the failed steps.
 std::string FailedSteps(const ReadingRecord& record);
 

@@ -63,6 +63,7 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     plan.startTick = system.clock.TickCount();
     plan.stopRequested = [&system] { return system.stopSignal() != 0; };
     plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
+    plan.echoed = [&tracer] { return tracer.LastPollReply() == kPoll; };
     const ReadingOutcome outcome =
         RunReading(link, system.clock, plan, [&writer](const std::string& l) { writer.Line(l); });
     // The device opened for this reading; looked up now when none was.

@@ -77,6 +77,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     Tally tally;
     std::optional<RecordValues> lastRead;  // of the last record, when it was a unit read
     int32_t lastPortError = 0;
+    bool echoSaid = false;  // said once for as long as the line sends the polls back
     while (!stopped()) {
         ReadingPlan plan;
         plan.language = options.language;
@@ -96,6 +97,15 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
             system.err << "p06-read: "
                        << WaitingMessage(context.port, system.devicePathOf(context.port), code)
                        << std::endl;
+        };
+        plan.pollUnanswered = [&] {
+            const bool echoed = tracer.LastPollReply() == kPoll;
+            if (echoed && !echoSaid) {
+                const std::string device = system.devicePathOf(context.port);
+                system.err << "p06-read: " << EchoMessage({context.port, true, 0, device})
+                           << std::endl;
+            }
+            echoSaid = echoed;
         };
         const ReadingOutcome outcome =
             RunReading(link, system.clock, plan, [](const std::string&) {});

@@ -60,8 +60,13 @@ struct TickBound {
 
 // Indexed by reading state; [0] is the link's own teardown, two Disconnects.
 constexpr TickBound kBounds[7] = {
-    {8, 6, 7600}, {9, 7, 10700}, {7, 6, 6600}, {20, 8, 8800},
-    {3, 2, 2200}, {10, 4, 4400}, {4, 3, 3800},
+    {8, 6, 7600},
+    {9, 7, 10700},
+    {7, 6, 6600},
+    {20, 8, 8800},
+    {3, 2, 2200},
+    {10, 4, 4400},
+    {4, 3, 3800 + kQuietAfterEndMs},
 };
 constexpr int kOtherCallsPerTick = 11;
 constexpr uint8_t kEscape = 0xFF;
@@ -110,6 +115,9 @@ public:
     bool ReadByte(Handle h, uint8_t& value, uint32_t& count) override {
         ++reads;
         return !Inject() && line_.ReadByte(h, value, count);
+    }
+    bool InputWaiting(Handle h, uint32_t& count) override {
+        return !Inject() && line_.InputWaiting(h, count);
     }
     bool Close(Handle h) override { return !Inject() && line_.Close(h); }
     int32_t LastError() const override { return injected_ ? injectedCode_ : line_.LastError(); }
@@ -177,6 +185,8 @@ bool Allowed(int32_t status, const std::set<int32_t>& injected) {
         case kStatusRateRefused:
         case kStatusNoPort:
         case kStatusWrongType:
+        case kStatusNotADigit:
+        case kStatusOutOfStep:
             return true;
         default:
             return injected.count(status) != 0;
@@ -248,7 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             state = result.nextState;
         }
 
-        // Once connected, every step runs whatever the unit answers, one per tick.
+        // Once connected, one step per tick until a step fails or the reading ends.
         while (state != kStateConnect && report == ReadingStep::Report::None) {
             const auto result =
                 reading.Measured(kBounds[state], [&] { return step.Tick(state, language); });
@@ -258,6 +268,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Require(result.report == ReadingStep::Report::ReadFailed &&
                             result.nextState == kStateDeviceType,
                         "a wrong type did not end the reading");
+            } else if (result.status != kStatusOk) {
+                Require(result.report == ReadingStep::Report::ReadFailed &&
+                            result.failure == ReadingStep::kTransmissionFailure &&
+                            result.nextState == state,
+                        "a failed step did not end the reading as a failure");
             } else if (state == kStateFinish) {
                 Require(result.report == ReadingStep::Report::ReadDone, "the finish did not end");
             } else {
@@ -270,7 +285,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         if (report == ReadingStep::Report::ReadFailed) {
             reading.Measured(kBounds[kStateFinish], [&] {
-                step.ReportWrongType(language);
+                if (step.Record().typeStatus == kStatusWrongType)
+                    step.ReportWrongType(language);
+                else
+                    step.ReportTransmissionFailure(language);
                 return 0;
             });
         } else if (report == ReadingStep::Report::ReadDone) {

@@ -116,10 +116,9 @@ private slots:
     void wholeReadingTickByTick_data();
     void wholeReadingTickByTick();
     void timerIntervalFollowsReading();
-    void wrongTypeReportsInErrorBox_data();
-    void wrongTypeReportsInErrorBox();
+    void readFailureReportsInErrorBox_data();
+    void readFailureReportsInErrorBox();
     void silentUnitLeavesOnlyQuitUsable();
-    void unitThatStopsAnsweringStillGetsEveryLine();
     void serialNumberFillsTenDigits_data();
     void serialNumberFillsTenDigits();
     void twoReadingsInARow();
@@ -571,24 +570,39 @@ void TDlgLectureInformationTest::timerIntervalFollowsReading() {
     QVERIFY(bench->TimerGestConnection->isActive());
 }
 
-void TDlgLectureInformationTest::wrongTypeReportsInErrorBox_data() {
+void TDlgLectureInformationTest::readFailureReportsInErrorBox_data() {
     QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("stopAfterBytes");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("French") << 0 << WrongTypeLines(kFrench)
-                            << QString::fromStdString(WrongTypeMessage(kFrench, "\n\n\r"));
-    QTest::newRow("English") << 1 << WrongTypeLines(kEnglish)
-                             << QString::fromStdString(WrongTypeMessage(kEnglish, "\n\n\r"));
+    // A unit of another type, and one that accepts the poll and then says nothing: no line
+    // for the type, no values shown as 0, no success report.
+    QTest::newRow("wrong type, French")
+        << 0 << "P07" << -1 << WrongTypeLines(kFrench)
+        << QString::fromStdString(WrongTypeMessage(kFrench, "\n\n\r"));
+    QTest::newRow("wrong type, English")
+        << 1 << "P07" << -1 << WrongTypeLines(kEnglish)
+        << QString::fromStdString(WrongTypeMessage(kEnglish, "\n\n\r"));
+    for (int language : {kFrench, kEnglish}) {
+        QTest::addRow("silent after the poll, %s", language == kFrench ? "French" : "English")
+            << language << "P06" << 1 << ToQt(FailedReading(language, kStateDeviceType))
+            << QString::fromStdString(TransmissionErrorMessage(language));
+    }
 }
 
-void TDlgLectureInformationTest::wrongTypeReportsInErrorBox() {
+void TDlgLectureInformationTest::readFailureReportsInErrorBox() {
     QFETCH(int, language);
     QFETCH(QStringList, lines);
     QFETCH(QString, message);
+    QFETCH(QString, type);
+    QFETCH(int, stopAfterBytes);
     UnitConfig unit;
-    unit.type = "P07";
-    Bench bench({"\\Device\\Silabser0=COM4"}, unit);
+    unit.type = type.toStdString();
+    FaultConfig faults;
+    faults.stopAfterBytes = stopAfterBytes;
+    Bench bench({"\\Device\\Silabser0=COM4"}, unit, faults);
     bench->SetLanguage(language);
     const int before = static_cast<int>(MemoLines(*bench.window).size());
 
@@ -671,20 +685,6 @@ void TDlgLectureInformationTest::silentUnitLeavesOnlyQuitUsable() {
     QVERIFY(bench->TimerGestConnection->isActive());
     QCOMPARE(bench->TimerGestConnection->interval(), 300);
     QVERIFY(bench->beeps.empty());
-}
-
-void TDlgLectureInformationTest::unitThatStopsAnsweringStillGetsEveryLine() {
-    FaultConfig faults;
-    faults.stopAfterBytes = 1;  // accepts the poll, then says nothing more
-    Bench bench({"\\Device\\Silabser0=COM4"}, UnitConfig{}, faults);
-
-    RunWholeReading(*bench.window);
-
-    // Values that could not be read show as 0.
-    QCOMPARE(LinesAfter(*bench.window, 6), ReadingLines(kFrench, UnreadUnit()));
-    QCOMPARE(bench->beeps, std::vector<unsigned>{kBeepOk});
-    QCOMPARE(bench->ReadingState(), 0);
-    QVERIFY(bench->ButtonLectureInfo->isEnabled());
 }
 
 void TDlgLectureInformationTest::serialNumberFillsTenDigits_data() {

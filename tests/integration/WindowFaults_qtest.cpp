@@ -26,6 +26,7 @@
 #include "platform/posix/LinuxPortTable.h"
 #include "tests/support/ConfigurationHome.h"
 #include "tests/support/MainWindowTestHelpers.h"
+#include "tests/support/MessageBoxAnswerer.h"
 #include "tests/support/PosixChildProcess.h"
 #include "tests/support/SimProcess.h"
 
@@ -209,21 +210,24 @@ void WindowFaultsTest::unitVanishingWhileAwaitedLeavesTheReadingPolling() {
 }
 
 // The unit is switched off once it has sent the first digit of its type. From then on every
-// read and write of the link fails with the line's hang-up (EIO). A failed query is no
-// failure of the reading: every line is still written, without the values that could not
-// be read, and the reading ends with the success report; the window is idle again, and a
-// unit served again on the same alias is read by the next reading.
+// read and write of the link fails with the line's hang-up (EIO). The type step fails, so
+// the reading ends there as a failed one: no line for the type, the transmission error and
+// its box; the window is idle again, and a unit served again on the same alias is read by
+// the next reading.
 void WindowFaultsTest::unitVanishingWhileTheTypeIsReadEndsTheReading() {
     VanishingSim vanishing({}, portsDir_, "86", 1);
     QVERIFY2(vanishing.Ready(), "p06-sim did not start");
     auto window = NewWindow();
     StartReading(*window);
+    auto box = std::make_shared<MessageBoxSeen>();
+    AnswerNextMessageBox(box, kReadingTimeoutMs / 5);
 
     QVERIFY(WaitUntil([&] { return vanishing.Killed(); }, kReadingTimeoutMs));
     QVERIFY(vanishing.WaitGone());
     QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
-    // Nothing read is shown: a failed query leaves its value as the step started it (0).
-    QCOMPARE(NewLines(*window), ReadingLines(kFrench, UnreadUnit()));
+    QCOMPARE(NewLines(*window), ToQt(FailedReading(kFrench, kStateDeviceType)));
+    QVERIFY(box->found);
+    QCOMPARE(box->text, QString::fromStdString(TransmissionErrorMessage(kFrench)));
     QCOMPARE(window->Link().Status(), EIO);
 
     // The next reading's poll cannot be written on the dead port (EIO): the link lets the

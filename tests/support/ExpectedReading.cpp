@@ -63,6 +63,28 @@ std::string WrongTypeMessage(int32_t language, const std::string& separator) {
            "L'appareil n'est pas un appareil " + device + "!";
 }
 
+TextLines FailedReading(int32_t language, int32_t failedStep, const ReadUnit& unit) {
+    // How many of the successful reading's lines come before each step's result.
+    const size_t kept[] = {0, 0, 3, 5, 6, 7, 8};
+    TextLines lines = SuccessfulReading(language, unit);
+    lines.resize(kept[failedStep]);
+    lines.push_back(" ");
+    lines.push_back(language == kEnglish ? "Transmission error" : "Erreur de transmission");
+    return lines;
+}
+
+std::string TransmissionErrorMessage(int32_t language) {
+    const std::string device = kDevice;
+    if (language == kEnglish) {
+        return "The " + device +
+               " unit could not be read.\n\nCheck the cable and the unit's power, then read it "
+               "again.";
+    }
+    return "La lecture de l'appareil " + device +
+           " n'a pas abouti.\n\nVérifiez le câble et l'alimentation de l'appareil, puis "
+           "recommencez la lecture.";
+}
+
 const char* const kReadingExchange =
     // poll and acceptance
     "> 80,< 81,"

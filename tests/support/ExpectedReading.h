@@ -19,9 +19,6 @@ struct ReadUnit {
     std::string softwareVersion = "2.5";
 };
 
-// A unit whose answers were lost after it accepted the poll: every value shows as 0.
-inline ReadUnit UnreadUnit() { return {0, 0, "0.0"}; }
-
 // The fourteen lines of a reading that ends with the success report.
 TextLines SuccessfulReading(int32_t language, const ReadUnit& unit = {});
 
@@ -30,6 +27,13 @@ TextLines WrongTypeReading(int32_t language);
 
 // The error box's two sentences for a unit of another type, joined by `separator`.
 std::string WrongTypeMessage(int32_t language, const std::string& separator);
+
+// The lines of a reading whose step (2, the type, to 6, the end) failed after the unit
+// accepted the poll: those of the steps before it, then the failure report's blank and title.
+TextLines FailedReading(int32_t language, int32_t failedStep, const ReadUnit& unit = {});
+
+// The error box's text after such a failure.
+std::string TransmissionErrorMessage(int32_t language);
 
 // The bytes of a reading of the unit 4660, circuit 3, software 2.5, as a trace shows them
 // ("> " sent, "< " received, each followed by a comma), up to the unit's acknowledgement of

@@ -32,7 +32,10 @@ struct Reader {
                 return result.report;
             }
             if (result.report == ReadingStep::Report::ReadFailed) {
-                message = step.ReportWrongType(language);
+                failedStep = state;
+                message = result.failure == ReadingStep::kTransmissionFailure
+                              ? step.ReportTransmissionFailure(language)
+                              : step.ReportWrongType(language);
                 return result.report;
             }
         }
@@ -48,6 +51,7 @@ struct Reader {
     ReadingStep step{link, [this](const std::string& text) { lines.push_back(text); }};
     std::string message;
     int32_t finalState = -1;
+    int32_t failedStep = -1;
 };
 
 TEST(ReadingStep, WholeReadingWritesTheFourteenLinesOfEachLanguage) {
@@ -132,13 +136,30 @@ TEST(ReadingStep, SilentUnitWritesNothingAndStaysInTheConnectStep) {
     EXPECT_EQ(reader.clock.now, 5u * 2100u);
 }
 
-TEST(ReadingStep, UnitThatStopsAnsweringAfterConnectingStillGetsEveryLine) {
-    FaultConfig faults;
-    faults.stopAfterBytes = 1;  // the acceptance of the poll, then silence
-    Reader reader({}, faults);
-    EXPECT_EQ(reader.Read(0), ReadingStep::Report::ReadDone);
-    EXPECT_EQ(reader.lines, SuccessfulReading(kFrench, UnreadUnit()));
-    EXPECT_EQ(reader.step.Record().typeStatus, kStatusNothingReceived);
+// A unit that goes quiet after some bytes: the reading ends at that step as a failure, with
+// no line for it, and the conversation is ended.
+TEST(ReadingStep, UnitThatStopsAnsweringEndsTheReadingAtThatStep) {
+    const struct {
+        int bytes;  // what the unit sends before it goes quiet
+        ReadingState failedStep;
+    } cases[] = {{1, kStateDeviceType},
+                 {7, kStateSerialNumber},
+                 {15, kStateCircuitVersion},
+                 {17, kStateSoftwareVersion},
+                 {21, kStateFinish}};
+    for (const auto& c : cases) {
+        for (int32_t language : {kFrench, kEnglish}) {
+            SCOPED_TRACE(testing::Message() << c.bytes << " bytes, language " << language);
+            FaultConfig faults;
+            faults.stopAfterBytes = c.bytes;
+            Reader reader({}, faults);
+            EXPECT_EQ(reader.Read(language), ReadingStep::Report::ReadFailed);
+            EXPECT_EQ(reader.failedStep, c.failedStep);
+            EXPECT_EQ(reader.lines, FailedReading(language, c.failedStep));
+            EXPECT_EQ(reader.message, TransmissionErrorMessage(language));
+            EXPECT_EQ(reader.line.sent.back(), kEndOfConversation);
+        }
+    }
 }
 
 TEST(ReadingStep, TwoReadingsInARowAppendOneAfterTheOther) {
