@@ -22,6 +22,8 @@ constexpr uint8_t kChangeRate = 0x9E;
 constexpr uint8_t kRateRefused = 0x00;
 constexpr uint8_t kRateFollowUp = 0x00;  // the byte after an accepted rate change
 
+constexpr uint8_t kEndRateCode = 0x81;  // 9600, the rate every conversation ends at
+
 struct RateEntry {
     uint8_t code;
     uint32_t rate;
@@ -30,10 +32,11 @@ struct RateEntry {
 // Rate codes the unit knows after 0x9E.
 constexpr RateEntry kRateCodes[] = {
     {0xFF, 4800},  {0x56, 14400},  {0x40, 19200},  {0x20, 38400},  {0x15, 56000},
-    {0x14, 57600}, {0x0A, 115200}, {0x09, 128000}, {0x04, 256000}, {0x81, 9600},
+    {0x14, 57600}, {0x0A, 115200}, {0x09, 128000}, {0x04, 256000}, {kEndRateCode, 9600},
 };
 
 constexpr uint8_t kSerialNumberAddress = 0x78;
+constexpr uint8_t kSerialNumberLastAddress = 0x7B;
 constexpr uint8_t kSoftwareFirstAddress = 0x7E;
 constexpr uint8_t kSoftwareSecondAddress = 0x7F;
 constexpr size_t kTypeLength = 3;
@@ -46,14 +49,44 @@ int DigitValue(uint8_t byte) {
     return -1;
 }
 
+// The step a memory read belongs to, by its address: none outside the reading's values.
+std::optional<LineStep> StepOfAddress(uint8_t address) {
+    if (address >= kSerialNumberAddress && address <= kSerialNumberLastAddress)
+        return LineStep::Serial;
+    if (address == kSoftwareFirstAddress || address == kSoftwareSecondAddress)
+        return LineStep::Software;
+    return std::nullopt;
+}
+
+// The host reads a value's bytes in address order: the last one ends the step.
+bool IsLastOfStep(uint8_t address) {
+    return address == kSerialNumberLastAddress || address == kSoftwareSecondAddress;
+}
+
 }  // namespace
 
 DeviceModel::DeviceModel(UnitConfig unit, FaultConfig faults)
     : unit_(std::move(unit)), faults_(faults) {}
 
-std::vector<uint8_t> DeviceModel::Receive(uint8_t byte) {
+Reply DeviceModel::ReplyTo(uint8_t byte) {
     if (faults_.silent) return {};
-    return Limit(Answer(byte));
+    Reply reply = SpoilLine(byte);
+    reply.bytes = Limit(std::move(reply.bytes));
+    return reply;
+}
+
+bool DeviceModel::StartsOver(uint8_t byte) { return byte == kPoll || byte == kEndOfConversation; }
+
+void DeviceModel::Open(std::optional<LineStep> step, bool finishesStep) {
+    opened_ = true;
+    openedStep_ = step;
+    finishes_ = finishesStep;
+}
+
+// A step whose answer is one byte, opened and ended by the same host byte.
+void DeviceModel::OpenWhole(LineStep step) {
+    Open(step, true);
+    finished_ = true;
 }
 
 bool DeviceModel::InConversation() const { return state_ != State::Idle; }
@@ -61,7 +94,7 @@ bool DeviceModel::InConversation() const { return state_ != State::Idle; }
 uint32_t DeviceModel::BaudRate() const { return baudRate_; }
 
 uint8_t DeviceModel::MemoryAt(uint8_t address) const {
-    if (address >= kSerialNumberAddress && address < kSerialNumberAddress + 4) {
+    if (address >= kSerialNumberAddress && address <= kSerialNumberLastAddress) {
         const unsigned shift = 8u * (address - kSerialNumberAddress);  // lowest byte first
         return static_cast<uint8_t>(unit_.serialNumber >> shift);
     }
@@ -82,6 +115,7 @@ std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
             return {kNotYet};
         }
         state_ = State::Command;
+        OpenWhole(LineStep::Poll);
         return {kAccept};
     }
 
@@ -90,11 +124,13 @@ std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
     if (byte == kPoll) {
         pendingDigits_.clear();
         state_ = State::Command;
+        OpenWhole(LineStep::Poll);
         return {kAccept};
     }
     if (byte == kEndOfConversation) {
         pendingDigits_.clear();
         state_ = State::Idle;
+        OpenWhole(LineStep::End);
         return {kEndAnswer};
     }
 
@@ -105,6 +141,7 @@ std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
             if (byte != kAcknowledge) return {};
             if (pendingDigits_.empty()) {
                 state_ = State::Command;  // the last digit is acknowledged
+                finished_ = finishes_;
                 return {};
             }
             return NextDigit();
@@ -117,10 +154,13 @@ std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
         case State::RateLow:
             if (DigitValue(byte) < 0) return {};
             return ChangeRate(static_cast<uint8_t>(firstDigit_ * 16 + DigitValue(byte)));
-        case State::AddressLow:
+        case State::AddressLow: {
             if (DigitValue(byte) < 0) return {};
-            QueueValue(MemoryAt(static_cast<uint8_t>(firstDigit_ * 16 + DigitValue(byte))));
+            const auto address = static_cast<uint8_t>(firstDigit_ * 16 + DigitValue(byte));
+            Open(StepOfAddress(address), IsLastOfStep(address));
+            QueueValue(MemoryAt(address));
             return NextDigit();
+        }
         case State::Idle:
             break;
     }
@@ -130,12 +170,14 @@ std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
 std::vector<uint8_t> DeviceModel::Command(uint8_t byte) {
     switch (byte) {
         case kReadType: {
+            Open(LineStep::Type, true);
             std::string type = unit_.type.substr(0, kTypeLength);
             type.resize(kTypeLength, ' ');
             for (char c : type) QueueValue(static_cast<uint8_t>(c));
             return NextDigit();
         }
         case kReadCircuitVersion:
+            Open(LineStep::Circuit, true);
             QueueValue(unit_.circuitVersion);
             return NextDigit();
         case kReadMemory:
@@ -151,6 +193,11 @@ std::vector<uint8_t> DeviceModel::Command(uint8_t byte) {
 
 std::vector<uint8_t> DeviceModel::ChangeRate(uint8_t code) {
     state_ = State::Command;
+    // Back to 9600 is how a host ends a conversation: the first half of the end step.
+    if (code == kEndRateCode)
+        Open(LineStep::End, false);
+    else
+        Open(std::nullopt, false);
     if (faults_.refusesRateChange) return {kRateRefused};
     const auto entry = std::find_if(std::begin(kRateCodes), std::end(kRateCodes),
                                     [code](const RateEntry& e) { return e.code == code; });

@@ -1,4 +1,4 @@
-// The pseudo-terminal front end of the simulated unit.
+// The pseudo-terminal front end of the simulated units.
 #include "sim/PtyServer.h"
 
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -29,21 +30,53 @@ void LogByte(const char* direction, uint8_t byte) {
     std::fprintf(stderr, "p06-sim: %s %02X\n", direction, byte);
 }
 
+// Milliseconds of the monotonic clock: the units' times and the late answers are timed on
+// it, so setting the system's clock moves nothing.
+uint64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+std::optional<uint64_t> Earliest(std::initializer_list<std::optional<uint64_t>> times) {
+    std::optional<uint64_t> earliest;
+    for (const auto& t : times)
+        if (t && (!earliest || *t < *earliest)) earliest = t;
+    return earliest;
+}
+
+// Unit k of a --units run: the first one's values, its serial number k further on.
+UnitConfig NumberedUnit(const UnitConfig& first, int k) {
+    UnitConfig unit = first;
+    unit.serialNumber += static_cast<uint32_t>(k);
+    return unit;
+}
+
 }  // namespace
 
 PtyServer::~PtyServer() {
-    if (!aliasPath_.empty()) {
-        std::error_code ignored;
-        // Only our own alias: someone may have replaced it meanwhile.
-        if (fs::is_symlink(aliasPath_, ignored) &&
-            fs::read_symlink(aliasPath_, ignored) == aliasTarget_) {
-            fs::remove(aliasPath_, ignored);
-        }
-    }
-    if (device_ >= 0) close(device_);
-    if (master_ >= 0) close(master_);
+    RemoveAlias();
+    ClosePort();
     // The lock file stays: removing it could let two simulators lock two different files.
     if (lock_ >= 0) close(lock_);
+}
+
+void PtyServer::RemoveAlias() {
+    if (aliasPath_.empty()) return;
+    std::error_code ignored;
+    // Only our own alias: someone may have replaced it meanwhile.
+    if (fs::is_symlink(aliasPath_, ignored) &&
+        fs::read_symlink(aliasPath_, ignored) == aliasTarget_) {
+        fs::remove(aliasPath_, ignored);
+    }
+}
+
+void PtyServer::ClosePort() {
+    for (int* fd : {&aliasFd_, &device_, &master_}) {
+        if (*fd >= 0) close(*fd);
+        *fd = -1;
+    }
 }
 
 bool PtyServer::LockComNumber(int comNumber, const std::string& aliasDir, std::string& error) {
@@ -62,6 +95,20 @@ bool PtyServer::LockComNumber(int comNumber, const std::string& aliasDir, std::s
 }
 
 bool PtyServer::Start(int comNumber, const std::string& aliasDir, std::string& error) {
+    std::error_code failure;
+    fs::create_directories(aliasDir, failure);
+    if (failure) {
+        error = "cannot create " + aliasDir + ": " + failure.message();
+        return false;
+    }
+    if (!LockComNumber(comNumber, aliasDir, error)) return false;
+    comNumber_ = comNumber;
+    aliasPath_ = (fs::path(aliasDir) / ("COM" + std::to_string(comNumber))).string();
+    return Plug(error);
+}
+
+// Opens a new pseudo-terminal and makes the alias lead to it, as an adapter plugged in.
+bool PtyServer::Plug(std::string& error) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
         error = SystemError("cannot open a pseudo-terminal");
@@ -99,40 +146,76 @@ bool PtyServer::Start(int comNumber, const std::string& aliasDir, std::string& e
         return false;
     }
 
-    std::error_code failure;
-    fs::create_directories(aliasDir, failure);
-    if (failure) {
-        error = "cannot create " + aliasDir + ": " + failure.message();
-        return false;
-    }
-    if (!LockComNumber(comNumber, aliasDir, error)) return false;
-    const std::string alias = (fs::path(aliasDir) / ("COM" + std::to_string(comNumber))).string();
     // The alias leads to the port through this process's own descriptor, so it dangles as
     // soon as the simulator is gone, however it ended: a reader can never reach the next
     // program that gets the same pseudo-terminal. The descriptor's number depends on the
     // COM number, so even a recycled process id cannot lead to another simulator's port.
-    const int aliasFd = fcntl(device_, F_DUPFD_CLOEXEC, kAliasFdBase + comNumber);
+    aliasFd_ = fcntl(device_, F_DUPFD_CLOEXEC, kAliasFdBase + comNumber_);
     aliasTarget_ = "/proc/" + std::to_string(getpid()) + "/fd/" +
-                   std::to_string(aliasFd >= 0 ? aliasFd : device_);
+                   std::to_string(aliasFd_ >= 0 ? aliasFd_ : device_);
     // A stale alias (from a simulator that did not end cleanly: its lock is free) is
     // replaced; anything else by that name is the user's, and stays.
-    if (fs::is_symlink(fs::symlink_status(alias, failure))) {
-        fs::remove(alias, failure);
-    } else if (fs::exists(fs::symlink_status(alias, failure))) {
-        error = alias + " exists and is not an alias; not replacing it";
+    std::error_code failure;
+    if (fs::is_symlink(fs::symlink_status(aliasPath_, failure))) {
+        fs::remove(aliasPath_, failure);
+    } else if (fs::exists(fs::symlink_status(aliasPath_, failure))) {
+        error = aliasPath_ + " exists and is not an alias; not replacing it";
         return false;
     }
-    fs::create_symlink(aliasTarget_, alias, failure);
+    fs::create_symlink(aliasTarget_, aliasPath_, failure);
     if (failure) {
-        error = "cannot create the alias " + alias + ": " + failure.message();
+        error = "cannot create the alias " + aliasPath_ + ": " + failure.message();
         return false;
     }
-    aliasPath_ = alias;
     return true;
 }
 
-bool PtyServer::WriteAnswer(const std::vector<uint8_t>& bytes, bool log) {
-    for (uint8_t byte : bytes) {
+// The port goes away as an unplugged adapter's does: the alias first, so a host that sees
+// the hang-up no longer finds the port, then the pseudo-terminal, which hangs up the host.
+void PtyServer::Unplug() {
+    RemoveAlias();
+    ClosePort();
+    outgoing_.clear();
+}
+
+void PtyServer::Present(const PresenceSchedule::Change& change, const SimOptions& options) {
+    const UnitConfig unit = NumberedUnit(options.unit, change.unit);
+    std::fprintf(stderr, "p06-sim: unit %d of %d (serial %u) %s\n", change.unit + 1, options.units,
+                 unit.serialNumber, change.present ? "present" : "gone");
+    outgoing_.clear();
+    if (change.present)
+        unit_.emplace(unit, options.faults);  // a new presence: its faults strike again
+    else
+        unit_.reset();
+}
+
+// Feeds one byte to the unit on the line; false when the unit unplugged the port.
+bool PtyServer::Hear(uint8_t byte, const SimOptions& options, uint64_t nowMs) {
+    if (!unit_) return true;  // the line is silent: the byte reaches no unit
+    const bool wasInConversation = unit_->InConversation();
+    const Reply reply = unit_->ReplyTo(byte);
+    if (reply.unplug) {
+        Unplug();
+        replugAtMs_ = nowMs + options.replugAfterMs;
+        std::fprintf(stderr, "p06-sim: COM%d unplugged\n", comNumber_);
+        return false;
+    }
+    if (units_ && wasInConversation && !unit_->InConversation()) units_->ConversationEnded(nowMs);
+    Queue(reply, nowMs);
+    return true;
+}
+
+void PtyServer::Queue(const Reply& reply, uint64_t nowMs) {
+    uint64_t due = nowMs + reply.delayMs;
+    // The line keeps its order: nothing overtakes a late byte.
+    if (!outgoing_.empty() && outgoing_.back().dueMs > due) due = outgoing_.back().dueMs;
+    for (uint8_t byte : reply.bytes) outgoing_.push_back({due, byte});
+}
+
+bool PtyServer::SendDue(uint64_t nowMs, bool log) {
+    while (!outgoing_.empty() && outgoing_.front().dueMs <= nowMs) {
+        const uint8_t byte = outgoing_.front().byte;
+        outgoing_.pop_front();
         if (log) LogByte("out", byte);
         ssize_t result;
         do {
@@ -143,17 +226,46 @@ bool PtyServer::WriteAnswer(const std::vector<uint8_t>& bytes, bool log) {
     return true;
 }
 
-bool PtyServer::Serve(DeviceModel& model, const sigset_t& waitMask,
-                      const volatile sig_atomic_t& stop, bool log, std::string& error) {
+bool PtyServer::Serve(const SimOptions& options, const sigset_t& waitMask,
+                      const volatile sig_atomic_t& stop, std::string& error) {
+    if (options.units > 0)
+        units_.emplace(options.units, options.presentMs, options.absentMs, NowMs());
+    else
+        unit_.emplace(options.unit, options.faults);
     uint8_t buffer[kReadChunk];
     while (stop == 0) {
+        uint64_t now = NowMs();
+        if (units_)
+            for (const auto& change : units_->AdvanceTo(now)) Present(change, options);
+        if (replugAtMs_ && *replugAtMs_ <= now) {
+            replugAtMs_.reset();
+            if (!Plug(error)) return false;
+            std::fprintf(stderr, "p06-sim: COM%d plugged in again (%s)\n", comNumber_,
+                         devicePath_.c_str());
+        }
+        if (!SendDue(now, options.log)) {
+            error = SystemError("cannot write the pseudo-terminal");
+            return false;
+        }
+
+        // Asleep until the host sends, a late byte is due, a unit comes or goes, or the
+        // port comes back; unplugged, there is nothing to watch but the time.
+        const std::optional<uint64_t> wake =
+            Earliest({outgoing_.empty() ? std::nullopt : std::optional(outgoing_.front().dueMs),
+                      units_ ? units_->NextChangeMs() : std::nullopt, replugAtMs_});
+        timespec timeout{};
+        if (wake) {
+            const uint64_t ms = *wake > now ? *wake - now : 0;
+            timeout = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
+        }
         pollfd entry{master_, POLLIN, 0};
-        const int ready = ppoll(&entry, 1, nullptr, &waitMask);
+        const int ready = ppoll(&entry, master_ >= 0 ? 1 : 0, wake ? &timeout : nullptr, &waitMask);
         if (ready < 0) {
             if (errno == EINTR) continue;
             error = SystemError("cannot wait on the pseudo-terminal");
             return false;
         }
+        if (ready == 0) continue;
         const ssize_t count =
             (entry.revents & POLLIN) != 0 ? read(master_, buffer, sizeof buffer) : -1;
         if (count < 0 && ((entry.revents & POLLIN) == 0 || errno == EIO)) {
@@ -167,12 +279,15 @@ bool PtyServer::Serve(DeviceModel& model, const sigset_t& waitMask,
             error = SystemError("cannot read the pseudo-terminal");
             return false;
         }
+        now = NowMs();
         for (ssize_t i = 0; i < count; ++i) {
-            if (log) LogByte("in ", buffer[i]);
-            if (!WriteAnswer(model.Receive(buffer[i]), log)) {
-                error = SystemError("cannot write the pseudo-terminal");
-                return false;
-            }
+            if (options.log) LogByte("in ", buffer[i]);
+            // Bytes after an unplug went with the port.
+            if (!Hear(buffer[i], options, now)) break;
+        }
+        if (!SendDue(now, options.log)) {
+            error = SystemError("cannot write the pseudo-terminal");
+            return false;
         }
     }
     return true;

@@ -12,12 +12,54 @@ namespace {
 constexpr size_t kTypeLength = 3;
 
 const std::vector<OptionDefinition> kOptions = {
-    {"type", 't', true},       {"serial", 's', true},   {"circuit", 0, true},
-    {"software", 0, true},     {"silent", 0, false},    {"refuse", 0, false},
-    {"accept-after", 0, true}, {"stop-after", 0, true}, {"lower-case", 0, false},
-    {"refuse-rate", 0, false}, {"com", 'c', true},      {"ports-dir", 'd', true},
-    {"log", 'l', false},       {"help", 'h', false},    {"version", 'V', false},
+    {"type", 't', true},       {"serial", 's', true},    {"circuit", 0, true},
+    {"software", 0, true},     {"silent", 0, false},     {"refuse", 0, false},
+    {"accept-after", 0, true}, {"stop-after", 0, true},  {"lower-case", 0, false},
+    {"refuse-rate", 0, false}, {"fault", 0, true},       {"replug-after", 0, true},
+    {"units", 0, true},        {"present", 0, true},     {"absent", 0, true},
+    {"com", 'c', true},        {"ports-dir", 'd', true}, {"log", 'l', false},
+    {"help", 'h', false},      {"version", 'V', false},
 };
+
+// The steps in LineStep's order, and the line faults, as --fault names them.
+const char* const kStepNames[kLineStepCount] = {"poll",    "type",     "serial",
+                                                "circuit", "software", "end"};
+const struct {
+    const char* name;
+    LineFault fault;
+} kFaultNames[] = {
+    {"late", LineFault::Late},
+    {"noise", LineFault::Noise},
+    {"truncated", LineFault::Truncated},
+    {"doubled", LineFault::Doubled},
+    {"extra-digits", LineFault::ExtraDigits},
+    {"bad-digit", LineFault::BadDigit},
+    {"lower-case", LineFault::LowerCase},
+    {"silent", LineFault::Silent},
+    {"unplug", LineFault::Unplug},
+    {"echo", LineFault::Echo},
+};
+
+// "STEP:KIND"; returns what a valid value looks like when this one is not.
+std::string ParseFault(const std::string& text, FaultConfig& faults) {
+    std::string steps;
+    for (const char* name : kStepNames) steps += std::string(steps.empty() ? "" : ", ") + name;
+    std::string kinds;
+    for (const auto& f : kFaultNames) kinds += std::string(kinds.empty() ? "" : ", ") + f.name;
+    const std::string expected = "STEP:KIND, STEP one of " + steps + ", KIND one of " + kinds;
+
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return expected;
+    size_t step = 0;
+    while (step < kLineStepCount && text.compare(0, colon, kStepNames[step]) != 0) ++step;
+    const std::string kind = text.substr(colon + 1);
+    const auto* f = std::begin(kFaultNames);
+    while (f != std::end(kFaultNames) && kind != f->name) ++f;
+    if (step == kLineStepCount || f == std::end(kFaultNames)) return expected;
+    if (faults.lineFaults[step] != LineFault::None) return "one fault per step";
+    faults.lineFaults[step] = f->fault;
+    return {};
+}
 
 bool ParseSoftware(const std::string& text, UnitConfig& unit) {
     const size_t point = text.find('.');
@@ -57,6 +99,15 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
     } else if (name == "stop-after") {
         if (!StoreNumber(value, 0, INT32_MAX, o.faults.stopAfterBytes))
             return "a number of bytes, 0 or more";
+    } else if (name == "fault") {
+        return ParseFault(value, o.faults);
+    } else if (name == "replug-after" || name == "present" || name == "absent") {
+        uint32_t& ms = name == "replug-after" ? o.replugAfterMs
+                       : name == "present"    ? o.presentMs
+                                              : o.absentMs;
+        if (!StoreNumber(value, 0, INT32_MAX, ms)) return "a number of milliseconds, 0 or more";
+    } else if (name == "units") {
+        if (!StoreNumber(value, 1, INT32_MAX, o.units)) return "a number of units, 1 or more";
     } else if (name == "com") {
         if (!StoreNumber(value, kLowestComNumber, kHighestComNumber, o.comNumber))
             return "a number from 1 to 100";
@@ -94,6 +145,20 @@ std::string SimUsage() {
            "      --stop-after N    go silent after sending N bytes\n"
            "      --lower-case      send hexadecimal digits as a to f\n"
            "      --refuse-rate     refuse rate changes\n"
+           "Line faults, each on one step's first answer to a unit:\n"
+           "      --fault STEP:KIND spoil that step's answer; STEP is poll, type, serial,\n"
+           "                        circuit, software or end (the rate change back and the\n"
+           "                        end byte); KIND is late (1500 ms), noise, truncated,\n"
+           "                        doubled, extra-digits, bad-digit, lower-case, silent,\n"
+           "                        unplug or echo; may be given for several steps\n"
+           "      --replug-after MS an unplugged port comes back after MS milliseconds\n"
+           "                        (default 1000)\n"
+           "Units:\n"
+           "      --units N         present N units one after another, the serial numbers\n"
+           "                        counting up from --serial (default: one unit for good)\n"
+           "      --present MS      a unit stays MS milliseconds after its first\n"
+           "                        conversation has ended (default 2000)\n"
+           "      --absent MS       silence between two units, in milliseconds (default 1000)\n"
            "Port:\n"
            "  -c, --com N           register the port as COM<N>, 1 to 100 (default 7);\n"
            "                        refused while another simulator serves it\n"
@@ -115,5 +180,11 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
             if (expected.empty()) return std::string();
             return "bad value '" + value + "' for --" + option.longName + ": expected " + expected;
         });
+    const SimOptions& o = parsed.options;
+    if (parsed.error.empty() && o.units > 0 &&
+        uint64_t{o.unit.serialNumber} + static_cast<uint64_t>(o.units - 1) > UINT32_MAX) {
+        parsed.error = "bad value '" + std::to_string(o.units) + "' for --units: serial numbers " +
+                       "from " + std::to_string(o.unit.serialNumber) + " would pass 4294967295";
+    }
     return parsed;
 }

@@ -1,6 +1,7 @@
 // The command line of p06-sim: the simulated unit, its faults and where its port appears.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@
 struct SimOptions {
     UnitConfig unit;
     FaultConfig faults;
+    uint32_t replugAfterMs = 1000;  // how long an unplugged port stays away
+    int units = 0;                  // units one after another (0: one unit, for good)
+    uint32_t presentMs = 2000;      // how long a unit stays after its first conversation
+    uint32_t absentMs = 1000;       // the silence between two units
     int comNumber = 7;
     std::string portsDir;  // empty: the program's own port alias folder
     bool log = false;      // every byte in and out on stderr

@@ -9,7 +9,6 @@
 #include "cli/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/SettingsDirectory.h"
-#include "sim/DeviceModel.h"
 #include "sim/PtyServer.h"
 #include "sim/SimOptions.h"
 
@@ -77,8 +76,7 @@ int main(int argc, char** argv) {
                 options.comNumber, server.AliasPath().c_str());
     std::fflush(stdout);
 
-    DeviceModel model(options.unit, options.faults);
-    if (!server.Serve(model, waitMask, stopRequested, options.log, error)) {
+    if (!server.Serve(options, waitMask, stopRequested, error)) {
         std::fprintf(stderr, "p06-sim: %s\n", error.c_str());
         return kExitFailure;
     }

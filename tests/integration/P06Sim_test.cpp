@@ -5,12 +5,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Version.h"
+#include "link/Com_p06.h"
+#include "tests/support/ConfigurationHome.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -21,6 +26,10 @@ namespace {
 constexpr int kExitUsage = 1;
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 TEST(P06SimTest, AnnouncesItsPortAndRemovesTheAliasOnStop) {
     SimProcess sim({}, 12);
@@ -89,9 +98,10 @@ TEST(P06SimTest, LeavesAFileThatIsNotAnAlias) {
 TEST(P06SimTest, HelpListsEveryOption) {
     const SimRun run = RunSim({"--help"});
     EXPECT_EQ(ExitCode(run.status), 0);
-    for (const char* option : {"--type", "--serial", "--circuit", "--software", "--silent",
-                               "--refuse", "--accept-after", "--stop-after", "--lower-case",
-                               "--refuse-rate", "--com", "--ports-dir", "--log", "--help"}) {
+    for (const char* option :
+         {"--type", "--serial", "--circuit", "--software", "--silent", "--refuse", "--accept-after",
+          "--stop-after", "--lower-case", "--refuse-rate", "--fault", "--replug-after", "--units",
+          "--present", "--absent", "--com", "--ports-dir", "--log", "--help"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
 }
@@ -115,6 +125,14 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         {{"--com", "0"}, "bad value '0' for --com"},
         {{"--com", "101"}, "bad value '101' for --com"},
         {{"--accept-after", "x"}, "bad value 'x' for --accept-after"},
+        {{"--fault", "type:sideways"}, "bad value 'type:sideways' for --fault: expected STEP:KIND"},
+        {{"--fault", "middle:late"}, "bad value 'middle:late' for --fault"},
+        {{"--fault", "type"}, "STEP one of poll, type, serial, circuit, software, end, KIND"},
+        {{"--fault=end:echo", "--fault=end:late"}, "'end:late' for --fault: expected one fault"},
+        {{"--units", "0"}, "bad value '0' for --units"},
+        {{"--units", "2", "-s", "4294967295"}, "bad value '2' for --units: serial numbers from"},
+        {{"--present", "-5"}, "bad value '-5' for --present"},
+        {{"--replug-after", "1s"}, "bad value '1s' for --replug-after"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -124,6 +142,63 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         EXPECT_EQ(run.err, "p06-sim: " + run.err.substr(9, run.err.find('\n') - 9) +
                                "\nTry 'p06-sim --help' for more information.\n");
         EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
+
+// Line faults and units over a real pseudo-terminal, read through the device link.
+const struct {
+    const char* name;
+    std::vector<std::string> options;
+    void (*read)(CP06& link, const std::string& alias);
+} kLinkRuns[] = {
+    {"late type digit: the host's wait ends first, the digit comes at 1.5 s",
+     {"--fault", "type:late"},
+     [](CP06& link, const std::string&) {
+         ASSERT_EQ(link.Connect(1), kStatusOk);
+         const auto start = std::chrono::steady_clock::now();
+         EXPECT_EQ(link.CheckType(), kStatusNothingReceived);
+         EXPECT_NEAR(SecondsSince(start), 1.1, 0.25);
+         int32_t digit = 0;
+         EXPECT_EQ(link.ReceiveByte(digit), kStatusOk);
+         EXPECT_EQ(digit, '5');
+         EXPECT_NEAR(SecondsSince(start), 1.5, 0.25);
+     }},
+    {"unplugged at the type, back at the same alias",
+     {"--fault", "type:unplug", "--replug-after", "300"},
+     [](CP06& link, const std::string& alias) {
+         ASSERT_EQ(link.Connect(1), kStatusOk);
+         EXPECT_EQ(link.CheckType(), EIO);
+         EXPECT_FALSE(fs::exists(fs::symlink_status(alias)));
+         for (int i = 0; i < 100 && !fs::exists(alias); ++i)
+             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+         ASSERT_TRUE(fs::exists(alias));
+         EXPECT_EQ(link.Connect(1), EIO);  // the old port is let go, the next opens the new
+         ASSERT_EQ(link.Connect(1), kStatusOk);
+         EXPECT_EQ(link.CheckType(), kStatusOk);
+     }},
+    {"two units one after the other",
+     {"--units", "2", "--serial", "100", "--present", "200", "--absent", "200"},
+     [](CP06& link, const std::string&) {
+         for (uint32_t expected : {100u, 101u}) {
+             ASSERT_EQ(link.Connect(3), kStatusOk);
+             uint32_t serial = 0;
+             EXPECT_EQ(link.ReadSerialNumber(serial), kStatusOk);
+             EXPECT_EQ(serial, expected);
+             EXPECT_EQ(link.Disconnect(), kStatusOk);
+         }
+     }},
+};
+
+TEST(P06SimTest, LineFaultsAndUnitsReachTheLink) {
+    for (const auto& run : kLinkRuns) {
+        SCOPED_TRACE(run.name);
+        ConfigurationHome home;
+        CP06 link;
+        // Stopped before the link closes the port, which then needs no answer.
+        SimProcess sim(run.options, 5, home.PortsDir());
+        ASSERT_TRUE(sim.Ready());
+        link.SetPort(5);
+        run.read(link, sim.AliasPath());
     }
 }
 

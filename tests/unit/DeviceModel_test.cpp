@@ -15,6 +15,8 @@ using Bytes = std::vector<uint8_t>;
 struct Step {
     uint8_t host;
     Bytes unit;  // what the unit answers to that byte
+    uint32_t delayMs = 0;
+    bool unplug = false;
 };
 
 struct ExchangeCase {
@@ -46,6 +48,13 @@ UnitConfig Unit(void (*set)(UnitConfig&)) {
     UnitConfig unit;
     set(unit);
     return unit;
+}
+
+// One line fault on one step.
+FaultConfig Line(LineStep step, LineFault fault) {
+    FaultConfig faults;
+    faults.lineFaults[static_cast<size_t>(step)] = fault;
+    return faults;
 }
 
 // The poll and its acceptance, the opening of every conversation below.
@@ -237,6 +246,73 @@ const ExchangeCase kExchanges[] = {
      {{0x80, {}}, {0x80, {}}, {0x86, {}}, {0x04, {}}},
      false,
      9600},
+    // Line faults: the step's first answer spoiled, later ones clean.
+    {"late type digit",
+     {},
+     Line(LineStep::Type, LineFault::Late),
+     {kAccepted, {0x86, {'5'}, kLateAnswerMs}, {0x84, {'0'}}, kAccepted, {0x86, {'5'}}},
+     true,
+     9600},
+    {"noise before the circuit version",
+     {},
+     Line(LineStep::Circuit, LineFault::Noise),
+     {kAccepted, {0x87, {0x55, 0x00, 0xFF, '0'}}, {0x84, {'3'}}, {0x84, {}}, {0x87, {'0'}}},
+     true,
+     9600},
+    {"truncated type, then the end and a poll are answered",
+     {},
+     Line(LineStep::Type, LineFault::Truncated),
+     {kAccepted, {0x86, {'5'}}, {0x84, {}}, {0x04, {0x04}}, kAccepted, {0x86, {'5'}}},
+     true,
+     9600},
+    {"doubled rate change back",
+     {},
+     Line(LineStep::End, LineFault::Doubled),
+     {kAccepted, {0x9E, {}}, {'8', {}}, {'1', {0x84, 0x84, 0x00}}, {0x04, {0x04}}},
+     false,
+     9600},
+    {"extra digits after the circuit version's last digit",
+     {},
+     Line(LineStep::Circuit, LineFault::ExtraDigits),
+     {kAccepted, {0x87, {'0'}}, {0x84, {'3'}}, {0x84, {'0', '0'}}},
+     true,
+     9600},
+    {"bad digit instead of the acceptance, the unit accepting all the same",
+     {},
+     Line(LineStep::Poll, LineFault::BadDigit),
+     {{0x80, {'G'}}, {0x86, {'5'}}},
+     true,
+     9600},
+    {"lower-case circuit version once",
+     Unit([](UnitConfig& u) { u.circuitVersion = 0xAB; }),
+     Line(LineStep::Circuit, LineFault::LowerCase),
+     {kAccepted, {0x87, {'a'}}, {0x84, {'b'}}, {0x84, {}}, kAccepted, {0x87, {'A'}}},
+     true,
+     9600},
+    {"silent circuit version",
+     {},
+     Line(LineStep::Circuit, LineFault::Silent),
+     {kAccepted, {0x87, {}}, {0x84, {}}, kAccepted, {0x87, {'0'}}},
+     true,
+     9600},
+    {"unplug at the type",
+     {},
+     Line(LineStep::Type, LineFault::Unplug),
+     {kAccepted, {0x86, {}, 0, true}, {0x84, {}}, kAccepted, {0x86, {'5'}}},
+     true,
+     9600},
+    {"echo during the type until the end byte",
+     {},
+     Line(LineStep::Type, LineFault::Echo),
+     {kAccepted, {0x86, {0x86}}, {0x84, {0x84}}, {0x87, {0x87}}, {0x04, {0x04}}, kAccepted},
+     true,
+     9600},
+    {"echo from the poll on, for good",
+     {},
+     Line(LineStep::Poll, LineFault::Echo),
+     {{0x80, {0x80}}, {0x86, {0x86}}, {0x04, {0x04}}, {0x80, {0x80}}},
+     false,
+     9600},
     {"unknown commands are ignored",
      {},
      {},
@@ -252,7 +328,10 @@ TEST(DeviceModelTest, AnswersEachHostByteAsTheProtocolSays) {
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& step = c.steps[i];
             SCOPED_TRACE("step " + std::to_string(i) + ", host sends " + HexList({step.host}));
-            EXPECT_EQ(HexList(model.Receive(step.host)), HexList(step.unit));
+            const Reply reply = model.ReplyTo(step.host);
+            EXPECT_EQ(HexList(reply.bytes), HexList(step.unit));
+            EXPECT_EQ(reply.delayMs, step.delayMs);
+            EXPECT_EQ(reply.unplug, step.unplug);
         }
         EXPECT_EQ(model.InConversation(), c.inConversationAfter);
         EXPECT_EQ(model.BaudRate(), c.rateAfter);
