@@ -38,6 +38,11 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             const int32_t status = link_.CheckType();
             record_.typeStatus = status;
             record_.type = link_.LastTypeId();
+            // A type spoiled on the line (a digit sent twice) is not another unit: what it
+            // shifted still comes after the last acknowledgement.
+            if ((status == kStatusOk || status == kStatusWrongType) &&
+                !QuietAfter(record_.typeStatus))
+                return Failed(state, record_.typeStatus);
             if (status == kStatusWrongType) return {kStateDeviceType, Report::ReadFailed, status};
             if (status != kStatusOk) return Failed(state, status);
             Write(Format(Text(kTypeConfirmed, language), device.c_str()));
@@ -45,29 +50,35 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             return {kStateSerialNumber, Report::None, status};
         }
         case kStateSerialNumber: {
+            if (!QuietBefore(record_.typeStatus)) return Failed(state, record_.typeStatus);
             uint32_t serial = 0;
             const int32_t status = link_.ReadSerialNumber(serial);
             record_.serialStatus = status;
-            if (status != kStatusOk) return Failed(state, status);
+            if (status == kStatusOk) QuietAfter(record_.serialStatus);
+            if (record_.serialStatus != kStatusOk) return Failed(state, record_.serialStatus);
             record_.serialNumber = serial;
             Write(Format(Text(kSerialNumber, language), serial));
             return {kStateCircuitVersion, Report::None, status};
         }
         case kStateCircuitVersion: {
+            if (!QuietBefore(record_.serialStatus)) return Failed(state, record_.serialStatus);
             int32_t version = 0;
             const int32_t status = link_.ReadCircuitVersion(version);
             record_.circuitStatus = status;
-            if (status != kStatusOk) return Failed(state, status);
+            if (status == kStatusOk) QuietAfter(record_.circuitStatus);
+            if (record_.circuitStatus != kStatusOk) return Failed(state, record_.circuitStatus);
             record_.circuitVersion = static_cast<uint32_t>(version);
             Write(Format(Text(kCircuitVersion, language), static_cast<unsigned>(version)));
             return {kStateSoftwareVersion, Report::None, status};
         }
         case kStateSoftwareVersion: {
+            if (!QuietBefore(record_.circuitStatus)) return Failed(state, record_.circuitStatus);
             int32_t first = 0;
             int32_t second = 0;
             const int32_t status = link_.ReadSoftwareVersion(first, second);
             record_.softwareStatus = status;
-            if (status != kStatusOk) return Failed(state, status);
+            if (status == kStatusOk) QuietAfter(record_.softwareStatus);
+            if (record_.softwareStatus != kStatusOk) return Failed(state, record_.softwareStatus);
             record_.softwareFirst = static_cast<uint32_t>(first);
             record_.softwareSecond = static_cast<uint32_t>(second);
             Write(Format(Text(kSoftwareVersion, language), static_cast<unsigned>(first),
@@ -77,11 +88,9 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
         case kStateFinish: {
             // The end of the conversation, and the quiet after it, may still show the last
             // answer spoiled, so the success line waits for both.
+            if (!QuietBefore(record_.softwareStatus)) return Failed(state, record_.softwareStatus);
             int32_t status = link_.Disconnect();
-            if (status == kStatusOk) {
-                link_.BusyWait(kQuietAfterEndMs);
-                status = link_.ExpectQuietLine();
-            }
+            if (status == kStatusOk) QuietAfter(status);
             record_.disconnectStatus = status;
             if (status != kStatusOk) return Failed(state, status);
             Write(Text(kTransmissionDone, language));
@@ -91,6 +100,21 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
         default:
             return {state, Report::None, kStatusOk};
     }
+}
+
+bool ReadingStep::QuietBefore(int32_t& previousStatus) {
+    const int32_t status = link_.ExpectQuietLine();
+    if (status == kStatusOk) return true;
+    previousStatus = status;
+    return false;
+}
+
+bool ReadingStep::QuietAfter(int32_t& status) {
+    link_.BusyWait(kQuietAfterAnswerMs);
+    const int32_t quiet = link_.ExpectQuietLine();
+    if (quiet == kStatusOk) return true;
+    status = quiet;
+    return false;
 }
 
 ReadingStep::Result ReadingStep::Failed(ReadingState state, int32_t status) {
@@ -107,8 +131,10 @@ std::string ReadingStep::TransmissionFailureMessage(Language language) {
 
 std::string ReadingStep::ReportTransmissionFailure(Language language) {
     // A failed end of the conversation was already tried by its own step.
+    // What the failure left on the line is read there and not counted against the end.
     const int32_t status = link_.Disconnect();
-    if (record_.disconnectStatus == -1) record_.disconnectStatus = status;
+    if (record_.disconnectStatus == -1 && status != kStatusOutOfStep)
+        record_.disconnectStatus = status;
     Write(kBlank);
     Write(Text(kTransmissionErrorTitle, language));
     return TransmissionFailureMessage(language);

@@ -12,10 +12,11 @@
 
 // The pace of a reading: one step per tick, 300 ms apart.
 inline constexpr uint32_t kTickIntervalMs = 300;
-// After the end of the conversation, how long the line must stay quiet for a reading to be
-// right: one byte's time at 9600 bit/s (1.15 ms) and a USB adapter's latency (16 ms), with a
-// margin. A byte then means an answer came twice or out of step.
-inline constexpr uint32_t kQuietAfterEndMs = 30;
+// After each answer (the type, each value, the end of the conversation), how long the line
+// must stay quiet before the answer is taken as right: one byte's time at 9600 bit/s
+// (1.15 ms) and a USB adapter's latency (16 ms at most for the usual latency timers). A byte
+// then means an answer came twice or out of step. Five answers: 90 ms a reading.
+inline constexpr uint32_t kQuietAfterAnswerMs = 18;
 
 // The reading steps, as the main window's reading state holds them.
 enum ReadingState : int32_t {
@@ -88,6 +89,12 @@ private:
     void Write(const std::string& line) { sink_(line); }
     // Ends the reading at a step that failed: no line for it, what the link saw kept.
     Result Failed(ReadingState state, int32_t status);
+    // Bytes waiting before a step begins came after the previous step's last digit: that
+    // answer was longer than asked (sent twice, shifted), so its value is not to be trusted.
+    // False then, with the previous step's status made the link's.
+    bool QuietBefore(int32_t& previousStatus);
+    // After an answer, once the line has had kQuietAfterAnswerMs to bring what would follow.
+    bool QuietAfter(int32_t& status);
 
     CP06& link_;
     LineSink sink_;

@@ -31,9 +31,11 @@ Reply DeviceModel::SpoilLine(uint8_t byte) {
     finished_ = false;
     Reply reply{Answer(byte)};
 
-    // A fault spoils its step until another step opens, or the host starts over.
-    if ((opened_ || startsOver) && !(opened_ && openedStep_ == spoiledStep_))
-        spoiling_ = LineFault::None;
+    // A fault spoils its step until another step opens, or the host starts over; every poll
+    // is a step of its own, so a unit silent to one poll answers the next.
+    const bool sameStep =
+        opened_ && openedStep_ == spoiledStep_ && spoiledStep_ != LineStep::Poll;
+    if ((opened_ || startsOver) && !sameStep) spoiling_ = LineFault::None;
     if (wasMute) return {};
     if (opened_ && openedStep_ && spoiling_ == LineFault::None) {
         const auto step = static_cast<size_t>(*openedStep_);

@@ -58,15 +58,12 @@ struct TickBound {
     uint32_t ms;
 };
 
-// Indexed by reading state; [0] is the link's own teardown, two Disconnects.
+// Indexed by reading state; [0] is the link's own teardown, two Disconnects. The steps
+// from the type on wait for the line to stay quiet after their answer.
+constexpr uint32_t kQuiet = kQuietAfterAnswerMs;
 constexpr TickBound kBounds[7] = {
-    {8, 6, 7600},
-    {9, 7, 10700},
-    {7, 6, 6600},
-    {20, 8, 8800},
-    {3, 2, 2200},
-    {10, 4, 4400},
-    {4, 3, 3800 + kQuietAfterEndMs},
+    {8, 6, 7600},          {9, 7, 10700},          {7, 6, 6600 + kQuiet}, {20, 8, 8800 + kQuiet},
+    {3, 2, 2200 + kQuiet}, {10, 4, 4400 + kQuiet}, {4, 3, 3800 + kQuiet},
 };
 constexpr int kOtherCallsPerTick = 11;
 constexpr uint8_t kEscape = 0xFF;

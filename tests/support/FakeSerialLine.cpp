@@ -19,6 +19,10 @@ void FakeSerialLine::Queue(std::initializer_list<int> bytes) {
     }
 }
 
+namespace {
+constexpr int32_t kUnpluggedError = 5;  // EIO, as a hung-up line reports
+}  // namespace
+
 bool FakeSerialLine::Fail(int32_t code) {
     lastError_ = code;
     return false;
@@ -67,12 +71,18 @@ bool FakeSerialLine::Purge(Handle, uint32_t flags) {
     calls.push_back("purge " + std::to_string(flags));
     if (purgeError != 0) return Fail(purgeError);
     // A model's answers are pending input; a script stands for the unit's future answers.
-    if (model_ != nullptr) incoming.clear();
+    if (model_ != nullptr) std::erase_if(answers_, [this](const Answer& a) {
+            return static_cast<int32_t>(a.due - clock_.now) <= 0;
+        });
     return true;
 }
 
 bool FakeSerialLine::WriteByte(Handle, uint8_t value, uint32_t& written) {
     calls.push_back("write " + Hex(value));
+    if (unplugged) {
+        written = 0;
+        return Fail(kUnpluggedError);
+    }
     if (writeError != 0 && (writesBeforeFailure < 0 || writes_ >= writesBeforeFailure)) {
         written = 0;
         return Fail(writeError);
@@ -81,7 +91,14 @@ bool FakeSerialLine::WriteByte(Handle, uint8_t value, uint32_t& written) {
     sent.push_back(value);
     written = 1;
     if (model_ != nullptr) {
-        for (uint8_t answer : model_->Receive(value)) incoming.push_back(answer);
+        const Reply reply = model_->ReplyTo(value);
+        unplugged = reply.unplug;
+        if (unplugged) answers_.clear();
+        // Nothing overtakes a late byte.
+        uint32_t due = clock_.now + reply.delayMs;
+        if (!answers_.empty() && static_cast<int32_t>(answers_.back().due - due) > 0)
+            due = answers_.back().due;
+        for (uint8_t byte : reply.bytes) answers_.push_back({byte, due});
     }
     return true;
 }
@@ -91,6 +108,12 @@ uint32_t FakeSerialLine::ReadTimeoutMs() const {
 }
 
 bool FakeSerialLine::ReadByte(Handle, uint8_t& value, uint32_t& count) {
+    if (unplugged) {
+        calls.push_back("read error");
+        count = 0;
+        return Fail(kUnpluggedError);
+    }
+    if (model_ != nullptr) return ReadAnswer(value, count);
     if (readError != 0) {
         calls.push_back("read error");
         count = 0;
@@ -113,6 +136,27 @@ bool FakeSerialLine::ReadByte(Handle, uint8_t& value, uint32_t& count) {
     return true;
 }
 
+bool FakeSerialLine::ReadAnswer(uint8_t& value, uint32_t& count) {
+    if (readError != 0) {
+        calls.push_back("read error");
+        count = 0;
+        return Fail(readError);
+    }
+    const uint32_t timeout = ReadTimeoutMs();
+    if (answers_.empty() || static_cast<int32_t>(answers_.front().due - clock_.now) > int32_t(timeout)) {
+        calls.push_back("read timeout");
+        clock_.Advance(timeout);
+        count = 0;
+        return true;
+    }
+    if (static_cast<int32_t>(answers_.front().due - clock_.now) > 0) clock_.now = answers_.front().due;
+    value = answers_.front().byte;
+    answers_.pop_front();
+    calls.push_back("read " + Hex(value));
+    count = 1;
+    return true;
+}
+
 bool FakeSerialLine::InputWaiting(Handle, uint32_t& count) {
     ++looks;
     if (inputWaitingError != 0) return Fail(inputWaitingError);
@@ -121,8 +165,8 @@ bool FakeSerialLine::InputWaiting(Handle, uint32_t& count) {
         count = waitingBytes;
         return true;
     }
-    for (const auto& byte : incoming)
-        if (byte) ++count;
+    for (const Answer& answer : answers_)
+        if (static_cast<int32_t>(answer.due - clock_.now) <= 0) ++count;
     return true;
 }
 
@@ -130,5 +174,6 @@ bool FakeSerialLine::Close(Handle) {
     calls.push_back("close");
     if (closeError != 0) return Fail(closeError);
     isOpen = false;
+    unplugged = false;
     return true;
 }

@@ -17,7 +17,9 @@ class FakeSerialLine : public SerialLine {
 public:
     explicit FakeSerialLine(FakeClock& clock) : clock_(clock) {}
 
-    // Answers from a device model: each byte written is fed to it, its answer queued.
+    // Answers from a device model: each byte written is fed to it, its answer queued. A late
+    // answer is readable only once the clock has reached it; an unplug fails every read and
+    // write with EIO until the port is closed (opened again, it is plugged back in).
     void AttachModel(DeviceModel* model) { model_ = model; }
     // Queues bytes the unit sends; std::nullopt is one read that times out.
     void Queue(std::initializer_list<int> bytes);  // -1 stands for a silence
@@ -46,6 +48,7 @@ public:
     SerialSettings portState = PortAtRest();      // what GetState reports
     SerialTimeouts portTimeouts;                  // what GetTimeouts reports
     bool isOpen = false;
+    bool unplugged = false;
 
     // Failure injection: the error code a call fails with (0: it succeeds).
     int32_t openError = 0;
@@ -84,9 +87,15 @@ public:
 private:
     bool Fail(int32_t code);
     uint32_t ReadTimeoutMs() const;
+    bool ReadAnswer(uint8_t& value, uint32_t& count);
 
     FakeClock& clock_;
     DeviceModel* model_ = nullptr;
+    struct Answer {
+        uint8_t byte;
+        uint32_t due;  // the clock's tick from which it can be read
+    };
+    std::deque<Answer> answers_;  // a model's, in order
     SerialTimeouts current_{};
     int32_t lastError_ = 0;
     int writes_ = 0;

@@ -2,6 +2,9 @@
 // pacing between ticks, and how each ending is told apart.
 #include "cli/PacedReading.h"
 
+#include "cli/JsonReport.h"
+#include "cli/ReaderMessages.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include "tests/support/ExpectedReading.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSerialLine.h"
+#include "tests/support/LineFaultCases.h"
 #include "tests/support/ReaderLines.h"
 
 namespace {
@@ -60,13 +64,44 @@ TEST(PacedReading, CompleteReadingWritesTheWindowsLinesAndRecordsTheUnit) {
     EXPECT_FALSE(bench.model.InConversation());
 }
 
+// The reader's side of the line faults: "read" only with the unit's own values, else each
+// value that came right or nothing, the failed step named, and the next reading good.
+TEST(PacedReading, LineFaultNeverRecordsAWrongValue) {
+    const RecordValues unit = {"P06", "2882343476", "171", "205.239"};
+    const ReadingResult results[] = {ReadingResult::Read, ReadingResult::Incomplete,
+                                     ReadingResult::NoAnswer};
+    for (const LineFaultCase& c : kLineFaultCases) {
+        SCOPED_TRACE(c.fault);
+        FaultConfig faults;
+        faults.lineFaults[static_cast<size_t>(c.step)] = c.kind;
+        Bench bench(HexDigitUnit(), faults);
+        const ReadingOutcome outcome = bench.Read(Plan(kEnglish, 10000, false));
+        EXPECT_EQ(outcome.result, results[static_cast<int>(c.reader)]);
+        EXPECT_EQ(FailedSteps(outcome.record), c.failedSteps);
+        const RecordValues values = ValuesOf(outcome.record);
+        for (const auto& [got, want] : {std::pair{values.type, unit.type},
+                                        {values.serialNumber, unit.serialNumber},
+                                        {values.circuitVersion, unit.circuitVersion},
+                                        {values.softwareVersion, unit.softwareVersion}}) {
+            if (!got.empty()) EXPECT_EQ(got, want);
+        }
+        ReadingPlan next = Plan(kEnglish, 10000, false);
+        next.waitThroughPortErrors = true;
+        const ReadingOutcome again = bench.Read(next);
+        if (c.reader != FaultEnd::NoAnswer) {
+            EXPECT_EQ(again.result, ReadingResult::Read);
+            EXPECT_EQ(ValuesOf(again.record).serialNumber, unit.serialNumber);
+        }
+    }
+}
+
 TEST(PacedReading, TicksAre300MsApartUnlessFast) {
     const struct {
         bool paced;
         long pauses;
         uint32_t elapsedMs;  // the purge's 1000 ms, the end pause's 500 ms, the quiet after
-                             // the end, the pacing
-    } cases[] = {{true, 5, 3030}, {false, 0, 1530}};
+                             // five answers, the pacing
+    } cases[] = {{true, 5, 3090}, {false, 0, 1590}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.paced);
         Bench bench;

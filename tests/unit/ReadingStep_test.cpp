@@ -11,6 +11,7 @@
 #include "tests/support/ExpectedReading.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSerialLine.h"
+#include "tests/support/LineFaultCases.h"
 
 namespace {
 
@@ -158,6 +159,30 @@ TEST(ReadingStep, UnitThatStopsAnsweringEndsTheReadingAtThatStep) {
             EXPECT_EQ(reader.lines, FailedReading(language, c.failedStep));
             EXPECT_EQ(reader.message, TransmissionErrorMessage(language));
             EXPECT_EQ(reader.line.sent.back(), kEndOfConversation);
+        }
+    }
+}
+
+// The window's side of the line faults: the success report only with the unit's own values,
+// else no line for the step that failed and the transmission error.
+TEST(ReadingStep, LineFaultEndsTheReadingAtTheStepThatFailed) {
+    const ReadUnit read = {2882343476u, 171, "205.239"};
+    for (const LineFaultCase& c : kLineFaultCases) {
+        SCOPED_TRACE(c.fault);
+        FaultConfig faults;
+        faults.lineFaults[static_cast<size_t>(c.step)] = c.kind;
+        Reader reader(HexDigitUnit(), faults);
+        const ReadingStep::Report report = reader.Read(kFrench);
+        if (c.windowFailsAt == 0) {
+            EXPECT_EQ(report, ReadingStep::Report::ReadDone);
+            EXPECT_EQ(reader.lines, SuccessfulReading(kFrench, read));
+        } else if (c.windowFailsAt == 1) {
+            EXPECT_EQ(report, ReadingStep::Report::None);
+            EXPECT_EQ(reader.lines, TextLines{});
+        } else {
+            EXPECT_EQ(report, ReadingStep::Report::ReadFailed);
+            EXPECT_EQ(reader.failedStep, c.windowFailsAt);
+            EXPECT_EQ(reader.lines, FailedReading(kFrench, c.windowFailsAt, read));
         }
     }
 }
