@@ -25,6 +25,7 @@
 
 #include "platform/posix/LinuxPortTable.h"
 #include "tests/support/ConfigurationHome.h"
+#include "tests/support/LineFaultCases.h"
 #include "tests/support/MainWindowTestHelpers.h"
 #include "tests/support/MessageBoxAnswerer.h"
 #include "tests/support/PosixChildProcess.h"
@@ -147,6 +148,8 @@ private slots:
     void portHeldByAnotherProcessKeepsTheReadingPolling();
     void aliasOfAMissingDeviceKeepsTheReadingPolling();
     void portVanishingBetweenReadingsIsLetGoByTheScan();
+    void lineFaultNeverShowsASpoiledValueAsRead_data();
+    void lineFaultNeverShowsASpoiledValueAsRead();
 
 private:
     // A window on the machine's own line, clock and port table; the user has chosen COM7.
@@ -310,6 +313,51 @@ void WindowFaultsTest::portVanishingBetweenReadingsIsLetGoByTheScan() {
     StartReading(*window);
     QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
     QCOMPARE(NewLines(*window), ReadingLines(kFrench));
+}
+
+void WindowFaultsTest::lineFaultNeverShowsASpoiledValueAsRead_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("failsAt");
+    for (const LineFaultCase& c : kLineFaultCases)
+        if (c.pty) QTest::newRow(c.fault) << QString(c.fault) << c.windowFailsAt;
+}
+
+// A line fault on one step: the success report only with the unit's own values; else no
+// line for the step that failed, the transmission error and its box. The next reading on
+// the same port is good (an unplugged port comes back after a second; a loopback stays).
+void WindowFaultsTest::lineFaultNeverShowsASpoiledValueAsRead() {
+    QFETCH(QString, fault);
+    QFETCH(int, failsAt);
+    const ReadUnit unit = {2882343476u, 171, "205.239"};
+    std::vector<std::string> options = SimOptions(unit);
+    options.insert(options.end(), {"--fault", fault.toStdString()});
+    SimProcess sim(options, kCom, portsDir_);
+    QVERIFY2(sim.Ready(), "p06-sim did not start");
+    auto window = NewWindow();
+    auto box = std::make_shared<MessageBoxSeen>();
+    AnswerNextMessageBox(box, kReadingTimeoutMs / 5);
+    StartReading(*window);
+
+    if (failsAt == 1) {
+        QTest::qWait(kTwoConnectTicksMs);
+        QCOMPARE(window->ReadingState(), 1);
+        QCOMPARE(NewLines(*window), QStringList());
+        box->stop = true;
+        return;
+    }
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    if (failsAt == 0) {
+        QCOMPARE(NewLines(*window), ReadingLines(kFrench, unit));
+        QVERIFY(!box->found);
+        box->stop = true;
+    } else {
+        QCOMPARE(NewLines(*window), ToQt(FailedReading(kFrench, failsAt, unit)));
+        QVERIFY(box->found);
+        QCOMPARE(box->text, QString::fromStdString(TransmissionErrorMessage(kFrench)));
+    }
+    StartReading(*window);
+    QVERIFY(WaitUntil([&] { return Idle(*window); }, kReadingTimeoutMs));
+    QCOMPARE(NewLines(*window), ReadingLines(kFrench, unit));
 }
 
 QTEST_MAIN(WindowFaultsTest)
