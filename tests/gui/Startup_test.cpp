@@ -193,8 +193,18 @@ void StartupTest::readOnlyFileHoldingEnglishEndsStartupWithErrorBox() {
         fs::permissions(folder, readable);
     }
 
+    // The child runs a copy of this program in the test's folder, which nobody can reach
+    // wherever the build folder is (a clone in root's 0700 home, say).
+    QString program = QCoreApplication::applicationFilePath();
+    if (root) {
+        const std::string copy = home / "startup_test_child";
+        fs::copy_file(program.toStdString(), copy);
+        fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+        program = QString::fromStdString(copy);
+    }
     QProcess child;
-    child.setProgram(QCoreApplication::applicationFilePath());
+    child.setProgram(program);
     child.setArguments({kChildSwitch});
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(home.Path()));
