@@ -9,6 +9,10 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 SUDO       := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
+# One clang for the format check and the fuzz targets, the same on Debian 12 (bookworm's
+# archive carries 19.1.7) and Debian 13, so both releases lay the code out alike.
+CLANG_VERSION := 19
+
 # Debian packages the build and its tests need.
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
@@ -39,8 +43,8 @@ test:
 
 # Every C++ source as .clang-format lays it out.
 format-check:
-	$(MAKE) deps EXTRA_PACKAGES=clang-format
-	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror
+	$(MAKE) deps EXTRA_PACKAGES=clang-format-$(CLANG_VERSION)
+	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format-$(CLANG_VERSION) --dry-run --Werror
 
 # Only what the demo runs: the program, the simulator and the driver of the headless demo.
 demo: deps
@@ -107,13 +111,13 @@ test-sanitize: deps
 
 # The libFuzzer targets (clang), each run a fixed number of times over its seed corpus; what
 # a run finds goes to build-fuzz/corpus, never into the committed seeds.
-FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+FUZZ_PACKAGES := clang-$(CLANG_VERSION) libclang-rt-$(CLANG_VERSION)-dev
 FUZZ_TARGETS  := settings_fuzz ports_fuzz link_fuzz sim_fuzz
 FUZZ_RUNS     ?= 20000
 
 test-fuzz:
 	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
-	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	CC=clang-$(CLANG_VERSION) CXX=clang++-$(CLANG_VERSION) cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DQUENLOR_FUZZ=ON -DQUENLOR_UI=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	for t in $(FUZZ_TARGETS); do \
@@ -125,7 +129,7 @@ test-fuzz:
 # Everything any target needs, in one apt run; then Qt for Windows alone (`make test` starts
 # that early, in the background).
 deps-all:
-	$(MAKE) deps EXTRA_PACKAGES="clang-format $(PACKAGE_PACKAGES) $(PACKAGE_TEST_PACKAGES) \
+	$(MAKE) deps EXTRA_PACKAGES="clang-format-$(CLANG_VERSION) $(PACKAGE_PACKAGES) $(PACKAGE_TEST_PACKAGES) \
 	    $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)"
 
 qt-windows: deps-all

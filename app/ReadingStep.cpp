@@ -39,9 +39,9 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             record_.typeStatus = status;
             record_.type = link_.LastTypeId();
             // A type spoiled on the line (a digit sent twice) is not another unit: what it
-            // shifted still comes after the last acknowledgement.
-            if ((status == kStatusOk || status == kStatusWrongType) &&
-                !QuietAfter(record_.typeStatus))
+            // shifted still comes after the last acknowledgement. A type that is right shows
+            // no value, so what follows it is left to the next step's look.
+            if (status == kStatusWrongType && !QuietAfter(record_.typeStatus))
                 return Failed(state, record_.typeStatus);
             if (status == kStatusWrongType) return {kStateDeviceType, Report::ReadFailed, status};
             if (status != kStatusOk) return Failed(state, status);

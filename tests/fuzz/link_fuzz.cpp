@@ -59,7 +59,7 @@ struct TickBound {
 };
 
 // Indexed by reading state; [0] is the link's own teardown, two Disconnects. The steps
-// from the type on wait for the line to stay quiet after their answer.
+// from the type on may wait for the line to stay quiet after their answer.
 constexpr uint32_t kQuiet = kQuietAfterAnswerMs;
 constexpr TickBound kBounds[7] = {
     {8, 6, 7600},          {9, 7, 10700},          {7, 6, 6600 + kQuiet}, {20, 8, 8800 + kQuiet},

@@ -50,7 +50,7 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"type:noise", LineStep::Type, LineFault::Noise, FaultEnd::Incomplete, 2, "type: the byte 0x55 is not a digit (error 100021)", false},
     {"type:truncated", LineStep::Type, LineFault::Truncated, FaultEnd::Incomplete, 2, "type: no answer (error 100002)", true},
     {"type:doubled", LineStep::Type, LineFault::Doubled, FaultEnd::Incomplete, 2, "type: the byte 0x36 came out of turn (error 100022)", false},
-    {"type:extra-digits", LineStep::Type, LineFault::ExtraDigits, FaultEnd::Incomplete, 2, "type: 2 bytes came out of turn, from 0x30 (error 100022)", false},
+    {"type:extra-digits", LineStep::Type, LineFault::ExtraDigits, FaultEnd::Incomplete, 3, "type: 2 bytes came out of turn, from 0x30 (error 100022)", false},
     {"type:bad-digit", LineStep::Type, LineFault::BadDigit, FaultEnd::Incomplete, 2, "type: the byte 0x47 is not a digit (error 100021)", false},
     {"type:lower-case", LineStep::Type, LineFault::LowerCase, FaultEnd::Read, 0, "", false},  // "P06" has no A to F
     {"type:silent", LineStep::Type, LineFault::Silent, FaultEnd::Incomplete, 2, "type: no answer (error 100002)", false},

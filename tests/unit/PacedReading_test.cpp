@@ -100,8 +100,8 @@ TEST(PacedReading, TicksAre300MsApartUnlessFast) {
         bool paced;
         long pauses;
         uint32_t elapsedMs;  // the purge's 1000 ms, the end pause's 500 ms, the quiet after
-                             // five answers, the pacing
-    } cases[] = {{true, 5, 3090}, {false, 0, 1590}};
+                             // four answers, the pacing
+    } cases[] = {{true, 5, 3072}, {false, 0, 1572}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.paced);
         Bench bench;

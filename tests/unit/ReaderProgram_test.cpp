@@ -97,7 +97,7 @@ TEST(ReaderProgram, JsonReplacesTheLines) {
               "\"P06\", \"serialNumber\": 4660, \"circuitVersion\": 3, "
               "\"softwareVersion\": \"2.5\", \"status\": {\"connect\": 0, \"type\": 0, "
               "\"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, "
-              "\"disconnect\": 0}, \"elapsedMs\": 1590, \"result\": \"read\", \"error\": null, "
+              "\"disconnect\": 0}, \"elapsedMs\": 1572, \"result\": \"read\", \"error\": null, "
               "\"version\": \"" QUENLOR_VERSION "\"}\n");
     EXPECT_EQ(run.err.str(), "");
 }
