@@ -283,6 +283,9 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
     silentAfterAccept.stopAfterBytes = 1;  // accepts the poll, then says nothing more
     FaultConfig refuses;
     refuses.refuses = true;
+    FaultConfig loopback, badDigit;
+    loopback.lineFaults[static_cast<size_t>(LineStep::Poll)] = LineFault::Echo;
+    badDigit.lineFaults[static_cast<size_t>(LineStep::Serial)] = LineFault::BadDigit;
     const std::string lost = "no answer (error 100002)";
     const struct {
         FaultConfig faults;
@@ -295,6 +298,14 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "\"result\": \"incomplete\", \"error\": {\"code\": 100002",
          "p06-read: incomplete reading on COM4, failed: type: " + lost +
              "; end of conversation: " + lost + "\n"},
+        {badDigit, 0, kExitIncomplete,
+         "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
+         "\"status\": {\"connect\": 0, \"type\": 0, \"serialNumber\": 100021, "
+         "\"circuitVersion\": null, \"softwareVersion\": null, \"disconnect\": 0}",
+         "p06-read: incomplete reading on COM4, failed: serial number: the byte 0x47 is not a "
+         "digit (error 100021)\n"},
+        {loopback, 0, kExitNoAnswer, "\"result\": \"no-answer\"",
+         "p06-read: COM4 sends back what it receives: is it the transmitter's adapter?\n"},
         {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
          "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not ready; try "
          "again\n"},
