@@ -296,7 +296,7 @@ TEST_F(P06ReadTest, LineFaultNeverGivesAWrongRecordAndTheNextReadingIsGood) {
         }
         if (c.reader == FaultEnd::Incomplete) {
             EXPECT_EQ(reader.err, "p06-read: incomplete reading on COM8, failed: " +
-                                      std::string(c.failedSteps) + "\n");
+                                      FailedStepsText(c, EIO) + "\n");
         } else if (c.reader == FaultEnd::NoAnswer) {
             EXPECT_NE(reader.err.find("sends back what it receives: is it the transmitter's "
                                       "adapter?"),

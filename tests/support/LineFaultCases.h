@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
 
 // A unit whose values hold the digits A to F, so that a lower-case digit shows.
@@ -28,7 +29,7 @@ struct LineFaultCase {
     // The step whose failure the window reports (2, the type, to 6, the end); 0 when the
     // window reads the unit, 1 when it goes on polling.
     int32_t windowFailsAt;
-    const char* failedSteps;  // the reader's message after "failed: "
+    const char* failedSteps;  // the reader's message after "failed: "; see FailedStepsText
     bool pty;                 // also run over a pseudo-terminal
 };
 
@@ -54,7 +55,7 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"type:bad-digit", LineStep::Type, LineFault::BadDigit, FaultEnd::Incomplete, 2, "type: the byte 0x47 is not a digit (error 100021)", false},
     {"type:lower-case", LineStep::Type, LineFault::LowerCase, FaultEnd::Read, 0, "", false},  // "P06" has no A to F
     {"type:silent", LineStep::Type, LineFault::Silent, FaultEnd::Incomplete, 2, "type: no answer (error 100002)", false},
-    {"type:unplug", LineStep::Type, LineFault::Unplug, FaultEnd::Incomplete, 2, "type: Input/output error (error 5); end of conversation: Input/output error (error 5)", false},
+    {"type:unplug", LineStep::Type, LineFault::Unplug, FaultEnd::Incomplete, 2, "type: {unplugged}; end of conversation: {unplugged}", false},
     {"type:echo", LineStep::Type, LineFault::Echo, FaultEnd::Incomplete, 2, "type: the byte 0x86 is not a digit (error 100021)", false},
     {"serial:late", LineStep::Serial, LineFault::Late, FaultEnd::Incomplete, 3, "serial number: no answer (error 100002)", false},
     {"serial:noise", LineStep::Serial, LineFault::Noise, FaultEnd::Incomplete, 3, "serial number: the byte 0x55 is not a digit (error 100021)", false},
@@ -64,7 +65,7 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"serial:bad-digit", LineStep::Serial, LineFault::BadDigit, FaultEnd::Incomplete, 3, "serial number: the byte 0x47 is not a digit (error 100021)", true},
     {"serial:lower-case", LineStep::Serial, LineFault::LowerCase, FaultEnd::Incomplete, 3, "serial number: the byte 0x63 is not a digit (error 100021)", false},
     {"serial:silent", LineStep::Serial, LineFault::Silent, FaultEnd::Incomplete, 3, "serial number: no answer (error 100002)", false},
-    {"serial:unplug", LineStep::Serial, LineFault::Unplug, FaultEnd::Incomplete, 3, "serial number: Input/output error (error 5); end of conversation: Input/output error (error 5)", true},
+    {"serial:unplug", LineStep::Serial, LineFault::Unplug, FaultEnd::Incomplete, 3, "serial number: {unplugged}; end of conversation: {unplugged}", true},
     {"serial:echo", LineStep::Serial, LineFault::Echo, FaultEnd::Incomplete, 3, "serial number: the byte 0x84 is not a digit (error 100021)", false},
     {"circuit:late", LineStep::Circuit, LineFault::Late, FaultEnd::Incomplete, 4, "circuit version: no answer (error 100002)", false},
     {"circuit:noise", LineStep::Circuit, LineFault::Noise, FaultEnd::Incomplete, 4, "circuit version: the byte 0x55 is not a digit (error 100021)", false},
@@ -74,7 +75,7 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"circuit:bad-digit", LineStep::Circuit, LineFault::BadDigit, FaultEnd::Incomplete, 4, "circuit version: the byte 0x47 is not a digit (error 100021)", false},
     {"circuit:lower-case", LineStep::Circuit, LineFault::LowerCase, FaultEnd::Incomplete, 4, "circuit version: the byte 0x61 is not a digit (error 100021)", true},
     {"circuit:silent", LineStep::Circuit, LineFault::Silent, FaultEnd::Incomplete, 4, "circuit version: no answer (error 100002)", false},
-    {"circuit:unplug", LineStep::Circuit, LineFault::Unplug, FaultEnd::Incomplete, 4, "circuit version: Input/output error (error 5); end of conversation: Input/output error (error 5)", false},
+    {"circuit:unplug", LineStep::Circuit, LineFault::Unplug, FaultEnd::Incomplete, 4, "circuit version: {unplugged}; end of conversation: {unplugged}", false},
     {"circuit:echo", LineStep::Circuit, LineFault::Echo, FaultEnd::Incomplete, 4, "circuit version: the byte 0x87 is not a digit (error 100021)", false},
     {"software:late", LineStep::Software, LineFault::Late, FaultEnd::Incomplete, 5, "software version: no answer (error 100002)", true},
     {"software:noise", LineStep::Software, LineFault::Noise, FaultEnd::Incomplete, 5, "software version: the byte 0x55 is not a digit (error 100021)", true},
@@ -84,7 +85,7 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"software:bad-digit", LineStep::Software, LineFault::BadDigit, FaultEnd::Incomplete, 5, "software version: the byte 0x47 is not a digit (error 100021)", false},
     {"software:lower-case", LineStep::Software, LineFault::LowerCase, FaultEnd::Incomplete, 5, "software version: the byte 0x63 is not a digit (error 100021)", false},
     {"software:silent", LineStep::Software, LineFault::Silent, FaultEnd::Incomplete, 5, "software version: no answer (error 100002)", false},
-    {"software:unplug", LineStep::Software, LineFault::Unplug, FaultEnd::Incomplete, 5, "software version: Input/output error (error 5); end of conversation: Input/output error (error 5)", false},
+    {"software:unplug", LineStep::Software, LineFault::Unplug, FaultEnd::Incomplete, 5, "software version: {unplugged}; end of conversation: {unplugged}", false},
     {"software:echo", LineStep::Software, LineFault::Echo, FaultEnd::Incomplete, 5, "software version: the byte 0x84 is not a digit (error 100021)", false},
     // The end: every value is right, but a reading that did not end cleanly is not "read".
     {"end:late", LineStep::End, LineFault::Late, FaultEnd::Incomplete, 6, "end of conversation: 2 bytes came out of turn, from 0x00 (error 100022)", false},
@@ -95,7 +96,18 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"end:bad-digit", LineStep::End, LineFault::BadDigit, FaultEnd::Incomplete, 6, "end of conversation: the byte 0x04 came out of turn (error 100022)", false},
     {"end:lower-case", LineStep::End, LineFault::LowerCase, FaultEnd::Read, 0, "", false},  // no digits
     {"end:silent", LineStep::End, LineFault::Silent, FaultEnd::Incomplete, 6, "end of conversation: no answer (error 100002)", true},
-    {"end:unplug", LineStep::End, LineFault::Unplug, FaultEnd::Incomplete, 6, "end of conversation: Input/output error (error 5)", false},
+    {"end:unplug", LineStep::End, LineFault::Unplug, FaultEnd::Incomplete, 6, "end of conversation: {unplugged}", false},
     {"end:echo", LineStep::End, LineFault::Echo, FaultEnd::Read, 0, "", false},
 };
 // clang-format on
+
+// The reader's message for a case, with the system's own text for the code an unplugged
+// port gives (EIO, 5, on Linux; Windows says otherwise of the fake line's 5).
+inline std::string FailedStepsText(const LineFaultCase& c, int32_t unpluggedCode) {
+    const std::string unplugged = SystemErrorText(unpluggedCode) + " (error " +
+                                  std::to_string(unpluggedCode) + ")";
+    std::string text = c.failedSteps;
+    for (size_t at; (at = text.find("{unplugged}")) != std::string::npos;)
+        text.replace(at, 11, unplugged);
+    return text;
+}
