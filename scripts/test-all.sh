@@ -77,7 +77,7 @@ start_qt() {
     tail -n +1 -f --pid="$qt_pid" "$qt_log" &
     qt_tail_pid=$!
     qt_begin=$(date +%s)
-    echo "== Qt for Windows: started in the background at $(clock $((qt_begin - started)))"
+    echo "== Qt for Windows: started in the background at $(clock $((SECONDS - started)))"
 }
 
 wait_qt() {
