@@ -237,9 +237,9 @@ if ! readelf -n /usr/lib/x86_64-linux-gnu/Scrt1.o 2>/dev/null | grep -q 'x86 fea
     done
 fi
 # Newer devscripts (Debian 13) also check branch protection, an arm64 feature that no x86-64
-# build carries; their --nobranchprotection skips it, and older ones do not know the option.
-if hardening-check --help 2>&1 | grep -q -- '--nobranchprotection'; then
-    hardening_options+=(--nobranchprotection)
+# build carries; their -B skips it, and older ones, which do not check it, lack the option.
+if hardening-check --help 2>&1 | grep -qi 'branch'; then
+    hardening_options+=(-B)
 fi
 hardening-check "${hardening_options[@]}" "$root"/usr/bin/* || fail "hardening-check"
 
