@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +21,7 @@
 
 #include "Version.h"
 #include "tests/support/ExpectedReading.h"
+#include "tests/support/PosixChildProcess.h"
 #include "tests/support/ReaderLines.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
@@ -103,8 +103,7 @@ int FinishReader(pid_t pid) {
     }
     if (ended == pid) return status;
     kill(pid, SIGTERM);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    WaitWithin(pid, kChildLimitMs);
     return -1;
 }
 
@@ -588,8 +587,8 @@ TEST_F(P06ReadTest, RepeatLogGetsEveryUnitWhenStandardOutputFails) {
         ASSERT_TRUE(reader.Started());
         EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1001), PortsDir(), reader.Log(), SerialField(1001)));
         std::string first;
-        char c = 0;
-        while (read(pipeEnds[0], &c, 1) == 1 && c != '\n') first += c;
+        EXPECT_TRUE(ReadWithin(pipeEnds[0], first, kChildLimitMs, true))
+            << "no whole line on the pipe within " << kChildLimitMs << " ms: " << first;
         close(pipeEnds[0]);
         EXPECT_NE(first.find(SerialField(1001)), std::string::npos) << first;
         EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1002), PortsDir(), reader.Log(), SerialField(1002)));
