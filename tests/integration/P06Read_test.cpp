@@ -507,9 +507,10 @@ private:
 TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitOnce) {
     RepeatReader reader(configHome_.Path());
     ASSERT_TRUE(reader.Started());
-    ReadUnit reworked;
-    reworked.serialNumber = 1002;
-    reworked.circuitVersion = 4;
+    ReadUnit newCircuit;
+    newCircuit.serialNumber = 1002;
+    newCircuit.circuitVersion = 4;
+    ReadUnit reworked = newCircuit;
     reworked.softwareVersion = "2.6";
     const struct {
         const char* name;
@@ -522,6 +523,8 @@ TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitO
         {"first", SimOfSerial(1001), true, SerialField(1001), 2, 3},
         {"second", SimOfSerial(1002), true, SerialField(1002), 2, 0},
         {"second again", SimOfSerial(1002), false, "serial number 1002 read again", 1, 0},
+        // Then its circuit alone changes, then its software alone.
+        {"second, new circuit", SimOptions(newCircuit), true, "\"circuitVersion\": 4,", 2, 0},
         {"second reworked", SimOptions(reworked), true, "\"softwareVersion\": \"2.6\"", 2, 0},
         // Polled again and again while it refuses: one record all the same.
         {"refusing", {"--refuse"}, true, "\"result\": \"refused\"", 6, 0},
@@ -540,22 +543,25 @@ TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitO
     EXPECT_EQ(reader.Out(), records);
     EXPECT_TRUE(ParsesAsJson(records, true)) << records;
     const std::vector<std::string> lines = LinesOf(records);
-    ASSERT_EQ(lines.size(), 5u) << records;
+    ASSERT_EQ(lines.size(), 6u) << records;
     const char* expected[] = {
         "\"serialNumber\": 1001, \"circuitVersion\": 3, "
         "\"softwareVersion\": \"2.5\"",
         "\"serialNumber\": 1002, \"circuitVersion\": 3, "
         "\"softwareVersion\": \"2.5\"",
         "\"serialNumber\": 1002, \"circuitVersion\": 4, "
+        "\"softwareVersion\": \"2.5\"",
+        "\"serialNumber\": 1002, \"circuitVersion\": 4, "
         "\"softwareVersion\": \"2.6\"",
-        "\"result\": \"refused\"", "\"serialNumber\": 1003,"};
+        "\"result\": \"refused\"",
+        "\"serialNumber\": 1003,"};
     for (size_t i = 0; i < lines.size(); ++i)
         EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
-    EXPECT_NE(lines[3].find("\"device\": \"/dev/pts/"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("\"device\": \"/dev/pts/"), std::string::npos) << lines[4];
     const std::string err = reader.Err();
     // Said once, though the port went after each unit.
     EXPECT_EQ(Count(err, "p06-read: waiting for COM8"), 1) << err;
-    EXPECT_NE(err.find("p06-read: 4 units read, 0 incomplete, 0 wrong type, 1 refused\n"),
+    EXPECT_NE(err.find("p06-read: 5 units read, 0 incomplete, 0 wrong type, 1 refused\n"),
               std::string::npos)
         << err;
 }
