@@ -3,6 +3,8 @@
 #   make test   every test: unit, windows (offscreen), pseudo-terminal integration,
 #               sanitized run, fuzz regression, the Windows build under Wine, and the
 #               Debian package
+#   make test-fast  the unit and window tests only, for the edit-compile-test loop
+#   make test-mutants  whether the tests catch a list of planted faults (not in make test)
 #   make package  the Debian packages, in $(PACKAGE_BUILD)/package
 #   make test-piuparts  the packages installed and purged in a clean chroot (not in make test)
 BUILD      ?= build
@@ -17,8 +19,9 @@ CLANG_VERSION := 19
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
-.PHONY: deps build check test demo test-windows package-windows test-sanitize test-fuzz \
-        format-check package test-package test-piuparts deps-all qt-windows
+.PHONY: deps build check test-fast test-mutants test demo test-windows package-windows \
+        test-sanitize test-fuzz format-check package test-package test-piuparts deps-all \
+        qt-windows
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -35,6 +38,16 @@ build: deps
 
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Every test but those labelled integration (pseudo-terminals, p06-sim, real-time waits) or
+# slow (more than about 10 s): the unit tests and the windows offscreen.
+test-fast: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) \
+	    --label-exclude 'integration|slow'
+
+# Each planted fault of scripts/mutants.sh must make its test fail; built in build-mutants.
+test-mutants: deps
+	JOBS=$(JOBS) scripts/mutants.sh
 
 # The stages in order, with Qt for Windows built beside them (scripts/test-all.sh): each stage
 # says when it starts and ends, and a table of their times closes the run.

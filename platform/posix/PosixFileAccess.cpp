@@ -11,14 +11,21 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 
 #include "platform/FileAccess.h"
+#include "platform/posix/PosixFileCalls.h"
 #include "platform/posix/PosixRegularFile.h"
 
 namespace file_access {
+
+PosixFileCalls& FileCalls() {
+    static PosixFileCalls calls{::write, ::fsync, ::rename};
+    return calls;
+}
 
 namespace {
 
@@ -56,15 +63,15 @@ bool SyncFolderOf(const std::string& path) {
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool synced = fsync(fd) == 0;
+    const bool synced = FileCalls().fsync(fd) == 0;
     ::close(fd);
     return synced;
 }
 
 // The temporary file takes the place of the settings file, for good on the disk.
 bool Replace(Creation& creation) {
-    if (fsync(creation.data) != 0 ||
-        ::rename(creation.tempPath.c_str(), creation.path.c_str()) != 0)
+    if (FileCalls().fsync(creation.data) != 0 ||
+        FileCalls().rename(creation.tempPath.c_str(), creation.path.c_str()) != 0)
         return false;
     creation.tempPath.clear();
     creation.created = false;
@@ -129,7 +136,7 @@ bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count) {
     const int fd = DataFd(file);
     uint32_t done = 0;
     while (done < length) {
-        const ssize_t put = ::write(fd, buffer + done, length - done);
+        const ssize_t put = FileCalls().write(fd, buffer + done, length - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) break;
         done += static_cast<uint32_t>(put);
@@ -141,7 +148,7 @@ bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count) {
     if (found == creations.end()) return true;
     // A created file takes its place at its first whole write; later writes add to it.
     if (!found->second.tempPath.empty()) return Replace(found->second);
-    return fsync(fd) == 0;
+    return FileCalls().fsync(fd) == 0;
 }
 
 void Close(Handle file) {

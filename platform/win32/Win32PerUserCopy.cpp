@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const wchar_t* kVirtualStore = L"\\VirtualStore\\Windows";
-
 std::wstring WindowsDirectory() {
     const UINT size = GetWindowsDirectoryW(nullptr, 0);
     if (size == 0) return std::wstring();
@@ -30,17 +28,6 @@ std::wstring LocalAppData() {
 }
 
 }  // namespace
-
-std::wstring PerUserCopyPath(const std::wstring& path, const std::wstring& windowsDirectory,
-                             const std::wstring& localAppData) {
-    const size_t length = windowsDirectory.size();
-    if (length == 0 || localAppData.empty() || path.size() <= length + 1 || path[length] != L'\\')
-        return std::wstring();
-    if (CompareStringOrdinal(path.data(), static_cast<int>(length), windowsDirectory.data(),
-                             static_cast<int>(length), TRUE) != CSTR_EQUAL)
-        return std::wstring();
-    return localAppData + kVirtualStore + path.substr(length);
-}
 
 std::wstring PerUserCopyOf(const std::wstring& path) {
     return PerUserCopyPath(path, WindowsDirectory(), LocalAppData());

@@ -7,11 +7,8 @@
 
 #include <string>
 
-// The copy's path for path under windowsDirectory (compared without regard to case), else
-// empty. windowsDirectory and localAppData carry no separator at their end.
-std::wstring PerUserCopyPath(const std::wstring& path, const std::wstring& windowsDirectory,
-                             const std::wstring& localAppData);
+#include "platform/PerUserCopyPath.h"
 
-// The same with this machine's Windows directory and this user's Local AppData folder; empty
+// PerUserCopyPath with this machine's Windows directory and this user's Local AppData folder; empty
 // when either cannot be found.
 std::wstring PerUserCopyOf(const std::wstring& path);

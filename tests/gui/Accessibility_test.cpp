@@ -1,14 +1,15 @@
 // What a screen reader finds in the windows, read through Qt's accessibility interface as
-// the platform's bridge reads it: a name for every window and for every control the keyboard
-// reaches, in both languages, also where the English caption is a single space; the main
-// window announced as a window; and the focus back on the read button after a reading
-// started from the keyboard.
+// the platform's bridge reads it: the name and description of every window and of every
+// control the keyboard reaches, as written here, in both languages, also where the English
+// caption is a single space; the main window announced as a window; and the focus back on
+// the read button after a reading started from the keyboard.
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,25 +55,65 @@ private slots:
     void readButtonGetsFocusBackAfterKeyboardReading();
 };
 
+// COM1 to COM<count> as the port dialog lists them: in the labels' text order.
+QStringList PortNames(int count) {
+    QStringList names;
+    for (int i = 1; i <= count; ++i) names << QString("COM%1").arg(i);
+    names.sort();
+    return names;
+}
+
 void AccessibilityTest::everyWindowAndControlIsNamed_data() {
     QTest::addColumn<QString>("window");
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("ports");
     QTest::addColumn<int>("role");
+    // What a screen reader says of the window and of each control, in the order they are
+    // found: the name, then " | " and the description where there is one.
+    QTest::addColumn<QStringList>("said");
 
     const int window = QAccessible::Window;
     const int dialog = QAccessible::Dialog;
-    for (const auto& [language, name] : {std::pair{0, "French"}, {1, "English"}}) {
-        const QString suffix = QString(" ") + name;
-        QTest::newRow(qPrintable("main" + suffix)) << "main" << language << kAdapterPort << window;
-        QTest::newRow(qPrintable("port" + suffix))
-            << "port" << language << (kAdapterPort + NumberedPorts(2)) << dialog;
-        // Its group scrolls in a strip of the screen's width.
-        QTest::newRow(qPrintable("port, 100 ports" + suffix))
-            << "port" << language << NumberedPorts(100) << dialog;
-        QTest::newRow(qPrintable("language" + suffix))
-            << "language" << language << QStringList() << dialog;
-    }
+    const QStringList threePorts = {"COM1", "COM2", "COM4 : ORVANEX"};
+    QTest::newRow("main French")
+        << "main" << 0 << kAdapterPort << window
+        << QStringList{"Lecture des Information de l'appareil Emetteur Radio TALVERN8",
+                       "Lecture des informations",
+                       "Instructions et résultats de la lecture",
+                       "Choix de la Langue",
+                       "Quitter",
+                       "Configuration du Port"};
+    QTest::newRow("main English")
+        << "main" << 1 << kAdapterPort << window
+        << QStringList{"Reading the Emetteur Radio TALVERN8 unit",
+                       "Read the unit",
+                       "Instructions and reading results | Connect your Emetteur Radio TALVERN8 "
+                       "unit to the PC and switch it on. Then choose the serial port to use, and "
+                       "to read the information, press the < Read the unit > button.",
+                       "Language choice",
+                       "Exit",
+                       "Serial port settings"};
+    QTest::newRow("port French") << "port" << 0 << (kAdapterPort + NumberedPorts(2)) << dialog
+                                 << QStringList{"Comfiguration du port série", "Valider"} +
+                                        threePorts + QStringList{"Recherche des Ports"};
+    QTest::newRow("port English") << "port" << 1 << (kAdapterPort + NumberedPorts(2)) << dialog
+                                  << QStringList{"Serial port settings", "Valid"} + threePorts +
+                                         QStringList{"ports searching (in progress)"};
+    // Its group scrolls in a strip of the screen's width, made after the buttons.
+    QTest::newRow("port, 100 ports French")
+        << "port" << 0 << NumberedPorts(100) << dialog
+        << QStringList{"Comfiguration du port série", "Valider", "Recherche des Ports"} +
+               PortNames(100);
+    QTest::newRow("port, 100 ports English")
+        << "port" << 1 << NumberedPorts(100) << dialog
+        << QStringList{"Serial port settings", "Valid", "ports searching (in progress)"} +
+               PortNames(100);
+    QTest::newRow("language French")
+        << "language" << 0 << QStringList() << dialog
+        << QStringList{"Choix de la Langue", "OK", "Français", "English"};
+    QTest::newRow("language English")
+        << "language" << 1 << QStringList() << dialog
+        << QStringList{"Language choice", "OK", "Français", "English"};
 }
 
 void AccessibilityTest::everyWindowAndControlIsNamed() {
@@ -80,6 +121,7 @@ void AccessibilityTest::everyWindowAndControlIsNamed() {
     QFETCH(int, language);
     QFETCH(QStringList, ports);
     QFETCH(int, role);
+    QFETCH(QStringList, said);
     std::unique_ptr<Bench> bench;
     std::unique_ptr<QWidget> dialog;
     QWidget* shown = nullptr;
@@ -103,13 +145,18 @@ void AccessibilityTest::everyWindowAndControlIsNamed() {
     QVERIFY(QTest::qWaitForWindowExposed(shown));
 
     const QList<QWidget*> widgets = WindowAndControls(shown);
-    QVERIFY(widgets.size() > 3);
-    for (QWidget* widget : widgets) {
-        QAccessibleInterface* accessible = Accessible(widget);
+    for (int i = 0; i < std::min(widgets.size(), said.size()); ++i) {
+        QAccessibleInterface* accessible = Accessible(widgets[i]);
         QVERIFY(accessible != nullptr);
-        const QString what = widget->metaObject()->className() + (" " + widget->objectName());
-        QVERIFY2(!accessible->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(what));
+        const QString description = accessible->text(QAccessible::Description);
+        const QString text = accessible->text(QAccessible::Name) +
+                             (description.isEmpty() ? QString() : " | " + description);
+        const QString what =
+            widgets[i]->metaObject()->className() + (" " + widgets[i]->objectName());
+        QVERIFY2(text == said[i],
+                 qPrintable(what + " is said as \"" + text + "\", not \"" + said[i] + "\""));
     }
+    QCOMPARE(widgets.size(), said.size());
     QCOMPARE(int(Accessible(shown)->role()), role);
 }
 

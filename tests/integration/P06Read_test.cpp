@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +22,7 @@
 #include "Version.h"
 #include "tests/support/ExpectedReading.h"
 #include "tests/support/LineFaultCases.h"
+#include "tests/support/PosixChildProcess.h"
 #include "tests/support/ReaderLines.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
@@ -104,8 +104,7 @@ int FinishReader(pid_t pid) {
     }
     if (ended == pid) return status;
     kill(pid, SIGTERM);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    WaitWithin(pid, kChildLimitMs);
     return -1;
 }
 
@@ -557,9 +556,10 @@ private:
 TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitOnce) {
     RepeatReader reader(configHome_.Path());
     ASSERT_TRUE(reader.Started());
-    ReadUnit reworked;
-    reworked.serialNumber = 1002;
-    reworked.circuitVersion = 4;
+    ReadUnit newCircuit;
+    newCircuit.serialNumber = 1002;
+    newCircuit.circuitVersion = 4;
+    ReadUnit reworked = newCircuit;
     reworked.softwareVersion = "2.6";
     const struct {
         const char* name;
@@ -572,6 +572,8 @@ TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitO
         {"first", SimOfSerial(1001), true, SerialField(1001), 2, 3},
         {"second", SimOfSerial(1002), true, SerialField(1002), 2, 0},
         {"second again", SimOfSerial(1002), false, "serial number 1002 read again", 1, 0},
+        // Then its circuit alone changes, then its software alone.
+        {"second, new circuit", SimOptions(newCircuit), true, "\"circuitVersion\": 4,", 2, 0},
         {"second reworked", SimOptions(reworked), true, "\"softwareVersion\": \"2.6\"", 2, 0},
         // Polled again and again while it refuses: one record all the same.
         {"refusing", {"--refuse"}, true, "\"result\": \"refused\"", 6, 0},
@@ -590,22 +592,25 @@ TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitO
     EXPECT_EQ(reader.Out(), records);
     EXPECT_TRUE(ParsesAsJson(records, true)) << records;
     const std::vector<std::string> lines = LinesOf(records);
-    ASSERT_EQ(lines.size(), 5u) << records;
+    ASSERT_EQ(lines.size(), 6u) << records;
     const char* expected[] = {
         "\"serialNumber\": 1001, \"circuitVersion\": 3, "
         "\"softwareVersion\": \"2.5\"",
         "\"serialNumber\": 1002, \"circuitVersion\": 3, "
         "\"softwareVersion\": \"2.5\"",
         "\"serialNumber\": 1002, \"circuitVersion\": 4, "
+        "\"softwareVersion\": \"2.5\"",
+        "\"serialNumber\": 1002, \"circuitVersion\": 4, "
         "\"softwareVersion\": \"2.6\"",
-        "\"result\": \"refused\"", "\"serialNumber\": 1003,"};
+        "\"result\": \"refused\"",
+        "\"serialNumber\": 1003,"};
     for (size_t i = 0; i < lines.size(); ++i)
         EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
-    EXPECT_NE(lines[3].find("\"device\": \"/dev/pts/"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("\"device\": \"/dev/pts/"), std::string::npos) << lines[4];
     const std::string err = reader.Err();
     // Said once, though the port went after each unit.
     EXPECT_EQ(Count(err, "p06-read: waiting for COM8"), 1) << err;
-    EXPECT_NE(err.find("p06-read: 4 units read, 0 incomplete, 0 wrong type, 1 refused\n"),
+    EXPECT_NE(err.find("p06-read: 5 units read, 0 incomplete, 0 wrong type, 1 refused\n"),
               std::string::npos)
         << err;
 }
@@ -637,8 +642,8 @@ TEST_F(P06ReadTest, RepeatLogGetsEveryUnitWhenStandardOutputFails) {
         ASSERT_TRUE(reader.Started());
         EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1001), PortsDir(), reader.Log(), SerialField(1001)));
         std::string first;
-        char c = 0;
-        while (read(pipeEnds[0], &c, 1) == 1 && c != '\n') first += c;
+        EXPECT_TRUE(ReadWithin(pipeEnds[0], first, kChildLimitMs, true))
+            << "no whole line on the pipe within " << kChildLimitMs << " ms: " << first;
         close(pipeEnds[0]);
         EXPECT_NE(first.find(SerialField(1001)), std::string::npos) << first;
         EXPECT_TRUE(ServeUnitUntil(SimOfSerial(1002), PortsDir(), reader.Log(), SerialField(1002)));

@@ -6,16 +6,63 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 
 constexpr uid_t kNobody = 65534;
 constexpr gid_t kNogroup = 65534;
+
+// How long a child may take to answer or to end before its test gives up on it.
+constexpr int kChildLimitMs = 10000;
+
+// Reads fd until end of file or, with stopAtNewline, the first line end (not kept), within
+// timeoutMs in all; false when the time ran out first, so that a writer that stops writing
+// fails its test instead of hanging it.
+inline bool ReadWithin(int fd, std::string& text, int timeoutMs, bool stopAtNewline = false) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) return false;
+        pollfd entry{fd, POLLIN, 0};
+        if (poll(&entry, 1, static_cast<int>(left)) <= 0) continue;
+        char chunk[256];
+        const ssize_t got = read(fd, chunk, stopAtNewline ? 1 : sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return !stopAtNewline;
+        if (stopAtNewline && chunk[0] == '\n') return true;
+        text.append(chunk, static_cast<size_t>(got));
+    }
+}
+
+// Waits for the child to end, by its id, for timeoutMs; past that kills it (SIGKILL). Its
+// wait status, or -1 when pid is no child of this process.
+inline int WaitWithin(pid_t pid, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid) return status;
+        if (ended < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return status;
+}
 
 // Gives up root for the user nobody, without supplementary groups. True when that worked or
 // when the process was not root (permissions already apply to it).
@@ -46,13 +93,12 @@ inline std::string InChildProcess(bool asNobody, const std::function<std::string
     }
     close(channel[1]);
     std::string result;
-    char chunk[256];
-    for (ssize_t got; (got = read(channel[0], chunk, sizeof chunk)) > 0;) result.append(chunk, got);
+    const bool answered = ReadWithin(channel[0], result, kChildLimitMs);
     close(channel[0]);
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return "(child failed)";
+    if (child < 0) return "(child failed)";
+    const int status = WaitWithin(child, answered ? kChildLimitMs : 0);
+    if (!answered) return "(child gave no answer within " + std::to_string(kChildLimitMs) + " ms)";
+    if (status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return "(child failed)";
     return result;
 }
 
@@ -66,19 +112,18 @@ public:
         pid_ = fork();
         if (pid_ == 0) {
             close(ready[0]);
-            const char answer = take() ? 'y' : 'n';
-            if (write(ready[1], &answer, 1) != 1) _exit(1);
+            const char* answer = take() ? "y\n" : "n\n";
+            if (write(ready[1], answer, 2) != 2) _exit(1);
             for (;;) pause();
         }
         close(ready[1]);
-        char answer = 'n';
-        held_ = pid_ > 0 && read(ready[0], &answer, 1) == 1 && answer == 'y';
+        std::string answer;
+        held_ = pid_ > 0 && ReadWithin(ready[0], answer, kChildLimitMs, true) && answer == "y";
         close(ready[0]);
     }
     ~HoldingProcess() {
         if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+        WaitWithin(pid_, 0);
     }
     HoldingProcess(const HoldingProcess&) = delete;
     HoldingProcess& operator=(const HoldingProcess&) = delete;

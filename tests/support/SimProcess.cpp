@@ -1,13 +1,13 @@
 #include "tests/support/SimProcess.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+
+#include "tests/support/PosixChildProcess.h"
 
 namespace {
 
@@ -28,23 +28,6 @@ pid_t Spawn(const std::vector<std::string>& arguments, int outFd, int errFd) {
     _exit(127);
 }
 
-// Reads until end of file or, with stopAtNewline, the first line; false on time-out.
-bool ReadFrom(int fd, std::string& text, bool stopAtNewline, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd entry{fd, POLLIN, 0};
-        if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
-        char c;
-        const ssize_t n = read(fd, &c, 1);
-        if (n <= 0) return !stopAtNewline;
-        if (stopAtNewline && c == '\n') return true;
-        text += c;
-    }
-}
-
 }  // namespace
 
 SimProcess::SimProcess(const std::vector<std::string>& options, int comNumber,
@@ -58,7 +41,7 @@ SimProcess::SimProcess(const std::vector<std::string>& options, int comNumber,
     pid_ = Spawn(arguments, out[1], -1);
     close(out[1]);
     std::string line;
-    if (pid_ > 0 && ReadFrom(out[0], line, true, kReadyTimeoutMs)) line_ = line;
+    if (pid_ > 0 && ReadWithin(out[0], line, kReadyTimeoutMs, true)) line_ = line;
     close(out[0]);
 }
 
@@ -79,9 +62,7 @@ std::string SimProcess::DevicePath() const {
 int SimProcess::Stop(int signal) {
     if (pid_ <= 0) return -1;
     kill(pid_, signal);
-    int status = -1;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = WaitWithin(pid_, kChildLimitMs);
     pid_ = -1;
     return status;
 }
@@ -105,8 +86,8 @@ SimRun RunSim(const std::vector<std::string>& arguments) {
     const pid_t pid = Spawn(arguments, out[1], err[1]);
     close(out[1]);
     close(err[1]);
-    ReadFrom(out[0], run.out, false, kReadyTimeoutMs);
-    ReadFrom(err[0], run.err, false, kReadyTimeoutMs);
+    ReadWithin(out[0], run.out, kReadyTimeoutMs);
+    ReadWithin(err[0], run.err, kReadyTimeoutMs);
     close(out[0]);
     close(err[0]);
     if (pid <= 0) return run;
@@ -116,7 +97,7 @@ SimRun RunSim(const std::vector<std::string>& arguments) {
     while (waitpid(pid, &run.status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGTERM);
-            waitpid(pid, &run.status, 0);
+            run.status = WaitWithin(pid, kChildLimitMs);
             break;
         }
         usleep(10000);

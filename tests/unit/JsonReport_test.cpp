@@ -138,6 +138,11 @@ TEST(JsonReport, FailedStepsGiveNullValuesAndTheErrorInBothFormats) {
     EXPECT_EQ(ReadingCsv(context, outcome),
               "2026-03-01T08:30:00Z,33,/dev/ttyUSB0,P06,77,,,incomplete,100002,"
               "\"incomplete, \"\"circuit\"\" failed\"," QUENLOR_VERSION);
+    // A comma alone is enough for the quotes.
+    context.error.message = "incomplete, circuit failed";
+    EXPECT_NE(ReadingCsv(context, outcome).find(",100002,\"incomplete, circuit failed\","),
+              std::string::npos)
+        << "a field with a comma must be quoted";
     r.type = std::string("P\n\xe9", 3);
     r.typeStatus = kStatusWrongType;
     EXPECT_EQ(ReadingCsv(At(0), outcome).substr(0, 36), "1970-01-01T00:00:00Z,,,P\\x0A\\xE9,77,");

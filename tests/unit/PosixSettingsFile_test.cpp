@@ -9,15 +9,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/SettingsFile.h"
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
+#include "platform/posix/PosixFileCalls.h"
 #include "tests/support/PosixChildProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -171,6 +175,78 @@ TEST(WriteLanguageSetting, WriteCutShortRaisesTheCreateErrorAndKeepsTheFile) {
                                            std::filesystem::directory_iterator());
         EXPECT_EQ(entries, c.before != nullptr ? 1 : 0) << "a temporary file was left behind";
     }
+}
+
+// The calls the settings file's replace went through, by what they acted on, and the one
+// made to fail (EIO).
+std::vector<std::string> replaceCalls;
+std::string failingCall;
+
+std::string NameOf(const std::string& path) {
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    return name == "QuenlorV1.CFG" ? "file" : "temporary file";
+}
+
+std::string NameOf(int fd) {
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) return "folder";
+    char path[PATH_MAX];
+    const ssize_t length =
+        readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+    return NameOf(std::string(path, length > 0 ? length : 0));
+}
+
+bool Goes(const std::string& call) {
+    replaceCalls.push_back(call);
+    errno = call == failingCall ? EIO : 0;
+    return call != failingCall;
+}
+
+ssize_t RecordedWrite(int fd, const void* buffer, size_t count) {
+    return Goes("write " + NameOf(fd)) ? write(fd, buffer, count) : -1;
+}
+int RecordedFsync(int fd) { return Goes("fsync " + NameOf(fd)) ? fsync(fd) : -1; }
+int RecordedRename(const char* from, const char* to) {
+    return Goes("rename " + NameOf(from) + " to " + NameOf(to)) ? rename(from, to) : -1;
+}
+
+// The new line reaches the disk before it takes the file's name, and the name before the
+// write returns. A failure up to the rename leaves the old file whole and raises the create
+// error; the folder's fsync comes after the rename, which stands.
+TEST(WriteLanguageSetting, SyncsTheTemporaryFileBeforeTheRenameAndTheFolderAfter) {
+    const std::vector<std::string> order = {"write temporary file", "fsync temporary file",
+                                            "rename temporary file to file", "fsync folder"};
+    const struct {
+        const char* failing;
+        size_t calls;  // the first calls of order that were made
+        bool replaced;
+    } cases[] = {
+        {"", 4, true},
+        {"write temporary file", 1, false},
+        {"fsync temporary file", 2, false},
+        {"rename temporary file to file", 3, false},
+        {"fsync folder", 4, true},
+    };
+    file_access::PosixFileCalls& calls = file_access::FileCalls();
+    const file_access::PosixFileCalls real = calls;
+    calls = {RecordedWrite, RecordedFsync, RecordedRename};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("failing: ") + c.failing);
+        TempDir dir;
+        const std::string path = dir / "QuenlorV1.CFG";
+        WriteBytes(path, "Langue=0;\n\r");
+        replaceCalls.clear();
+        failingCall = c.failing;
+        const std::string outcome = WriteOutcome(path, 1);
+        EXPECT_EQ(replaceCalls, std::vector<std::string>(order.begin(), order.begin() + c.calls))
+            << "the calls, in their order";
+        EXPECT_EQ(outcome, c.replaced ? "index 1" : "Impossible de créer le fichier " + path);
+        EXPECT_EQ(ReadBytes(path), c.replaced ? "Langue=1;\n\r" : "Langue=0;\n\r");
+        const auto entries = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                           std::filesystem::directory_iterator());
+        EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+    }
+    calls = real;
 }
 
 // A FIFO, a device or a folder at the settings path is refused at once, never waited on.

@@ -42,6 +42,9 @@ const OrderCase kOrderCases[] = {
     // Windows-1252 letters are no valid UTF-8: a UTF-8 collation may call them all equal.
     {"COM4 \xE9", "COM4 \xE8", 1},
     {"COM3", "COM3 ", -1},
+    // A mark against a letter at the same place: the mark first, whatever follows either.
+    {" COM3", "COM1", -1},
+    {"COM1 :X", "COM1 X", -1},
     {"\x80", "\x81", -1},
 };
 

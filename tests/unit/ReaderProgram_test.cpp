@@ -380,25 +380,38 @@ constexpr int32_t kPortInUse = 16;
 #endif
 
 TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
-    // Units come and go on the fake clock: the first, the same one again, the same one
-    // reworked (same serial number, new versions), one that refuses, another.
-    UnitConfig reworked;
-    reworked.circuitVersion = 4;
-    reworked.softwareSecond = 6;
+    // Units come and go on the fake clock: the first, the same one again, then the same one
+    // reworked one field at a time (circuit, software, serial number, type), each recorded
+    // again; one that refuses, another.
+    UnitConfig circuit;
+    circuit.circuitVersion = 4;
+    UnitConfig software = circuit;
+    software.softwareSecond = 6;
+    UnitConfig serial = software;
+    serial.serialNumber = 4661;
+    UnitConfig type = serial;
+    type.type = "P07";
     FaultConfig refusing;
     refusing.refuses = true;
     UnitConfig other;
     other.serialNumber = 99;
-    DeviceModel first({}, {}), again({}, {}), rework(reworked, {}), busy({}, refusing),
-        second(other, {});
+    DeviceModel first({}, {}), again({}, {}), newCircuit(circuit, {}), newSoftware(software, {}),
+        newSerial(serial, {}), newType(type, {}), busy({}, refusing), second(other, {});
     const struct {
         uint32_t from, to;
         DeviceModel* unit;
-    } bench[] = {{0, 20000, &first},
-                 {30000, 50000, &again},
-                 {60000, 80000, &rework},
-                 {90000, 110000, &busy},
-                 {120000, 140000, &second}};
+    } bench[] = {{0, 20000, &first},           {30000, 50000, &again},
+                 {60000, 80000, &newCircuit},  {90000, 110000, &newSoftware},
+                 {120000, 140000, &newSerial}, {150000, 170000, &newType},
+                 {180000, 200000, &busy},      {210000, 230000, &second}};
+    // The units recorded, in their order: all but "again".
+    const char* const recorded[] = {"first unit",
+                                    "circuit version only changed",
+                                    "software version only changed",
+                                    "serial number only changed",
+                                    "type only changed",
+                                    "refusing unit",
+                                    "another unit"};
     const struct {
         bool csv;
         const char* earlier;  // the log's bytes before the run
@@ -409,13 +422,15 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
          "earlier",  // cut short: the first record must not join it
          "earlier\n",
          {"\"serialNumber\": 4660, \"circuitVersion\": 3, \"softwareVersion\": \"2.5\"",
+          "\"serialNumber\": 4660, \"circuitVersion\": 4, \"softwareVersion\": \"2.5\"",
           "\"serialNumber\": 4660, \"circuitVersion\": 4, \"softwareVersion\": \"2.6\"",
-          "\"result\": \"refused\"", "\"serialNumber\": 99,"}},
+          "\"serialNumber\": 4661, \"circuitVersion\": 4, \"softwareVersion\": \"2.6\"",
+          "\"type\": \"P07\"", "\"result\": \"refused\"", "\"serialNumber\": 99,"}},
         {true,
          "earlier\n",
          "earlier\n",
-         {",P06,4660,3,2.5,read,,,", ",P06,4660,4,2.6,read,,,", ",refused,",
-          ",P06,99,3,2.5,read,,,"}},
+         {",P06,4660,3,2.5,read,,,", ",P06,4660,4,2.5,read,,,", ",P06,4660,4,2.6,read,,,",
+          ",P06,4661,4,2.6,read,,,", ",P07,,,,wrong-type,", ",refused,", ",P06,99,3,2.5,read,,,"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.csv);
@@ -432,20 +447,21 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
             for (const auto& b : bench)
                 if (run.clock.now >= b.from && run.clock.now < b.to) present = b.unit;
             run.line.AttachModel(present);
-            return run.clock.now >= 150000 ? 2 : 0;
+            return run.clock.now >= 240000 ? 2 : 0;
         };
         Args args = {"--repeat", "--fast", "--log", log};
         if (c.csv) args.push_back("--csv");
         EXPECT_EQ(RunReader(args, system), kExitRead);
         const std::string out = run.out.str();
         const std::string header = c.csv ? CsvHeader() + "\r\n" : "";
-        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), c.csv ? 5 : 4) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), c.csv ? 8 : 7) << out;
         EXPECT_EQ(out.find(header), 0u);
         size_t at = 0;
-        for (const std::string& record : c.records) {
-            SCOPED_TRACE(record);
-            at = out.find(record, at);
-            ASSERT_NE(at, std::string::npos) << out;
+        for (size_t i = 0; i < c.records.size(); ++i) {
+            at = out.find(c.records[i], at);
+            ASSERT_NE(at, std::string::npos)
+                << recorded[i] << ": not recorded, or out of turn: " << c.records[i] << "\n"
+                << out;
         }
         std::ifstream file(log, std::ios::binary);
         std::stringstream logged;
@@ -458,9 +474,12 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
                       SystemErrorText(kPortInUse) + " (error " + std::to_string(kPortInUse) +
                       "); trying again every second\n"
                       "p06-read: serial number 4660 read again, unchanged; not recorded\n"
+                      "p06-read: " +
+                      WrongTypeMessage(kFrench, "\n") +
+                      "\n"
                       "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not "
                       "ready; try again\n"
-                      "p06-read: 3 units read, 0 incomplete, 0 wrong type, 1 refused\n");
+                      "p06-read: 5 units read, 0 incomplete, 1 wrong type, 1 refused\n");
         EXPECT_FALSE(run.line.isOpen);
     }
 }

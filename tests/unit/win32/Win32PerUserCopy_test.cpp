@@ -1,7 +1,8 @@
-// This user's own copy of a file in the Windows directory: where it lives, and how the
-// settings file's reads and writes choose between it and the Windows directory when either
-// refuses. A folder standing at a name makes Windows refuse that file for lack of rights
-// (ERROR_ACCESS_DENIED), as a Windows directory that a standard user may not write does.
+// This user's own copy of a file in the Windows directory: how the settings file's reads and
+// writes choose between it and the Windows directory when either refuses (where the copy
+// lives is a rule on strings, PerUserCopyPath_test.cpp). A folder standing at a name makes Windows
+// refuse that file for lack of rights (ERROR_ACCESS_DENIED), as a Windows directory that a standard
+// user may not write does.
 //
 // The cases write into the Windows directory, so they run only where scripts/test-windows.sh
 // sets QUENLOR_TEST_WINDOWS_DIRECTORY (a throw-away Wine prefix).
@@ -21,14 +22,6 @@
 #include <windows.h>
 
 namespace {
-
-TEST(PerUserCopyPath, IsTheVirtualStoreFolderForFilesInTheWindowsDirectoryOnly) {
-    const std::wstring local = L"C:\\users\\bench\\AppData\\Local";
-    const std::wstring copy = local + L"\\VirtualStore\\Windows\\QuenlorV1.CFG";
-    EXPECT_EQ(PerUserCopyPath(L"C:\\windows\\QuenlorV1.CFG", L"C:\\windows", local), copy);
-    EXPECT_EQ(PerUserCopyPath(L"C:\\WINDOWS\\QuenlorV1.CFG", L"C:\\Windows", local), copy);
-    EXPECT_EQ(PerUserCopyPath(L"C:\\windowsold\\QuenlorV1.CFG", L"C:\\windows", local), L"");
-}
 
 std::string Utf8(const std::wstring& text) {
     const int size =
