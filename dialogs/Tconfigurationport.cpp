@@ -227,6 +227,5 @@ void TConfPort::ReportScanFailure() {
     box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
     box.exec();
     // Closes once the message box is gone and the show or click that got here is over.
-    QMetaObject::invokeMethod(
-        this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }

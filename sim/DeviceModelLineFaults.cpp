@@ -33,8 +33,7 @@ Reply DeviceModel::SpoilLine(uint8_t byte) {
 
     // A fault spoils its step until another step opens, or the host starts over; every poll
     // is a step of its own, so a unit silent to one poll answers the next.
-    const bool sameStep =
-        opened_ && openedStep_ == spoiledStep_ && spoiledStep_ != LineStep::Poll;
+    const bool sameStep = opened_ && openedStep_ == spoiledStep_ && spoiledStep_ != LineStep::Poll;
     if ((opened_ || startsOver) && !sameStep) spoiling_ = LineFault::None;
     if (wasMute) return {};
     if (opened_ && openedStep_ && spoiling_ == LineFault::None) {

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGHUP);
     sigset_t waitMask;
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    struct sigaction action {};
+    struct sigaction action{};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);

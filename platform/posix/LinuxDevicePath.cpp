@@ -71,7 +71,7 @@ AliasVerdict JudgeAlias(const std::string& aliasDir, const std::string& fileName
     const int number = ParseCanonicalNumber(std::string_view(fileName).substr(kComPrefix.size()));
     if (number < 0) return AliasVerdict::NotComName;
     if (!IsComNumber(number)) return AliasVerdict::NumberOutOfRange;
-    struct stat target {};
+    struct stat target{};
     if (stat((aliasDir + "/" + fileName).c_str(), &target) != 0) return AliasVerdict::Dangling;
     return S_ISCHR(target.st_mode) ? AliasVerdict::Port : AliasVerdict::NotCharacterDevice;
 }

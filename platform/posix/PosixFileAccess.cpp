@@ -83,7 +83,7 @@ bool Replace(Creation& creation) {
 }  // namespace
 
 bool Exists(const std::string& path) {
-    struct stat status {};
+    struct stat status{};
     return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
@@ -101,7 +101,7 @@ Handle CreateAlways(const std::string& path) {
     creation.created = hold >= 0;
     if (hold < 0 && errno == EEXIST) hold = OpenRegularFile(path, O_RDWR);
     hold = Hold(hold);
-    struct stat status {};
+    struct stat status{};
     if (hold < 0 || fstat(hold, &status) != 0) {
         if (hold >= 0) ::close(hold);
         return kInvalidFile;

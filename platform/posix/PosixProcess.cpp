@@ -21,7 +21,7 @@ void NoteStop(int signal) {
         return;
     }
     RestoreOpenSerialLines();
-    struct sigaction byDefault {};
+    struct sigaction byDefault{};
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);
     sigaction(signal, &byDefault, nullptr);
@@ -47,7 +47,7 @@ void EnsureStandardStreams() {
 void UseParentConsole() {}
 
 void CatchStopSignals() {
-    struct sigaction action {};
+    struct sigaction action{};
     action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a read on the port returns at once

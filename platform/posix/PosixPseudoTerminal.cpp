@@ -17,12 +17,12 @@ bool IsPtyDevice(const struct stat& status) {
 }  // namespace
 
 bool IsPseudoTerminal(int fd) {
-    struct stat status {};
+    struct stat status{};
     return fstat(fd, &status) == 0 && IsPtyDevice(status);
 }
 
 bool IsPseudoTerminalPath(const std::string& path) {
-    struct stat status {};
+    struct stat status{};
     if (stat(path.c_str(), &status) == 0 && IsPtyDevice(status)) return true;
     return path.starts_with("/dev/pts/") || path == "/dev/ptmx";
 }

@@ -41,8 +41,8 @@ int OpenLocked(const std::string& path) {
                 return -1;
             }
         }
-        struct stat opened {};
-        struct stat named {};
+        struct stat opened{};
+        struct stat named{};
         if (fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
             opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
             return fd;
@@ -82,7 +82,7 @@ int32_t Append(const std::string& path, const std::string& header, const std::st
     errno = 0;
     const int fd = OpenLocked(path);
     if (fd < 0) return Code();
-    struct stat status {};
+    struct stat status{};
     if (fstat(fd, &status) != 0) return Fail(fd);
     const off_t before = status.st_size;
     std::string text;

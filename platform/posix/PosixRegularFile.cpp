@@ -13,7 +13,7 @@
 int OpenRegularFile(const std::string& path, int flags, mode_t mode) {
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
     if (fd < 0) return -1;
-    struct stat status {};
+    struct stat status{};
     int error = 0;
     if (fstat(fd, &status) != 0)
         error = errno;

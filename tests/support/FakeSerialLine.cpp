@@ -71,7 +71,8 @@ bool FakeSerialLine::Purge(Handle, uint32_t flags) {
     calls.push_back("purge " + std::to_string(flags));
     if (purgeError != 0) return Fail(purgeError);
     // A model's answers are pending input; a script stands for the unit's future answers.
-    if (model_ != nullptr) std::erase_if(answers_, [this](const Answer& a) {
+    if (model_ != nullptr)
+        std::erase_if(answers_, [this](const Answer& a) {
             return static_cast<int32_t>(a.due - clock_.now) <= 0;
         });
     return true;
@@ -143,13 +144,15 @@ bool FakeSerialLine::ReadAnswer(uint8_t& value, uint32_t& count) {
         return Fail(readError);
     }
     const uint32_t timeout = ReadTimeoutMs();
-    if (answers_.empty() || static_cast<int32_t>(answers_.front().due - clock_.now) > int32_t(timeout)) {
+    if (answers_.empty() ||
+        static_cast<int32_t>(answers_.front().due - clock_.now) > int32_t(timeout)) {
         calls.push_back("read timeout");
         clock_.Advance(timeout);
         count = 0;
         return true;
     }
-    if (static_cast<int32_t>(answers_.front().due - clock_.now) > 0) clock_.now = answers_.front().due;
+    if (static_cast<int32_t>(answers_.front().due - clock_.now) > 0)
+        clock_.now = answers_.front().due;
     value = answers_.front().byte;
     answers_.pop_front();
     calls.push_back("read " + Hex(value));

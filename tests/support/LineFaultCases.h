@@ -104,8 +104,8 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
 // The reader's message for a case, with the system's own text for the code an unplugged
 // port gives (EIO, 5, on Linux; Windows says otherwise of the fake line's 5).
 inline std::string FailedStepsText(const LineFaultCase& c, int32_t unpluggedCode) {
-    const std::string unplugged = SystemErrorText(unpluggedCode) + " (error " +
-                                  std::to_string(unpluggedCode) + ")";
+    const std::string unplugged =
+        SystemErrorText(unpluggedCode) + " (error " + std::to_string(unpluggedCode) + ")";
     std::string text = c.failedSteps;
     for (size_t at; (at = text.find("{unplugged}")) != std::string::npos;)
         text.replace(at, 11, unplugged);

@@ -117,7 +117,7 @@ TEST_F(LinkTest, OpenConfiguresThePortAt9600EvenParityAndSavesItsSettings) {
 TEST_F(LinkTest, OpenFailuresReportTheSystemCodeAndSayWhetherThePortStaysOpen) {
     const struct {
         const char* step;
-        int32_t FakeSerialLine::*error;
+        int32_t FakeSerialLine::* error;
         bool staysOpen;
     } cases[] = {{"open", &FakeSerialLine::openError, false},
                  {"getstate", &FakeSerialLine::getStateError, true},
@@ -580,7 +580,9 @@ TEST(LinkDestructor, EndsTheConversationTwiceWithAPortOpen) {
 TEST(LinkDestructor, TouchesNothingWithNoPortOpen) {
     FakeClock clock;
     FakeSerialLine line(clock);
-    { CP06 link(line, clock); }
+    {
+        CP06 link(line, clock);
+    }
     EXPECT_TRUE(line.calls.empty());
 }
 

@@ -188,7 +188,7 @@ std::string NameOf(const std::string& path) {
 }
 
 std::string NameOf(int fd) {
-    struct stat status {};
+    struct stat status{};
     if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) return "folder";
     char path[PATH_MAX];
     const ssize_t length =
