@@ -82,7 +82,9 @@ TEST(PacedReading, LineFaultNeverRecordsAWrongValue) {
                                         {values.serialNumber, unit.serialNumber},
                                         {values.circuitVersion, unit.circuitVersion},
                                         {values.softwareVersion, unit.softwareVersion}}) {
-            if (!got.empty()) EXPECT_EQ(got, want);
+            if (!got.empty()) {
+                EXPECT_EQ(got, want);
+            }
         }
         ReadingPlan next = Plan(kEnglish, 10000, false);
         next.waitThroughPortErrors = true;
