@@ -98,9 +98,9 @@ int OpenAsNobody(const std::string& aliasDir) {
         const SerialLine::Handle handle = line.Open(kPortPath);
         _exit(handle == SerialLine::kInvalidHandle ? line.LastError() : 0);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 254;
+    // A child that hangs in the open is killed past the limit, and fails the test.
+    const int status = WaitWithin(child, kChildLimitMs);
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 254;
 }
 
 // A pseudo-terminal stays exclusive after its holder closed it unless the mode is lifted.
