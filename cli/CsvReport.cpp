@@ -9,9 +9,11 @@ namespace {
 
 // Quoted when it holds a comma or a quote (RFC 4180). A control byte is written \xNN, so
 // one record stays one line; so is any byte above ASCII unless the field is text (the
-// unit's type may hold any byte), whose bytes that are not UTF-8 become U+FFFD.
+// unit's type may hold any byte), whose bytes that are not UTF-8 become U+FFFD. A field
+// that a spreadsheet would take for a formula (=, +, -, @, tab, CR first) gets a ' before.
 std::string Field(const std::string& bytes, bool utf8 = false) {
     std::string text;
+    if (!bytes.empty() && std::string("=+-@\t\r").find(bytes[0]) != std::string::npos) text = "'";
     bool quote = false;
     for (const char c : utf8 ? ValidUtf8(bytes) : bytes) {
         const auto byte = static_cast<unsigned char>(c);
@@ -46,7 +48,7 @@ std::string ReadingCsv(const RecordContext& context, const ReadingOutcome& outco
            (context.port == 0 ? std::string() : std::to_string(context.port)) + "," +
            Field(context.device, true) + "," + Field(values.type) + "," + values.serialNumber +
            "," + values.circuitVersion + "," + values.softwareVersion + "," +
-           ResultName(outcome.result) + "," +
+           RecordResult(context, outcome) + "," +
            (failed ? std::to_string(context.error.code) : std::string()) + "," +
            Field(context.error.message, true) + "," + QUENLOR_VERSION;
 }

@@ -118,6 +118,11 @@ RecordValues ValuesOf(const ReadingRecord& r) {
     return values;
 }
 
+const char* RecordResult(const RecordContext& context, const ReadingOutcome& outcome) {
+    return context.again && outcome.result == ReadingResult::Read ? "read-again"
+                                                                  : ResultName(outcome.result);
+}
+
 std::string ReadingJson(const RecordContext& context, const ReadingOutcome& outcome) {
     const ReadingRecord& r = outcome.record;
     const RecordValues values = ValuesOf(r);
@@ -140,7 +145,7 @@ std::string ReadingJson(const RecordContext& context, const ReadingOutcome& outc
     json += ", \"disconnect\": " + Status(r.disconnectStatus);
     json += "}";
     json += ", \"elapsedMs\": " + std::to_string(outcome.elapsedMs);
-    json += ", \"result\": \"" + std::string(ResultName(outcome.result)) + "\"";
+    json += ", \"result\": \"" + std::string(RecordResult(context, outcome)) + "\"";
     json += ", \"error\": " + ErrorJson(context.error);
     json += ", \"version\": " + JsonString(QUENLOR_VERSION);
     return json + "}";

@@ -24,6 +24,7 @@ struct RecordContext {
     std::string device;  // the system's path of the port
     int64_t unixTime = 0;
     Failure error;
+    bool again = false;  // a unit read before in the same run, presented again
 };
 
 // A JSON string literal, quotes included. Printable ASCII passes as is; every other byte
@@ -39,6 +40,8 @@ std::string ValidUtf8(const std::string& text);
 
 // "read", "incomplete", "wrong-type", "no-answer", "refused", "port-error", "stopped".
 const char* ResultName(ReadingResult result);
+// The record's result: ResultName's, or "read-again" for a unit read again in the same run.
+const char* RecordResult(const RecordContext& context, const ReadingOutcome& outcome);
 
 std::string ReadingJson(const RecordContext& context, const ReadingOutcome& outcome);
 

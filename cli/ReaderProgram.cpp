@@ -73,6 +73,7 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     context.error =
         FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
     writer.Record(context, outcome);
+    writer.Finish(plan.stopRequested);
     if (!context.error.message.empty()) {
         // The wrong-type box speaks for itself, as in the window.
         system.err << (outcome.result == ReadingResult::WrongType ? "" : "p06-read: ")
@@ -145,8 +146,9 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         }
     }
     if (!options.logPath.empty()) {
+        // A log another program holds now is written when it lets go.
         const int32_t code = record_log::Check(options.logPath);
-        if (code != 0) {
+        if (code != 0 && code != record_log::kLocked) {
             system.err << BadOptionText(
                 kProgram, "cannot write the log to '" + options.logPath + "': " + LogReason(code));
             return kExitUsage;
@@ -158,6 +160,8 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     TracingSerialLine tracer(system.line, system.clock, trace, startTick);
     tracer.SetDeviceLookup([&system, port] { return system.devicePathOf(port); });
     RecordWriter writer(system.out, options.logPath, FormatOf(options));
+    writer.SetNotices(system.err, system.clock);
+    if (options.repeat) writer.QueueOutput();
 
     int status = kExitRead;
     {

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <optional>
+#include <set>
 
 #include "cli/ExitCode.h"
 #include "cli/ReaderMessages.h"
@@ -9,51 +10,70 @@
 
 namespace {
 
+// Polls without an answer, one after the other, that show a unit gone. One could be a
+// reply lost on the line, and taking it for a departure would record the unit twice.
+constexpr int kSilentChecksForGone = 2;
+
 struct Tally {
     int read = 0;
+    int readAgain = 0;
     int incomplete = 0;
     int wrongType = 0;
     int refused = 0;
+    std::set<std::string> units;  // the identities of the units read
 };
 
-void Count(Tally& tally, ReadingResult result) {
-    if (result == ReadingResult::Read) ++tally.read;
+void Count(Tally& tally, ReadingResult result, bool again) {
+    if (result == ReadingResult::Read) ++(again ? tally.readAgain : tally.read);
     if (result == ReadingResult::Incomplete) ++tally.incomplete;
     if (result == ReadingResult::WrongType) ++tally.wrongType;
     if (result == ReadingResult::Refused) ++tally.refused;
 }
 
 std::string Summary(const Tally& tally) {
-    return std::to_string(tally.read) + (tally.read == 1 ? " unit" : " units") + " read, " +
-           std::to_string(tally.incomplete) + " incomplete, " + std::to_string(tally.wrongType) +
-           " wrong type, " + std::to_string(tally.refused) + " refused";
+    const int presented =
+        tally.read + tally.readAgain + tally.incomplete + tally.wrongType + tally.refused;
+    const size_t distinct = tally.units.size();
+    return std::to_string(presented) + (presented == 1 ? " unit" : " units") +
+           " presented: " + std::to_string(tally.read) + " read, " +
+           std::to_string(tally.readAgain) + " read again, " + std::to_string(tally.incomplete) +
+           " incomplete, " + std::to_string(tally.wrongType) + " wrong type, " +
+           std::to_string(tally.refused) + " refused; " + std::to_string(distinct) +
+           (distinct == 1 ? " distinct unit" : " distinct units");
 }
 
 // A unit is the same one, unchanged, only when all that identifies it is the same: a unit
 // reworked between two readings keeps its serial number but not its versions.
-bool SameUnit(const RecordValues& a, const RecordValues& b) {
-    return a.type == b.type && a.serialNumber == b.serialNumber &&
-           a.circuitVersion == b.circuitVersion && a.softwareVersion == b.softwareVersion;
+std::string Identity(const RecordValues& v) {
+    return v.type + '\n' + v.serialNumber + '\n' + v.circuitVersion + '\n' + v.softwareVersion;
 }
 
-// Polls the unit until it no longer accepts: silent, refusing, or its port gone.
-void WaitUntilGone(CP06& link, ReaderSystem& system) {
+// Checks the unit on the line, about once a second (each poll follows the link's second of
+// purge), until a new presence may be there: it went (two polls without an answer, or its
+// port gone), it was swapped for another (a serial number other than serial), or the
+// refusal it was left in changed (it accepts now, or a unit that accepted refuses). A
+// serial number that cannot be read is no news. Between two checks, the log gets what
+// was kept from it.
+void WaitForNextPresence(CP06& link, TracingSerialLine& tracer, RecordWriter& writer,
+                         ReaderSystem& system, bool refusing, std::optional<uint32_t> serial) {
+    int silent = 0;
     while (system.stopSignal() == 0) {
-        if (link.Connect(1) != kStatusOk) return;
-        link.Disconnect();
-    }
-}
-
-// Polls a unit that refused until it no longer does: it went (silent, its port gone) or
-// it became ready, and is then read as a new reading.
-void WaitWhileRefusing(CP06& link, TracingSerialLine& tracer, ReaderSystem& system) {
-    while (system.stopSignal() == 0) {
+        writer.Flush();
         const int32_t status = link.Connect(1);
         if (status == kStatusOk) {
+            silent = 0;
+            uint32_t seen = 0;
+            const bool known = serial && link.ReadSerialNumber(seen) == kStatusOk;
             link.Disconnect();
+            if (refusing || (known && seen != *serial)) return;
+        } else if (IsSystemError(status)) {
+            return;
+        } else if (tracer.LastPollReply() == kGiveUp) {
+            silent = 0;
+            if (!refusing) return;
+        } else if (++silent >= kSilentChecksForGone) {
             return;
         }
-        if (IsSystemError(status) || tracer.LastPollReply() != kGiveUp) return;
     }
 }
 
@@ -75,7 +95,6 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     system.err << "p06-read: reading unit after unit on COM" << context.port << "; Ctrl+C to stop"
                << std::endl;
     Tally tally;
-    std::optional<RecordValues> lastRead;  // of the last record, when it was a unit read
     int32_t lastPortError = 0;
     bool echoSaid = false;  // said once for as long as the line sends the polls back
     while (!stopped()) {
@@ -89,9 +108,10 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
         plan.endOnRefusal = true;
         plan.elapsedFromAcceptedPoll = true;
-        // Said once, and again only when the reason changes: a port that is missing, that
-        // is no serial port, that another program holds.
+        // Said once in each absence, and again only when the reason changes: a port that is
+        // missing, that is no serial port, that another program holds.
         plan.portErrorSeen = [&](int32_t code) {
+            writer.Flush();
             if (code == lastPortError) return;
             lastPortError = code;
             system.err << "p06-read: "
@@ -99,6 +119,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
                        << std::endl;
         };
         plan.pollUnanswered = [&] {
+            writer.Flush();
             const bool echoed = tracer.LastPollReply() == kPoll;
             if (echoed && !echoSaid) {
                 const std::string device = system.devicePathOf(context.port);
@@ -113,29 +134,26 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         // is recorded with what was read of it.
         const bool accepted = outcome.record.connectStatus == kStatusOk;
         if (outcome.result == ReadingResult::Stopped && !accepted) break;
+        lastPortError = 0;
 
         context.unixTime = system.unixTime();
         context.device = tracer.OpenedDevice().empty() ? system.devicePathOf(context.port)
                                                        : tracer.OpenedDevice();
         context.error = FailureOf(outcome, {context.port, link.IsOpen(), 0, context.device});
-        const RecordValues values = ValuesOf(outcome.record);
-        if (outcome.result == ReadingResult::Read && lastRead && SameUnit(values, *lastRead)) {
-            system.err << "p06-read: serial number " << values.serialNumber
-                       << " read again, unchanged; not recorded" << std::endl;
-        } else {
-            const bool written = writer.Record(context, outcome);
-            Count(tally, outcome.result);
-            lastRead = outcome.result == ReadingResult::Read ? std::optional(values) : std::nullopt;
-            if (!context.error.message.empty())
-                system.err << "p06-read: " << PlainLines(context.error.message) << std::endl;
-            if (!written) break;
-        }
-        if (outcome.result == ReadingResult::Stopped) break;
-        if (outcome.result == ReadingResult::Refused)
-            WaitWhileRefusing(link, tracer, system);
-        else
-            WaitUntilGone(link, system);
+        const std::string identity = Identity(ValuesOf(outcome.record));
+        const bool read = outcome.result == ReadingResult::Read;
+        context.again = read && !tally.units.insert(identity).second;
+        const bool written = writer.Record(context, outcome);
+        Count(tally, outcome.result, context.again);
+        if (!context.error.message.empty())
+            system.err << "p06-read: " << PlainLines(context.error.message) << std::endl;
+        if (!written || outcome.result == ReadingResult::Stopped) break;
+        std::optional<uint32_t> serial;
+        if (outcome.record.serialStatus == kStatusOk) serial = outcome.record.serialNumber;
+        WaitForNextPresence(link, tracer, writer, system, outcome.result == ReadingResult::Refused,
+                            serial);
     }
+    writer.Finish(stopped);
     system.err << "p06-read: " << Summary(tally) << std::endl;
     if (!writer.Error().empty()) {
         system.err << "p06-read: " << writer.Error() << std::endl;

@@ -1,5 +1,7 @@
-// p06-read --repeat: unit after unit on one port until a stop is asked for. Each unit gives
-// one record; then the reader waits for it to go (unplugged, switched off) and for the next.
+// p06-read --repeat: unit after unit on one port until a stop is asked for. Each presence
+// of a unit gives one record; then the reader waits for it to go (unplugged, switched off)
+// or to be swapped for another, and for the next. A unit read before in the run is
+// recorded again, as read again.
 #pragma once
 
 #include "cli/JsonReport.h"

@@ -1,9 +1,12 @@
 // p06-read: reads a transmitter from the command line, for scripts and production lines.
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/ExitCode.h"
+#include "cli/OutputQueue.h"
 #include "cli/ReaderProgram.h"
 #include "platform/Process.h"
 #include "platform/SystemPorts.h"
@@ -23,7 +26,12 @@ int main(int argc, char** argv) {
         system.stopSignal = StopSignal;
         status = RunReader(args, system);
     }
-    // The port is closed and put back by now; a stop ends as its signal asks.
-    if (StopSignal() != 0) EndWithSignal(StopSignal());
+    // The port is closed and put back by now. Standard output that nobody reads would hang
+    // exit's flush. A stop ends as its signal asks, unless records were not written.
+    if (OutputQueue::AnyStuck()) {
+        std::cerr.flush();
+        std::_Exit(status);
+    }
+    if (StopSignal() != 0 && status != kExitOutputError) EndWithSignal(StopSignal());
     return status;
 }

@@ -11,6 +11,12 @@
 #include "platform/FileAccess.h"
 
 int OpenRegularFile(const std::string& path, int flags, mode_t mode) {
+    // A device is refused before it is opened: opening a serial port raises its DTR line.
+    struct stat named{};
+    if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISDIR(named.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
     if (fd < 0) return -1;
     struct stat status{};

@@ -1,5 +1,6 @@
 // The record log on Windows: CreateFileA shared for reading, writing and deletion (so log
-// rotation can rename or delete it between two records), LockFileEx over the whole file,
+// rotation can rename or delete it between two records), LockFileEx over the whole file
+// without waiting (a lock or an open that does not share writing is kLocked),
 // one WriteFile at the end, FlushFileBuffers; a write that fails is undone with
 // SetEndOfFile at the old size.
 #include <string>
@@ -28,6 +29,7 @@ HANDLE OpenLog(const std::string& path) {
 int32_t Code() {
     const DWORD code = GetLastError();
     if (code == ERROR_INVALID_NAME) return kNotRegularFile;
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return kLocked;
     return static_cast<int32_t>(code != 0 ? code : ERROR_WRITE_FAULT);
 }
 
@@ -67,7 +69,8 @@ int32_t Append(const std::string& path, const std::string& header, const std::st
     HANDLE file = OpenLog(path);
     if (file == INVALID_HANDLE_VALUE) return Code();
     OVERLAPPED whole{};
-    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                    MAXDWORD, &whole)) {
         const int32_t code = Code();
         CloseHandle(file);
         return code;
@@ -84,6 +87,8 @@ int32_t Append(const std::string& path, const std::string& header, const std::st
         DWORD got = 0;
         if (!MoveTo(file, size.QuadPart - 1) || !ReadFile(file, &last, 1, &got, nullptr))
             code = Code();
+        else if (got == 1 && last == '\r' && lineEnd.rfind('\r', 0) == 0)
+            text = lineEnd.substr(1);  // cut between CR and LF: only the LF is missing
         else if (got != 1 || last != '\n')
             text = lineEnd;
     }

@@ -23,6 +23,15 @@
 #include "tests/support/ReaderLines.h"
 #include "tests/support/TempDir.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using Args = std::vector<std::string>;
@@ -379,10 +388,40 @@ constexpr int32_t kPortInUse = 5;
 constexpr int32_t kPortInUse = 16;
 #endif
 
-TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
-    // Units come and go on the fake clock: the first, the same one again, then the same one
-    // reworked one field at a time (circuit, software, serial number, type), each recorded
-    // again; one that refuses, another.
+// Another program's hold on a file: flock on POSIX, an open that does not share writing
+// (a spreadsheet program's) on Windows.
+class LogHold {
+public:
+    explicit LogHold(const std::string& path) {
+#ifdef _WIN32
+        file_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+#endif
+    }
+    ~LogHold() {
+#ifdef _WIN32
+        CloseHandle(file_);
+#else
+        close(fd_);
+#endif
+    }
+
+private:
+#ifdef _WIN32
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+#else
+    int fd_ = -1;
+#endif
+};
+
+TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
+    // Units come and go on the fake clock: the first, the same one again (read again), then
+    // the same one reworked one field at a time (circuit, software, then at once a serial
+    // number swapped in, a type), each recorded; one that refuses and misses a reply,
+    // another. The log is held by another program meanwhile.
     UnitConfig circuit;
     circuit.circuitVersion = 4;
     UnitConfig software = circuit;
@@ -390,7 +429,7 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
     UnitConfig serial = software;
     serial.serialNumber = 4661;
     UnitConfig type = serial;
-    type.type = "P07";
+    type.type = "=A1";  // as a spreadsheet formula
     FaultConfig refusing;
     refusing.refuses = true;
     UnitConfig other;
@@ -402,13 +441,16 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
         DeviceModel* unit;
     } bench[] = {{0, 20000, &first},           {30000, 50000, &again},
                  {60000, 80000, &newCircuit},  {90000, 110000, &newSoftware},
-                 {120000, 140000, &newSerial}, {150000, 170000, &newType},
-                 {180000, 200000, &busy},      {210000, 230000, &second}};
-    // The units recorded, in their order: all but "again".
+                 {110000, 140000, &newSerial}, {150000, 170000, &newType},
+                 {180000, 200000, &busy},      {186000, 187300, nullptr},
+                 {210000, 230000, &second}};
+    // The log is held from the reworked unit to the refusing one.
+    const uint32_t heldFrom = 100000, heldTo = 185000;
     const char* const recorded[] = {"first unit",
+                                    "first unit again",
                                     "circuit version only changed",
                                     "software version only changed",
-                                    "serial number only changed",
+                                    "serial number swapped in at once",
                                     "type only changed",
                                     "refusing unit",
                                     "another unit"};
@@ -422,15 +464,19 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
          "earlier",  // cut short: the first record must not join it
          "earlier\n",
          {"\"serialNumber\": 4660, \"circuitVersion\": 3, \"softwareVersion\": \"2.5\"",
+          "\"softwareVersion\": \"2.5\", \"status\": {\"connect\": 0, \"type\": 0, "
+          "\"serialNumber\": 0, \"circuitVersion\": 0, \"softwareVersion\": 0, \"disconnect\": "
+          "0}, \"elapsedMs\": 572, \"result\": \"read-again\"",
           "\"serialNumber\": 4660, \"circuitVersion\": 4, \"softwareVersion\": \"2.5\"",
           "\"serialNumber\": 4660, \"circuitVersion\": 4, \"softwareVersion\": \"2.6\"",
           "\"serialNumber\": 4661, \"circuitVersion\": 4, \"softwareVersion\": \"2.6\"",
-          "\"type\": \"P07\"", "\"result\": \"refused\"", "\"serialNumber\": 99,"}},
+          "\"type\": \"=A1\"", "\"result\": \"refused\"", "\"serialNumber\": 99,"}},
         {true,
-         "earlier\n",
-         "earlier\n",
-         {",P06,4660,3,2.5,read,,,", ",P06,4660,4,2.5,read,,,", ",P06,4660,4,2.6,read,,,",
-          ",P06,4661,4,2.6,read,,,", ",P07,,,,wrong-type,", ",refused,", ",P06,99,3,2.5,read,,,"}},
+         "earlier\r",  // cut between CR and LF
+         "earlier\r\n",
+         {",P06,4660,3,2.5,read,,,", ",P06,4660,3,2.5,read-again,,,", ",P06,4660,4,2.5,read,,,",
+          ",P06,4660,4,2.6,read,,,", ",P06,4661,4,2.6,read,,,", ",'=A1,,,,wrong-type,", ",refused,",
+          ",P06,99,3,2.5,read,,,"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.csv);
@@ -441,8 +487,12 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
         ReaderSystem system{run.out, run.err, run.line, run.clock,
                             [&run] { return std::make_unique<FakePortTable>(run.ports); }};
         run.line.openError = kPortInUse;
+        std::unique_ptr<LogHold> hold;
         system.stopSignal = [&] {
             if (run.clock.now >= 5000) run.line.openError = 0;  // the other program let go
+            const bool held = run.clock.now >= heldFrom && run.clock.now < heldTo;
+            if (held && !hold) hold = std::make_unique<LogHold>(log);
+            if (!held) hold.reset();
             DeviceModel* present = nullptr;
             for (const auto& b : bench)
                 if (run.clock.now >= b.from && run.clock.now < b.to) present = b.unit;
@@ -454,7 +504,7 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
         EXPECT_EQ(RunReader(args, system), kExitRead);
         const std::string out = run.out.str();
         const std::string header = c.csv ? CsvHeader() + "\r\n" : "";
-        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), c.csv ? 8 : 7) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), c.csv ? 9 : 8) << out;
         EXPECT_EQ(out.find(header), 0u);
         size_t at = 0;
         for (size_t i = 0; i < c.records.size(); ++i) {
@@ -473,13 +523,19 @@ TEST(ReaderProgram, RepeatRecordsEachUnitOnceUntilStopped) {
                   "p06-read: COM4 is in use by another program; close it and try again: " +
                       SystemErrorText(kPortInUse) + " (error " + std::to_string(kPortInUse) +
                       "); trying again every second\n"
-                      "p06-read: serial number 4660 read again, unchanged; not recorded\n"
+                      "p06-read: waiting for the log '" +
+                      log +
+                      "', locked by another program; the records are kept until it is free\n"
                       "p06-read: " +
                       WrongTypeMessage(kFrench, "\n") +
                       "\n"
                       "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not "
                       "ready; try again\n"
-                      "p06-read: 5 units read, 0 incomplete, 1 wrong type, 1 refused\n");
+                      "p06-read: the log '" +
+                      log +
+                      "' is free again; the records kept are in it\n"
+                      "p06-read: 8 units presented: 5 read, 1 read again, 0 incomplete, 1 wrong "
+                      "type, 1 refused; 5 distinct units\n");
         EXPECT_FALSE(run.line.isOpen);
     }
 }
