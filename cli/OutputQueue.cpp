@@ -4,6 +4,11 @@
 #include <cerrno>
 #include <chrono>
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include "cli/OutputFile.h"
 
 namespace {
@@ -11,7 +16,18 @@ std::atomic<bool> stuck{false};
 }
 
 OutputQueue::OutputQueue(std::ostream& out, size_t limitBytes)
-    : out_(out), limitBytes_(limitBytes), writer_([this] { WriteOut(); }) {}
+    : out_(out), limitBytes_(limitBytes) {
+#ifndef _WIN32
+    // The stop signals go to the main thread: one caught here would cut a write short.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
+#endif
+    writer_ = std::thread([this] { WriteOut(); });
+#ifndef _WIN32
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+#endif
+}
 
 OutputQueue::~OutputQueue() {
     {

@@ -121,6 +121,14 @@ bool RecordWriter::Record(const RecordContext& context, const ReadingOutcome& ou
     return Flush();
 }
 
+bool RecordWriter::Healthy() {
+    if (queue_ && !outFailed_ && !queue_->Failure().empty()) {
+        outFailed_ = true;
+        Fail("cannot write the standard output: " + queue_->Failure());
+    }
+    return error_.empty();
+}
+
 bool RecordWriter::Finish(const std::function<bool()>& stopRequested) {
     bool written = true;
     for (;;) {
@@ -145,10 +153,5 @@ bool RecordWriter::Finish(const std::function<bool()>& stopRequested) {
              " not written to the standard output, which is not being read");
         written = false;
     }
-    if (queue_ && !outFailed_ && !queue_->Failure().empty()) {
-        outFailed_ = true;
-        Fail("cannot write the standard output: " + queue_->Failure());
-        written = false;
-    }
-    return written;
+    return Healthy() && written;
 }

@@ -55,6 +55,8 @@ public:
     // while for standard output to take what is queued for it.
     bool Finish(const std::function<bool()>& stopRequested);
     size_t Kept() const { return kept_.size(); }
+    // False once a write failed, standard output's thread included: the program then ends.
+    bool Healthy();
 
     // The failures, in order: "cannot write the standard output: Broken pipe (error 32)".
     const std::string& Error() const { return error_; }

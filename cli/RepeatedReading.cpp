@@ -57,7 +57,7 @@ std::string Identity(const RecordValues& v) {
 void WaitForNextPresence(CP06& link, TracingSerialLine& tracer, RecordWriter& writer,
                          ReaderSystem& system, bool refusing, std::optional<uint32_t> serial) {
     int silent = 0;
-    while (system.stopSignal() == 0) {
+    while (system.stopSignal() == 0 && writer.Healthy()) {
         writer.Flush();
         const int32_t status = link.Connect(1);
         if (status == kStatusOk) {
@@ -92,19 +92,21 @@ std::string WaitingMessage(int32_t port, const std::string& device, int32_t code
 int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, RecordContext context,
                 const ReaderOptions& options, ReaderSystem& system) {
     const auto stopped = [&system] { return system.stopSignal() != 0; };
+    // An output that failed ends the run as a stop does, what was read kept.
+    const auto ended = [&] { return stopped() || !writer.Healthy(); };
     system.err << "p06-read: reading unit after unit on COM" << context.port << "; Ctrl+C to stop"
                << std::endl;
     Tally tally;
     int32_t lastPortError = 0;
     bool echoSaid = false;  // said once for as long as the line sends the polls back
-    while (!stopped()) {
+    while (!ended()) {
         ReadingPlan plan;
         plan.language = options.language;
         plan.waitMs = std::numeric_limits<uint32_t>::max();
         plan.paced = !options.fast;
         plan.startTick = system.clock.TickCount();
         plan.waitThroughPortErrors = true;
-        plan.stopRequested = stopped;
+        plan.stopRequested = ended;
         plan.refused = [&tracer] { return tracer.LastPollReply() == kGiveUp; };
         plan.endOnRefusal = true;
         plan.elapsedFromAcceptedPoll = true;

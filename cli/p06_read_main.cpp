@@ -14,6 +14,9 @@
 int main(int argc, char** argv) {
     EnsureStandardStreams();
     CatchStopSignals();
+    // Standard error must not wait for standard output: tied, each message would flush it,
+    // and a pipe that nobody reads would stop the reader there.
+    std::cerr.tie(nullptr);
     int status = 0;
     {
         const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,8 +1,11 @@
 #include "sim/PresenceSchedule.h"
 
 PresenceSchedule::PresenceSchedule(int units, uint32_t presentMs, uint32_t absentMs,
-                                   uint64_t startMs)
-    : units_(units), presentMs_(presentMs), absentMs_(absentMs) {
+                                   uint64_t startMs, uint32_t absentMaxMs)
+    : units_(units),
+      presentMs_(presentMs),
+      absentMs_(absentMs),
+      absentMaxMs_(absentMaxMs > absentMs ? absentMaxMs : absentMs) {
     if (units_ > 0) due_ = startMs;
 }
 
@@ -20,9 +23,10 @@ std::vector<PresenceSchedule::Change> PresenceSchedule::AdvanceTo(uint64_t nowMs
         changes.push_back({onLine_, false});
         onLine_ = -1;
         leaving_ = false;
-        if (next_ < units_)
-            due_ = *due_ + absentMs_;
-        else
+        if (next_ < units_) {
+            draw_ = draw_ * 1103515245u + 12345u;  // the C standard's example generator
+            due_ = *due_ + absentMs_ + (draw_ >> 8) % (absentMaxMs_ - absentMs_ + 1);
+        } else
             due_.reset();
     }
     return changes;

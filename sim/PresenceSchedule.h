@@ -11,8 +11,10 @@
 
 class PresenceSchedule {
 public:
-    // The first unit appears at startMs.
-    PresenceSchedule(int units, uint32_t presentMs, uint32_t absentMs, uint64_t startMs);
+    // The first unit appears at startMs. Each silence lasts from absentMs to absentMaxMs,
+    // drawn from a fixed sequence, so a run can be played again.
+    PresenceSchedule(int units, uint32_t presentMs, uint32_t absentMs, uint64_t startMs,
+                     uint32_t absentMaxMs = 0);
 
     struct Change {
         int unit;  // 0 for the first
@@ -34,6 +36,8 @@ private:
     int units_;
     uint32_t presentMs_;
     uint32_t absentMs_;
+    uint32_t absentMaxMs_;
+    uint32_t draw_ = 12345;  // the state of the silences' sequence
     int onLine_ = -1;
     int next_ = 0;  // the unit that appears next
     bool leaving_ = false;

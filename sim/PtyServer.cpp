@@ -229,7 +229,8 @@ bool PtyServer::SendDue(uint64_t nowMs, bool log) {
 bool PtyServer::Serve(const SimOptions& options, const sigset_t& waitMask,
                       const volatile sig_atomic_t& stop, std::string& error) {
     if (options.units > 0)
-        units_.emplace(options.units, options.presentMs, options.absentMs, NowMs());
+        units_.emplace(options.units, options.presentMs, options.absentMs, NowMs(),
+                       options.absentMaxMs);
     else
         unit_.emplace(options.unit, options.faults);
     uint8_t buffer[kReadChunk];

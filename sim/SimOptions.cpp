@@ -101,6 +101,11 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
             return "a number of bytes, 0 or more";
     } else if (name == "fault") {
         return ParseFault(value, o.faults);
+    } else if (name == "absent" && value.find('-') != std::string::npos) {
+        const size_t dash = value.find('-');
+        if (!StoreNumber(value.substr(0, dash), 0, INT32_MAX, o.absentMs) ||
+            !StoreNumber(value.substr(dash + 1), o.absentMs, INT32_MAX, o.absentMaxMs))
+            return "milliseconds, or MIN-MAX with MIN not above MAX";
     } else if (name == "replug-after" || name == "present" || name == "absent") {
         uint32_t& ms = name == "replug-after" ? o.replugAfterMs
                        : name == "present"    ? o.presentMs
@@ -158,7 +163,8 @@ std::string SimUsage() {
            "                        counting up from --serial (default: one unit for good)\n"
            "      --present MS      a unit stays MS milliseconds after its first\n"
            "                        conversation has ended (default 2000)\n"
-           "      --absent MS       silence between two units, in milliseconds (default 1000)\n"
+           "      --absent MS       silence between two units, in milliseconds (default 1000);\n"
+           "                        MIN-MAX: each one drawn between the two\n"
            "Port:\n"
            "  -c, --com N           register the port as COM<N>, 1 to 100 (default 7);\n"
            "                        refused while another simulator serves it\n"

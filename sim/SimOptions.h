@@ -14,6 +14,7 @@ struct SimOptions {
     int units = 0;                  // units one after another (0: one unit, for good)
     uint32_t presentMs = 2000;      // how long a unit stays after its first conversation
     uint32_t absentMs = 1000;       // the silence between two units
+    uint32_t absentMaxMs = 0;       // with MIN-MAX: the longest silence, else 0
     int comNumber = 7;
     std::string portsDir;  // empty: the program's own port alias folder
     bool log = false;      // every byte in and out on stderr
