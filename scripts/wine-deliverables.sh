@@ -8,7 +8,7 @@
 # Terminal Server aware flag and the manifest of each program, read back from the built files
 # with icoutils' wrestool and objdump. The listing goes to the log.
 check_resources() { # <version> <exe>...
-    local version=$1 exe listing manifest sizes
+    local version=$1 exe listing manifest sizes flags ico
     shift
     for exe in "$@"; do
         listing=$(wrestool -l "$exe")
@@ -27,11 +27,14 @@ for key, value in expected.items():
         sys.exit(f"{key} is {values}, not {value}")
 ' "$version" || fail "$exe: the version information does not carry $version and Quenlor"
         # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE (0x8000), from -Wl,--tsaware.
-        x86_64-w64-mingw32-objdump -p "$exe" | grep -qE '^DllCharacteristics[[:space:]]+0*[89a-f][0-9a-f]{3}$' ||
-            fail "$exe is not Terminal Server aware"
+        flags=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^DllCharacteristics\s*//p')
+        [ $((16#${flags:-0} & 0x8000)) -ne 0 ] || fail "$exe is not Terminal Server aware: $flags"
         # 20, 40 and 64 are the sizes of 125 % and 200 %.
-        sizes=$(wrestool -x --type=14 "$exe" | icotool -l - | sed -n 's/.*--width=\([0-9]*\) .*/\1/p' |
-            sort -n | tr '\n' ' ')
+        # icotool reads a PNG image only from a file it can seek in.
+        ico=$(mktemp --suffix=.ico)
+        wrestool -x --type=14 "$exe" -o "$ico"
+        sizes=$(icotool -l "$ico" | sed -n 's/.*--width=\([0-9]*\) .*/\1/p' | sort -n | tr '\n' ' ')
+        rm -f "$ico"
         [ "$sizes" = "16 20 24 32 40 48 64 256 " ] || fail "$exe: the icon's sizes are $sizes"
         manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
         grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$manifest" ||
