@@ -182,7 +182,9 @@ bool RemoveCopy(Creation& creation, const char* buffer, uint32_t length) {
                          GetLastError() == ERROR_PATH_NOT_FOUND ||
                          (SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL) && DeleteFileW(copy));
     if (removed) return true;
-    HANDLE file = OpenDiskFile(creation.perUserCopy, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    // Whoever keeps it from going may let it be written: an antivirus, another instance.
+    HANDLE file = OpenDiskFile(creation.perUserCopy, GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
     DWORD put = 0;
     const bool written = file != INVALID_HANDLE_VALUE &&
                          WriteFile(file, buffer, length, &put, nullptr) && put == length &&
