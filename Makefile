@@ -106,7 +106,8 @@ test-windows:
 	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
 	JOBS=$(JOBS) scripts/test-windows.sh $(WINDOWS_BUILD)
 
-# Leaves $(WINDOWS_BUILD)/Quenlor-<version>-win64.zip and .exe (the installer).
+# Leaves $(WINDOWS_BUILD)/Quenlor-<version>-win64.zip and .exe (the installer), and SHA256SUMS
+# (their sums).
 package-windows:
 	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
 	JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD) package

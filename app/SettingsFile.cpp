@@ -124,8 +124,9 @@ int32_t ReadLanguageSetting(const std::string& path) {
     return ParseLanguageSetting(std::string(buffer.data()));
 }
 
-void WriteLanguageSetting(const std::string& path, int32_t index) {
-    file_access::Handle file = file_access::CreateAlways(path);
+void WriteLanguageSetting(const std::string& path, int32_t index, SettingsWrite why) {
+    file_access::Handle file = why == SettingsWrite::kWriteBack ? file_access::CreateWriteBack(path)
+                                                                : file_access::CreateAlways(path);
     if (file == file_access::kInvalidFile) throw FileError(WithPath(kCreateError, path));
     FileGuard guard(file);
     std::array<char, 32> line{};

@@ -18,6 +18,12 @@ int32_t ParseLanguageSetting(const std::string& text);
 // Reads the existing file at path; throws FileError when it cannot be opened.
 int32_t ReadLanguageSetting(const std::string& path);
 
+// Why the line is written: a new value, or start-up writing back the value that it has just
+// read (which goes back to the file it was read from: on Windows, a per-user copy stays the
+// copy, and one user's value never reaches the Windows directory).
+enum class SettingsWrite { kNewValue, kWriteBack };
+
 // Creates or truncates the file at path and writes the line for index; throws FileError
 // when the file cannot be created or the line is not written whole.
-void WriteLanguageSetting(const std::string& path, int32_t index);
+void WriteLanguageSetting(const std::string& path, int32_t index,
+                          SettingsWrite why = SettingsWrite::kNewValue);

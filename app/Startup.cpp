@@ -29,8 +29,9 @@ void BuildApplicationWindows(ApplicationWindows& windows, WindowSeams seams) {
         language = ReadLanguageSetting(settingsPath);
     else
         WriteLanguageSetting(settingsPath, IndexOf(Language::French));
-    // The window stands at French already: only 1 changes it (and rewrites the file).
-    windows.DlgLectureInformation->SetLanguage(language);
+    // The window stands at French already: only 1 changes it (and rewrites the file, where
+    // it was read from).
+    windows.DlgLectureInformation->SetLanguage(language, SettingsWrite::kWriteBack);
 }
 
 int RunStartup(QuenlorApplication& application, WindowSeams seams) {

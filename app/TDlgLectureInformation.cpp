@@ -200,12 +200,12 @@ void TDlgLectureInformation::ApplyLanguage() {
     }
 }
 
-void TDlgLectureInformation::SetLanguage(int32_t index) {
+void TDlgLectureInformation::SetLanguage(int32_t index, SettingsWrite why) {
     const std::optional<Language> language = LanguageFromIndex(index);
     if (!language || *language == language_) return;
     language_ = *language;
     ApplyLanguage();
-    WriteLanguageSetting(settingsPath_, IndexOf(language_));
+    WriteLanguageSetting(settingsPath_, IndexOf(language_), why);
 }
 
 void TDlgLectureInformation::SetSettingsPath(const std::string& path) { settingsPath_ = path; }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/ReadingStep.h"
+#include "app/SettingsFile.h"
 #include "dialogs/Language.h"
 #include "link/Com_p06.h"
 #include "platform/PortTable.h"
@@ -50,8 +51,9 @@ public:
     ~TDlgLectureInformation() override;
 
     void ApplyLanguage();
-    // Takes index when it names a language other than the current one, and stores it.
-    void SetLanguage(int32_t index);
+    // Takes index when it names a language other than the current one, and stores it; start-up
+    // passes kWriteBack for the value it has just read.
+    void SetLanguage(int32_t index, SettingsWrite why = SettingsWrite::kNewValue);
     // Start-up stores where the settings file lives; SetLanguage rewrites it there.
     void SetSettingsPath(const std::string& path);
     const std::string& SettingsPath() const { return settingsPath_; }

@@ -9,6 +9,7 @@
 #include "app/QuenlorApplication.h"
 #include "app/Startup.h"
 #include "platform/Process.h"
+#include "platform/SettingsDirectory.h"
 
 int main(int argc, char** argv) {
     EnsureStandardStreams();
@@ -30,10 +31,10 @@ int main(int argc, char** argv) {
             "  --help     print this help\n"
             "  --version  print the version\n"
             "\n"
-            "Files:\n"
-            "  $XDG_CONFIG_HOME/quenlor/QuenlorV1.CFG   the language (~/.config when unset)\n"
-            "  $XDG_CONFIG_HOME/quenlor/ports/COM<n>   aliases giving a device a COM number\n",
+            "Files:\n",
             stdout);
+        // Where the settings file and the ports are depends on the system.
+        std::fputs(SettingsFilesHelp(), stdout);
         return 0;
     }
     QuenlorApplication application(argc, argv);

@@ -43,7 +43,7 @@ install(CODE "
 
 set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_PACKAGE_NAME Quenlor)
-set(CPACK_PACKAGE_VENDOR Quenlor)
+set(CPACK_PACKAGE_VENDOR ${QUENLOR_PUBLISHER})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_SYSTEM_NAME win64)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
@@ -69,18 +69,40 @@ set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_DEFINES "Target amd64-unicode
 !define MUI_STARTMENUPAGE_DEFAULTFOLDER Quenlor
 !define QUENLOR_UNINSTALL_KEY ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}
+!define QUENLOR_VERSION ${PROJECT_VERSION}
 !include /CHARSET=UTF8 ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh")
-set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro QuenlorWriteEstimatedSize")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro QuenlorWriteAppsEntry")
 
-# CPack's own NSIS script, with the Windows version checked first thing in .onInit, which
-# CPack offers no hook for. CPack takes the script from CPACK_MODULE_PATH before its own.
+# CPack's own NSIS script, with what CPack offers no hook for: the Windows version checked first
+# thing in .onInit; the upgrade's question and folder (installer.nsh); the empty publisher's key
+# removed at the end of the uninstall. CPack takes the script from CPACK_MODULE_PATH before its
+# own.
 set(nsis_template ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in)
-file(READ ${nsis_template} template)
-string(REPLACE "Function .onInit\n" "Function .onInit\n  !insertmacro QuenlorRefuseOldWindows\n"
-    patched "${template}")
-if(patched STREQUAL template)
-    message(FATAL_ERROR "${nsis_template} has no .onInit for the Windows version check")
+file(READ ${nsis_template} patched)
+function(quenlor_patch_nsis what from to)
+    string(REPLACE "${from}" "${to}" result "${patched}")
+    if(result STREQUAL patched)
+        message(FATAL_ERROR "${nsis_template} has no place for ${what}")
+    endif()
+    set(patched "${result}" PARENT_SCOPE)
+endfunction()
+quenlor_patch_nsis("the Windows version check" "Function .onInit\n"
+    "Function .onInit\n  !insertmacro QuenlorRefuseOldWindows\n")
+# The question's text differs between CMake releases; it never holds a double quote.
+string(REGEX REPLACE
+    "  MessageBox MB_YESNOCANCEL\\|MB_ICONEXCLAMATION \\\\\n  \"[^\"]*\" \\\\\n  /SD IDYES IDYES uninst IDNO inst\n  Abort\n"
+    "  !insertmacro QuenlorAskUpgrade\n" result "${patched}")
+if(result STREQUAL patched)
+    message(FATAL_ERROR "${nsis_template} has no place for the upgrade's question")
 endif()
+string(REGEX REPLACE "(\n  ExecWait '\"\\$0\" /S[^\n]*\n)"
+    "\\1  !insertmacro QuenlorRemoveOldUninstaller\n" patched "${result}")
+if(result STREQUAL patched)
+    message(FATAL_ERROR "${nsis_template} has no place for the old uninstaller's removal")
+endif()
+quenlor_patch_nsis("the publisher's key"
+    "  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"\n\n  Push $INSTDIR\\bin"
+    "  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"\n  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\"\n\n  Push $INSTDIR\\bin")
 file(WRITE ${PROJECT_BINARY_DIR}/nsis/NSIS.template.in "${patched}")
 list(PREPEND CMAKE_MODULE_PATH ${PROJECT_BINARY_DIR}/nsis)
 include(CPack)

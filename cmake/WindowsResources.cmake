@@ -12,10 +12,14 @@ endif()
 set(QUENLOR_WINDOWS_DIR ${PROJECT_BINARY_DIR}/windows)
 set(QUENLOR_ICON ${QUENLOR_WINDOWS_DIR}/quenlor.ico)
 set(svg ${PROJECT_SOURCE_DIR}/packaging/quenlor.svg)
-# The sizes Explorer, the taskbar and "Apps" ask for; the largest is kept as PNG in the file.
+# The publisher, one name in the version information and in the installer's "Apps" entry.
+set(QUENLOR_PUBLISHER Quenlor)
+
+# The sizes Explorer, the taskbar and "Apps" ask for, at 100, 125, 150 and 200 % (20, 40 and 64
+# are 16 and 32 scaled); the largest is kept as PNG in the file.
 set(icon_commands)
 set(small_pngs)
-foreach(size 16 24 32 48 256)
+foreach(size 16 20 24 32 40 48 64 256)
     set(png ${QUENLOR_WINDOWS_DIR}/icon-${size}.png)
     list(APPEND icon_commands COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${svg})
     if(size EQUAL 256)
@@ -34,7 +38,7 @@ add_custom_command(
 add_custom_target(quenlor_windows_icon DEPENDS ${QUENLOR_ICON})
 
 # quenlor_windows_resources(<program> <description>): the description is the name Task Manager
-# and the file's properties show.
+# and the file's properties show. The program is also linked Terminal Server aware.
 function(quenlor_windows_resources program description)
     set(QUENLOR_RC_PROGRAM ${program})
     set(QUENLOR_RC_DESCRIPTION ${description})
@@ -46,6 +50,9 @@ function(quenlor_windows_resources program description)
     set_source_files_properties(${rc} TARGET_DIRECTORY ${program}
         PROPERTIES OBJECT_DEPENDS "${QUENLOR_ICON};${QUENLOR_RC_MANIFEST}")
     add_dependencies(${program} quenlor_windows_icon)
+    # Terminal Server aware: on a Remote Desktop host GetWindowsDirectoryA gives the real
+    # Windows directory, not a folder of the user's own.
+    target_link_options(${program} PRIVATE -Wl,--tsaware)
 endfunction()
 
 quenlor_windows_resources(p06-read "Quenlor command-line reader")

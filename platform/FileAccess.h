@@ -18,16 +18,22 @@ bool Exists(const std::string& path);
 Handle OpenExisting(const std::string& path);
 // Read and write, no sharing, created or truncated to length 0. The new contents replace
 // the old ones at the first whole write: until then, and when that write fails, the file
-// keeps its old bytes (or stays absent), whatever happens to the program or the disk.
+// keeps its old bytes (or stays absent), whatever happens to the program or the disk; except
+// on Windows for a file that may be written in a folder that may not, which is truncated at
+// the first write, as CREATE_ALWAYS does at the open.
 Handle CreateAlways(const std::string& path);
+// CreateAlways for writing back the value just read from path: on Windows the file goes back
+// where OpenExisting found it, so that a per-user copy stays the copy.
+Handle CreateWriteBack(const std::string& path);
 bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count);
 // True only when all length bytes went out (and, on a created file, reached the disk).
 bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count);
 void Close(Handle file);
 
-// The file that the last OpenExisting, CreateAlways or Write of path on this thread went to,
-// or failed at, as messages name it (UTF-8): path itself, or where the platform keeps that
-// file for this user (on Windows, this user's own copy of a file in the Windows directory).
+// The file that the last OpenExisting, CreateAlways, CreateWriteBack or Write of path on this
+// thread went to, or failed at, as messages name it (UTF-8): path itself, or where the platform
+// keeps that file for this user (on Windows, this user's own copy of a file in the Windows
+// directory).
 std::string UsedPath(const std::string& path);
 
 // Any other file of the program's own (a log, a trace), with fopen's modes: opened only

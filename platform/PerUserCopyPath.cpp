@@ -20,3 +20,24 @@ std::wstring PerUserCopyPath(const std::wstring& path, const std::wstring& windo
     }
     return localAppData + kVirtualStore + path.substr(length);
 }
+
+FilePlan PlanFileUse(ProcessKind process, FileUse use, bool windowsFile, bool copy) {
+    const bool virtualized = process == ProcessKind::kStandard;
+    const SettingsPlace readPlace =
+        virtualized && copy ? SettingsPlace::kPerUserCopy : SettingsPlace::kWindowsDirectory;
+    FilePlan plan{readPlace, false, false, false};
+    switch (use) {
+        case FileUse::kRead:
+            plan.found = readPlace == SettingsPlace::kPerUserCopy || windowsFile;
+            break;
+        case FileUse::kWriteBack:
+            plan.copyIfRefused = virtualized && readPlace == SettingsPlace::kWindowsDirectory;
+            break;
+        case FileUse::kNewValue:
+            plan.place = SettingsPlace::kWindowsDirectory;
+            plan.copyIfRefused = virtualized;
+            plan.removeCopy = virtualized && copy;
+            break;
+    }
+    return plan;
+}

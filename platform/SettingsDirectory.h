@@ -10,3 +10,6 @@ std::string SettingsDirectory();
 char PathSeparator();
 // On Linux, where port aliases COM<n> live: <settings directory>/ports.
 std::string PortAliasDirectory();
+// The "Files:" lines of the window program's --help: where this platform keeps the settings
+// file and finds the COM ports.
+const char* SettingsFilesHelp();

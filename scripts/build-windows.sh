@@ -29,9 +29,11 @@ cmake --build "$BUILD_DIR" -j "$JOBS" >&2
 if [ "${2:-}" = package ]; then
     (cd "$BUILD_DIR" && cpack -G "ZIP;NSIS" >cpack.log 2>&1) ||
         { cat "$BUILD_DIR/cpack.log" >&2; exit 1; }
-    # The sums a technician checks a copy with (the README shows how, on Windows).
-    (cd "$BUILD_DIR" && sha256sum Quenlor-*-win64.zip Quenlor-*-win64.exe >SHA256SUMS)
-    ls -l "$BUILD_DIR"/Quenlor-*-win64.zip "$BUILD_DIR"/Quenlor-*-win64.exe \
-        "$BUILD_DIR"/SHA256SUMS >&2
+    # The sums a technician checks a copy with (the README shows how, on Windows): this
+    # build's two files only, whatever older versions the folder still holds.
+    name=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$BUILD_DIR/CPackConfig.cmake")
+    [ -n "$name" ] || { echo "build-windows: no package name in CPackConfig.cmake" >&2; exit 1; }
+    (cd "$BUILD_DIR" && sha256sum "$name.zip" "$name.exe" >SHA256SUMS)
+    ls -l "$BUILD_DIR/$name.zip" "$BUILD_DIR/$name.exe" "$BUILD_DIR/SHA256SUMS" >&2
 fi
 echo "$QT_PREFIX"

@@ -153,13 +153,15 @@ phase "Qt for Windows, cross build and packages"
 QT_PREFIX=$(JOBS=$JOBS scripts/build-windows.sh "$BUILD_DIR" package | tail -n 1)
 UNIT_TESTS=$BUILD_DIR/tests/unit/unit_tests.exe
 P06_READ=$BUILD_DIR/cli/p06-read.exe
-INSTALLER=$(ls "$BUILD_DIR"/Quenlor-*-win64.exe)
+# This build's installer, the one SHA256SUMS names (the folder may hold older versions).
+INSTALLER=$BUILD_DIR/$(sed -n 's/^[0-9a-f]*  \(Quenlor-.*-win64\.exe\)$/\1/p' "$BUILD_DIR/SHA256SUMS")
 QUENLOR=$BUILD_DIR/app/quenlor.exe
 for exe in "$UNIT_TESTS" "$P06_READ" "$QUENLOR" "$INSTALLER"; do
     [ -f "$exe" ] || fail "missing $exe"
 done
 VERSION=$(basename "$INSTALLER" | sed 's/^Quenlor-\(.*\)-win64\.exe$/\1/')
 (cd "$BUILD_DIR" && sha256sum --check --strict SHA256SUMS) || fail "SHA256SUMS does not match"
+[ "$(wc -l <"$BUILD_DIR/SHA256SUMS")" -eq 2 ] || fail "SHA256SUMS lists more than this build"
 
 # shellcheck source=scripts/wine-deliverables.sh
 . scripts/wine-deliverables.sh

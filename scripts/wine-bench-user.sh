@@ -9,7 +9,11 @@
 # Checked: a first start makes this user's copy of the settings file and shows no error box;
 # the program reads a unit (p06-sim run as the same user) in French and in English; a
 # language change survives a restart; a file in C:\windows is honoured; when both files
-# exist, the user's copy wins; C:\windows is never written.
+# exist, the user's copy wins; C:\windows itself is never written, but its QuenlorV1.CFG is
+# when IT made that one file writable (a language change lands there and the user's copy
+# goes). Then the installer: an upgrade keeps the custom folder (/D=) of the installed
+# version, and `Uninstall.exe /S _?=<folder>` returns once the files and the registry key
+# are gone.
 
 BENCH_USER=quenlor-bench
 BENCH_USER_MADE="" # the user was made here, and goes at the end
@@ -57,6 +61,45 @@ check_bench_file() { # <file> <language index>
 no_error_box() {
     [ -z "$(xdotool search --onlyvisible --name '^Quenlor$' 2>/dev/null)" ] ||
         fail "an error box came up: $(copy_out ctrl+c | tr '\n' ' ')"
+}
+
+# Picks English in the language dialog of the main window, which stands in French.
+choose_english() {
+    click_main "${LANGUAGE_BUTTON[@]}"
+    [ -n "$(await_window '^Choix de la Langue$')" ] || fail "the language dialog did not appear"
+    xdotool key Tab Right
+    local dialog
+    dialog=$(await_window '^Language choice$') || true
+    [ -n "$dialog" ] || fail "the language dialog did not turn to English"
+    sleep 0.5
+    xdotool mousemove --window "$dialog" "${LANGUAGE_OK_BUTTON[@]}" click 1
+}
+
+# The installer run as the bench user, silently, with <arguments>.
+bench_setup() {
+    as_bench wine "$(windows_path "$BENCH_DIR/setup.exe")" /S "$@" >>"$BENCH_DIR/install.log" 2>&1 ||
+        fail "the installer $* exited $? for $BENCH_USER"
+}
+
+# An upgrade keeps the installed version's folder; uninstalling with _?= waits for its work.
+check_bench_upgrade() {
+    local custom=$BENCH_DIR/prefix/drive_c/Quenlor-custom key apps
+    key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor'
+    echo "-- installed again into C:\Quenlor-custom (/D=), then upgraded with /S alone"
+    bench_setup '/D=C:\Quenlor-custom'
+    bench_setup
+    [ -f "$custom/quenlor.exe" ] || fail "the upgrade left C:\Quenlor-custom"
+    [ ! -e "$BENCH_DIR/prefix/drive_c/Program Files/Quenlor" ] ||
+        fail "the move to C:\Quenlor-custom left Program Files\Quenlor"
+    apps=$(as_bench wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+    grep -qE '^ +InstallLocation +REG_SZ +C:\\Quenlor-custom$' <<<"$apps" ||
+        fail "the Apps entry does not name C:\Quenlor-custom: $apps"
+    echo "-- Uninstall.exe /S _?=C:\Quenlor-custom returns once it is done"
+    as_bench wine 'C:\Quenlor-custom\Uninstall.exe' /S '_?=C:\Quenlor-custom' \
+        >>"$BENCH_DIR/install.log" 2>&1 || fail "the uninstaller exited $?"
+    [ ! -e "$custom/quenlor.exe" ] || fail "the uninstaller returned before removing quenlor.exe"
+    ! as_bench wine reg query 'HKLM\Software\Quenlor' >/dev/null 2>&1 ||
+        fail "the uninstaller left HKLM\Software\Quenlor"
 }
 
 # Starts the installed quenlor.exe as the bench user and waits for its main window,
@@ -150,14 +193,7 @@ run_as_bench_user() {
     read_unit fr
 
     echo "-- English from the language dialog, kept across a restart"
-    click_main "${LANGUAGE_BUTTON[@]}"
-    [ -n "$(await_window '^Choix de la Langue$')" ] || fail "the language dialog did not appear"
-    xdotool key Tab Right
-    local dialog
-    dialog=$(await_window '^Language choice$') || true
-    [ -n "$dialog" ] || fail "the language dialog did not turn to English"
-    sleep 0.5
-    xdotool mousemove --window "$dialog" "${LANGUAGE_OK_BUTTON[@]}" click 1
+    choose_english
     check_bench_file "$copy/QuenlorV1.CFG" 1
     no_error_box
     quit_quenlor
@@ -183,6 +219,18 @@ run_as_bench_user() {
     quit_quenlor
     check_bench_file "$copy/QuenlorV1.CFG" 0
     check_bench_file "$windows/QuenlorV1.CFG" 1
+
+    echo "-- IT's grant: C:\\windows closed, its QuenlorV1.CFG writable: a change lands there"
+    printf 'Langue=0;\n\r' >"$windows/QuenlorV1.CFG"
+    chmod a+w "$windows/QuenlorV1.CFG"
+    as_bench touch "$windows/probe" 2>/dev/null && fail "$BENCH_USER can write C:\\windows"
+    start_bench_quenlor "^$MAIN_TITLE\$"
+    choose_english
+    check_bench_file "$windows/QuenlorV1.CFG" 1
+    no_error_box
+    quit_quenlor
+    [ ! -e "$copy/QuenlorV1.CFG" ] || fail "the change to C:\\windows left the user's copy"
     [ ! -s "$BENCH_DIR/quenlor.log" ] || cat "$BENCH_DIR/quenlor.log"
+    check_bench_upgrade
     bench_user_cleanup
 }

@@ -4,10 +4,11 @@
 # display and helpers (fail, windows_path, await_window, WORK_DIR, INSTALLER, INSTALL_DIR, ...)
 # it uses.
 
-# The icon, the version information (the project's version) and the manifest of each program,
-# read back from the built files with icoutils' wrestool. The listing goes to the log.
+# The icon and its sizes, the version information (the project's version, the publisher), the
+# Terminal Server aware flag and the manifest of each program, read back from the built files
+# with icoutils' wrestool and objdump. The listing goes to the log.
 check_resources() { # <version> <exe>...
-    local version=$1 exe listing manifest
+    local version=$1 exe listing manifest sizes flags ico
     shift
     for exe in "$@"; do
         listing=$(wrestool -l "$exe")
@@ -19,11 +20,22 @@ check_resources() { # <version> <exe>...
         wrestool -x --raw --type=16 "$exe" | /usr/bin/python3 -c '
 import sys
 words = [w for w in sys.stdin.buffer.read().decode("utf-16-le", "replace").split("\0") if w]
-for key in "FileVersion", "ProductVersion":
+expected = {"FileVersion": sys.argv[1], "ProductVersion": sys.argv[1], "CompanyName": "Quenlor"}
+for key, value in expected.items():
     values = [words[i + 1] for i, w in enumerate(words[:-1]) if w.endswith(key)]
-    if values != [sys.argv[1]]:
-        sys.exit(f"{key} is {values}, not {sys.argv[1]}")
-' "$version" || fail "$exe: the version information does not carry $version"
+    if values != [value]:
+        sys.exit(f"{key} is {values}, not {value}")
+' "$version" || fail "$exe: the version information does not carry $version and Quenlor"
+        # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE (0x8000), from -Wl,--tsaware.
+        flags=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^DllCharacteristics\s*//p')
+        [ $((16#${flags:-0} & 0x8000)) -ne 0 ] || fail "$exe is not Terminal Server aware: $flags"
+        # 20, 40 and 64 are the sizes of 125 % and 200 %.
+        # icotool reads a PNG image only from a file it can seek in.
+        ico=$(mktemp --suffix=.ico)
+        wrestool -x --type=14 "$exe" -o "$ico"
+        sizes=$(icotool -l "$ico" | sed -n 's/.*--width=\([0-9]*\) .*/\1/p' | sort -n | tr '\n' ' ')
+        rm -f "$ico"
+        [ "$sizes" = "16 20 24 32 40 48 64 256 " ] || fail "$exe: the icon's sizes are $sizes"
         manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
         grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$manifest" ||
             fail "$exe: the manifest does not run it asInvoker"
@@ -51,9 +63,12 @@ check_console_output() { # <quenlor.exe> <version>
     out=$(wine cmd /c "$(windows_path "$exe") --help" 2>&1 | tr -d '\r')
     head -n 1 <<<"$out"
     [ "$(head -n 1 <<<"$out")" = "Usage: quenlor" ] || fail "quenlor.exe --help printed \"$out\""
+    grep -qF 'VirtualStore\Windows\QuenlorV1.CFG' <<<"$out" && grep -qF 'SERIALCOMM' <<<"$out" ||
+        fail "quenlor.exe --help does not name the Windows files: $out"
 }
 
-# The installed program's entry in "Apps": its icon and its size.
+# The installed program's entry in "Apps": its icon, its size, its publisher, its folder, its
+# silent uninstall, and no modify or repair buttons (DWORD values).
 check_apps_entry() {
     local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' entry
     entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r') || true
@@ -67,6 +82,12 @@ check_apps_entry() {
     [ -n "$size" ] && [ $((16#$size * 10)) -ge $((installed * 9)) ] &&
         [ $((16#$size * 10)) -le $((installed * 11)) ] ||
         fail "the Apps entry's size is ${size:-missing} KiB (hex), the folder $installed KiB"
+    local value
+    for value in 'Publisher +REG_SZ +Quenlor' 'NoModify +REG_DWORD +0x1' 'NoRepair +REG_DWORD +0x1' \
+        'InstallLocation +REG_SZ +C:\\Program Files\\Quenlor' \
+        'QuietUninstallString +REG_SZ +"C:\\Program Files\\Quenlor\\Uninstall\.exe" /S'; do
+        grep -qE "^ +$value\$" <<<"$entry" || fail "the Apps entry has no $value: $entry"
+    done
     echo "Apps entry: icon quenlor.exe, $((16#$size)) KiB"
 }
 

@@ -43,3 +43,8 @@ char PathSeparator() { return '/'; }
 std::string PortAliasDirectory() {
     return SettingsDirectory() + PathSeparator() + kPortAliasFolder;
 }
+
+const char* SettingsFilesHelp() {
+    return "  $XDG_CONFIG_HOME/quenlor/QuenlorV1.CFG   the language (~/.config when unset)\n"
+           "  $XDG_CONFIG_HOME/quenlor/ports/COM<n>   aliases giving a device a COM number\n";
+}

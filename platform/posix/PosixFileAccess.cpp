@@ -123,6 +123,9 @@ Handle CreateAlways(const std::string& path) {
     return static_cast<Handle>(hold);
 }
 
+// The settings directory has no second place on Linux: the file goes back where it was.
+Handle CreateWriteBack(const std::string& path) { return CreateAlways(path); }
+
 bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count) {
     ssize_t got;
     do {

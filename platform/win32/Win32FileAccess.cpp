@@ -3,15 +3,20 @@
 // Only disk files are opened: a pipe or a device at the path is refused. Paths come in the
 // ANSI code page, as GetWindowsDirectoryA gives them, and are widened as the A calls would.
 //
-// A file in the Windows directory also has this user's own copy (Win32PerUserCopy.h): the
-// copy is read when it exists; a file is created in the Windows directory when that is
-// allowed, and its replacing removes the copy, so that a stale copy never hides it; when the
-// Windows directory refuses for lack of rights, the file is created as the copy instead.
+// A file in the Windows directory also has this user's own copy (Win32PerUserCopy.h), which
+// only a process that Windows would virtualize sees; PlanFileUse (PerUserCopyPath.h) says which
+// file each call uses. For such a process the copy is read when it exists; a new value is
+// written to the Windows directory when that is allowed, and then removes the copy, so that a
+// stale copy never hides it; when the Windows directory refuses for lack of rights, the value
+// goes to the copy instead. A value written back goes where it was read from.
 //
 // A created file is written to a temporary file beside it, which replaces the file only once
 // a write has gone through whole (FlushFileBuffers, then ReplaceFileW over an existing file,
 // which keeps its permissions and attributes, or MoveFileExW onto a new one): a write that
-// fails half-way leaves the file as it was, or absent on a first start.
+// fails half-way leaves the file as it was, or absent on a first start. Where no temporary
+// file may be made beside a file that may itself be written (a closed folder, with write
+// granted on the one file), the file is written in place, as CREATE_ALWAYS did: truncated at
+// the first write, written and flushed.
 #include <fcntl.h>
 #include <io.h>
 
@@ -39,6 +44,7 @@ struct Creation {
     std::wstring tempPath;               // empty once it replaced the file
     std::wstring perUserCopy;            // removed once the file it stands for is replaced
     bool created = false;  // the path was made by this creation, empty, to hold the name
+    bool inPlace = false;  // no temporary file: the writes go to the file itself
 };
 
 std::mutex creationsMutex;
@@ -115,6 +121,14 @@ Handle CreateAt(const std::string& request, const std::wstring& path,
     creation.created = GetLastError() != ERROR_ALREADY_EXISTS;
     creation.tempPath = path + L".tmp";
     creation.data = OpenDiskFile(creation.tempPath, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (creation.data == INVALID_HANDLE_VALUE && !creation.created &&
+        GetLastError() == ERROR_ACCESS_DENIED) {
+        // The folder is closed but the file is not: it is written through its own handle.
+        creation.data = creation.hold;
+        creation.hold = INVALID_HANDLE_VALUE;
+        creation.tempPath.clear();
+        creation.inPlace = true;
+    }
     HANDLE key = creation.data == INVALID_HANDLE_VALUE
                      ? INVALID_HANDLE_VALUE
                      : CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -122,7 +136,7 @@ Handle CreateAt(const std::string& request, const std::wstring& path,
         const DWORD error = GetLastError();
         CloseIfOpen(creation.data);
         CloseIfOpen(creation.hold);
-        DeleteFileW(creation.tempPath.c_str());
+        if (!creation.tempPath.empty()) DeleteFileW(creation.tempPath.c_str());
         if (creation.created) DeleteFileW(path.c_str());
         SetLastError(error);
         return kInvalidFile;
@@ -154,10 +168,31 @@ bool Replace(Creation& creation) {
     if (!replaced) return false;
     creation.tempPath.clear();
     creation.created = false;
-    if (!creation.perUserCopy.empty()) DeleteFileW(creation.perUserCopy.c_str());
     creation.data = OpenDiskFile(creation.path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
     if (creation.data != INVALID_HANDLE_VALUE) SetFilePointer(creation.data, 0, nullptr, FILE_END);
     return true;
+}
+
+// Removes the copy that a value written to the Windows directory stands for: a read-only copy
+// loses that attribute and is tried again. A copy that still cannot go (another program holds
+// it) takes the value too, so that it never brings the old one back.
+bool RemoveCopy(Creation& creation, const char* buffer, uint32_t length) {
+    const wchar_t* copy = creation.perUserCopy.c_str();
+    const bool removed = DeleteFileW(copy) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+                         GetLastError() == ERROR_PATH_NOT_FOUND ||
+                         (SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL) && DeleteFileW(copy));
+    if (removed) return true;
+    // Whoever keeps it from going may let it be written: an antivirus, another instance.
+    HANDLE file = OpenDiskFile(creation.perUserCopy, GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
+    DWORD put = 0;
+    const bool written = file != INVALID_HANDLE_VALUE &&
+                         WriteFile(file, buffer, length, &put, nullptr) && put == length &&
+                         FlushFileBuffers(file);
+    CloseIfOpen(file);
+    // The message names the copy that keeps the old value.
+    if (!written) Remember(creation.request, creation.perUserCopy);
+    return written;
 }
 
 // The file a handle reads and writes: the creation's current file, else the handle itself.
@@ -169,34 +204,52 @@ HANDLE FileOf(Handle file) {
 
 }  // namespace
 
-bool Exists(const std::string& path) {
-    const std::wstring file = Wide(path);
-    if (IsFile(file)) return true;
-    const std::wstring copy = PerUserCopyOf(file);
-    return !copy.empty() && IsFile(copy);
+namespace {
+
+// The plan for a use of path, with the copy's path (empty when the file has none).
+FilePlan Plan(const std::wstring& file, const std::wstring& copy, FileUse use) {
+    return PlanFileUse(ThisProcessKind(), use, IsFile(file), !copy.empty() && IsFile(copy));
 }
 
-Handle OpenExisting(const std::string& path) {
+Handle Create(const std::string& path, FileUse use) {
     const std::wstring file = Wide(path);
     const std::wstring copy = PerUserCopyOf(file);
-    const std::wstring& source = !copy.empty() && IsFile(copy) ? copy : file;
-    Remember(path, source);
-    HANDLE opened = OpenDiskFile(source, GENERIC_READ, 0, OPEN_EXISTING);
-    return opened == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<Handle>(opened);
-}
-
-Handle CreateAlways(const std::string& path) {
-    const std::wstring file = Wide(path);
-    const std::wstring copy = PerUserCopyOf(file);
+    const FilePlan plan = Plan(file, copy, use);
+    if (plan.place == SettingsPlace::kPerUserCopy) {
+        Remember(path, copy);
+        return CreateAt(path, copy, std::wstring());
+    }
     Remember(path, file);
-    Handle created = CreateAt(path, file, copy);
-    if (created != kInvalidFile || copy.empty() || GetLastError() != ERROR_ACCESS_DENIED)
+    Handle created = CreateAt(path, file, plan.removeCopy ? copy : std::wstring());
+    if (created != kInvalidFile || !plan.copyIfRefused || copy.empty() ||
+        GetLastError() != ERROR_ACCESS_DENIED)
         return created;
     // The Windows directory refused for lack of rights: this user's own copy takes the file.
     Remember(path, copy);
     MakeFoldersAbove(copy);
     return CreateAt(path, copy, std::wstring());
 }
+
+}  // namespace
+
+bool Exists(const std::string& path) {
+    const std::wstring file = Wide(path);
+    return Plan(file, PerUserCopyOf(file), FileUse::kRead).found;
+}
+
+Handle OpenExisting(const std::string& path) {
+    const std::wstring file = Wide(path);
+    const std::wstring copy = PerUserCopyOf(file);
+    const bool fromCopy = Plan(file, copy, FileUse::kRead).place == SettingsPlace::kPerUserCopy;
+    const std::wstring& source = fromCopy ? copy : file;
+    Remember(path, source);
+    HANDLE opened = OpenDiskFile(source, GENERIC_READ, 0, OPEN_EXISTING);
+    return opened == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<Handle>(opened);
+}
+
+Handle CreateAlways(const std::string& path) { return Create(path, FileUse::kNewValue); }
+
+Handle CreateWriteBack(const std::string& path) { return Create(path, FileUse::kWriteBack); }
 
 bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count) {
     DWORD got = 0;
@@ -206,18 +259,32 @@ bool Read(Handle file, char* buffer, uint32_t length, uint32_t& count) {
 }
 
 bool Write(Handle file, const char* buffer, uint32_t length, uint32_t& count) {
-    DWORD put = 0;
-    BOOL ok = WriteFile(FileOf(file), buffer, length, &put, nullptr);
-    count = ok ? put : 0;
     std::lock_guard<std::mutex> lock(creationsMutex);
     const auto found = creations.find(file);
-    if (found == creations.end()) return ok && put == length;
-    Creation& creation = found->second;
-    Remember(creation.request, creation.path);
+    Creation* creation = found == creations.end() ? nullptr : &found->second;
+    HANDLE target = creation != nullptr ? creation->data : reinterpret_cast<HANDLE>(file);
+    // A file written in place loses its old bytes only now, at the first write.
+    if (creation != nullptr && creation->inPlace &&
+        (SetFilePointer(target, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+         !SetEndOfFile(target))) {
+        count = 0;
+        return false;
+    }
+    DWORD put = 0;
+    BOOL ok = WriteFile(target, buffer, length, &put, nullptr);
+    count = ok ? put : 0;
+    if (creation == nullptr) return ok && put == length;
+    Remember(creation->request, creation->path);
     if (!ok || put != length) return false;
     // A created file takes its place at its first whole write; later writes add to it.
-    if (!creation.tempPath.empty()) return Replace(creation);
-    return FlushFileBuffers(creation.data) != FALSE;
+    const bool first = !creation->tempPath.empty() || creation->inPlace;
+    if (!creation->tempPath.empty() ? !Replace(*creation) : !FlushFileBuffers(creation->data))
+        return false;
+    creation->inPlace = false;
+    if (!first || creation->perUserCopy.empty()) return true;
+    const bool gone = RemoveCopy(*creation, buffer, length);
+    creation->perUserCopy.clear();
+    return gone;
 }
 
 void Close(Handle file) {

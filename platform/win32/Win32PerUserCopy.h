@@ -12,3 +12,9 @@
 // PerUserCopyPath with this machine's Windows directory and this user's Local AppData folder; empty
 // when either cannot be found.
 std::wstring PerUserCopyOf(const std::wstring& path);
+
+// How Windows would treat this process, from its token: elevated (TokenElevation), LocalSystem,
+// or a token that may not be virtualized (TokenVirtualizationAllowed: UAC off, a service); else
+// standard. Under Wine every process holds an elevated administrator's token while the Unix
+// user's rights decide what it may write: there it counts as standard.
+ProcessKind ThisProcessKind();

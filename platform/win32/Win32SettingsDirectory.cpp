@@ -33,3 +33,11 @@ char PathSeparator() { return '\\'; }
 
 // Windows has no port aliases of the program's own: COM numbers come from the drivers.
 std::string PortAliasDirectory() { return std::string(); }
+
+const char* SettingsFilesHelp() {
+    return "  %WINDIR%\\QuenlorV1.CFG   the language, in the Windows directory\n"
+           "  %LOCALAPPDATA%\\VirtualStore\\Windows\\QuenlorV1.CFG\n"
+           "      this user's copy, read first, written when the Windows directory refuses\n"
+           "      (not seen by a program run as administrator)\n"
+           "  HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM   the COM ports, from the registry\n";
+}

@@ -63,7 +63,9 @@ void MakeFolders(const std::wstring& path) {
 
 // What stands at the two places before a read or a write: "-" for nothing, "folder" for a
 // folder at the name (the place refuses), "held" for a file that another program holds open
-// without sharing, else the file's bytes.
+// without sharing, "kept" for French that another program holds open sharing reading and
+// writing but not deletion, "closed" for French with a folder at the temporary name (a closed
+// folder, the file writable), "read-only" for French with that attribute, else the file's bytes.
 struct Place {
     const char* windows;  // the Windows directory: at the file's temporary name for a write
     const char* copy;     // this user's copy
@@ -85,6 +87,7 @@ protected:
 
     void TearDown() override {
         for (const std::wstring& file : {WideAscii(path_), WideAscii(path_) + L".tmp", copy_}) {
+            SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(file.c_str());
             RemoveDirectoryW(file.c_str());
         }
@@ -100,9 +103,19 @@ protected:
             return;
         }
         MakeFolders(file);
-        if (state == "held") {
+        if (state == "closed" || state == "read-only") {
             Put(file, "Langue=0;\n\r");
-            held_ = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+            if (state == "closed") {
+                ASSERT_TRUE(CreateDirectoryW(refusedAt.c_str(), nullptr));
+            } else {
+                ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+            }
+            return;
+        }
+        if (state == "held" || state == "kept") {
+            Put(file, "Langue=0;\n\r");
+            const DWORD share = state == "kept" ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+            held_ = CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_NE(held_, INVALID_HANDLE_VALUE);
             return;
@@ -142,6 +155,14 @@ TEST_F(PerUserCopyTest, WindowsDirectoryFirstForWritesAndTheCopyFirstForReads) {
          "",
          {"-", line}},
         {"refused there: the copy is rewritten", true, {"folder", french}, 0, "", {"-", line}},
+        {"no temporary file beside it: written in place, the copy removed",
+         true,
+         {"closed", french},
+         0,
+         "",
+         {line, "-"}},
+        {"a read-only copy is removed all the same", true, {"-", "read-only"}, 0, "", {line, "-"}},
+        {"a copy that cannot go takes the value too", true, {"-", "kept"}, 0, "", {line, line}},
         {"refused at both: the message names the copy",
          true,
          {"folder", "folder"},
