@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/OutputFile.h"
+#include "cli/ReaderTexts.h"
 #include "link/Com_p06.h"
 #include "platform/SystemPorts.h"
 
@@ -49,6 +50,22 @@ int32_t FirstFailure(const ReadingRecord& r) {
 }
 
 }  // namespace
+
+std::string Say(const TextPair& text, Language language,
+                std::initializer_list<std::string> arguments) {
+    const std::string pattern = Text(text, language);
+    std::string said;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const size_t n = i + 1 < pattern.size() ? static_cast<size_t>(pattern[i + 1] - '1') : 9;
+        if (pattern[i] == '%' && n < arguments.size()) {
+            said += *(arguments.begin() + n);
+            ++i;
+        } else {
+            said += pattern[i];
+        }
+    }
+    return said;
+}
 
 std::string PlainLines(const std::string& message) {
     std::string text;

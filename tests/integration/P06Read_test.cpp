@@ -347,7 +347,7 @@ TEST_F(P06ReadTest, TraceShowsTheExchangeByteForByte) {
     EXPECT_EQ(exchange.find("> 04,< ", expected.size()), expected.size() + 5) << exchange;
 }
 
-TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
+TEST_F(P06ReadTest, ListShowsEveryPortAndOnlyTheAdaptersIsReadUnasked) {
     // COM1: an alias wins over a kernel device of the same number, and sorts first.
     SimProcess sim({}, 1, PortsDir());
     ASSERT_TRUE(sim.Ready());
@@ -362,24 +362,27 @@ TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
     EXPECT_NE(list.err.find("p06-read: not a port: " + PortsDir() + "/COM3: "), std::string::npos)
         << list.err;
     const std::string simLabel = "COM1";
-    // Then the device the port leads to.
+    // Then the device the port leads to. A pseudo-terminal carries no adapter mark: it is
+    // listed, never chosen, and a reading without --port polls no port but the adapter's.
     const std::string simLine = simLabel + "  " + sim.DevicePath() + "\n";
-    const bool chosen = list.out.find("* " + simLine) != std::string::npos;
-    EXPECT_TRUE(chosen || list.out.find("  " + simLine) != std::string::npos) << list.out;
-    if (!chosen) {
-        GTEST_SKIP() << "discovery prefers another port on this machine:\n" << list.out;
-    }
-    const ReaderExit reader = Read({"--json", "--fast"});
-    EXPECT_EQ(reader.code, 0) << reader.err;
-    EXPECT_NE(reader.out.find("\"port\": 1, \"device\": \"" + sim.DevicePath() + "\""),
-              std::string::npos)
-        << reader.out;
+    EXPECT_NE(list.out.find("  " + simLine), std::string::npos) << list.out;
+    if (list.out.find("* ") != std::string::npos)
+        GTEST_SKIP() << "an adapter is plugged into this machine:\n" << list.out;
+    const ReaderExit reader = Read({"--json", "--fast", "--lang", "en"});
+    EXPECT_EQ(reader.code, 4) << reader.err;
+    EXPECT_NE(reader.out.find("\"result\": \"port-error\""), std::string::npos) << reader.out;
+    EXPECT_EQ(reader.err,
+              "p06-read: no USB-serial adapter of the transmitter found; plug it in, or choose a "
+              "port with --port (see --list)\n");
     const ReaderExit json = Read({"--list", "--json"});
     EXPECT_TRUE(ParsesAsJson(json.out)) << json.out;
     EXPECT_NE(json.out.find("{\"port\": 1, \"label\": \"" + simLabel + "\", \"device\": \"" +
-                            sim.DevicePath() + "\", \"chosen\": true}"),
+                            sim.DevicePath() + "\", \"adapter\": false, \"chosen\": false}"),
               std::string::npos)
         << json.out;
+    const ReaderExit csv = Read({"--list", "--csv"});
+    EXPECT_EQ(csv.out.rfind("com,device,adapter\r\n", 0), 0u) << csv.out;
+    EXPECT_NE(csv.out.find("\n1," + sim.DevicePath() + ",no\r\n"), std::string::npos) << csv.out;
 }
 
 // Waits until the file holds text (or the limit passes); true when it does.

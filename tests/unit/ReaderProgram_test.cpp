@@ -149,31 +149,57 @@ TEST(ReaderProgram, PortThatCannotBeOpenedGivesTheSystemsMessage) {
               "p06-read: COM9 could not be opened: " + SystemErrorText(2) + " (error 2)\n");
 }
 
-TEST(ReaderProgram, NoPortAtAllIsAPortError) {
+TEST(ReaderProgram, NoAdapterIsAPortErrorAndNoOtherPortIsPolled) {
+    const std::string noAdapter =
+        "no USB-serial adapter of the transmitter found; plug it in, or choose a port with "
+        "--port (see --list)";
+    const std::string noAdapterFr =
+        "aucun adaptateur USB-série de l'émetteur trouvé ; branchez-le, ou choisissez un port "
+        "avec --port (voir --list)";
+    const std::vector<FakePortValue> noPorts, otherPort = {{"\\Device\\Serial0", kRegSz, "COM1"}};
     const struct {
+        std::vector<FakePortValue> ports;
         Args args;
-        const char* out;
+        std::string out;
+        std::string err;
     } cases[] = {
-        {{}, ""},
-        {{"--json"},
+        {noPorts, {"--lang", "en"}, "", noAdapter},
+        {otherPort, {"--lang", "en"}, "", noAdapter},
+        {otherPort, {}, "", noAdapterFr},
+        {noPorts,
+         {"--json", "--lang", "en"},
          "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": null, \"device\": null, \"type\": null, "
          "\"serialNumber\": null, \"circuitVersion\": null, "
          "\"softwareVersion\": null, \"status\": {\"connect\": null, \"type\": null, "
          "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
          "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\", \"error\": "
-         "{\"code\": 100016, "
-         "\"message\": \"no serial port found; connect the unit's adapter or give --port N\"}, "
-         "\"version\": \"" QUENLOR_VERSION "\"}\n"},
+         "{\"code\": 100016, \"message\": \"" +
+             noAdapter + "\"}, \"version\": \"" QUENLOR_VERSION "\"}\n",
+         noAdapter},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.size());
-        ReaderRun run({}, {}, {});
+        SCOPED_TRACE(c.err + std::to_string(c.args.size()));
+        ReaderRun run({}, {}, c.ports);
         EXPECT_EQ(run(c.args), kExitPortError);
         EXPECT_EQ(run.out.str(), c.out);
-        EXPECT_EQ(run.err.str(),
-                  "p06-read: no serial port found; connect the unit's adapter or give --port N\n");
+        EXPECT_EQ(run.err.str(), "p06-read: " + c.err + "\n");
         EXPECT_TRUE(run.line.calls.empty());
     }
+    // --repeat waits for the adapter, says so once, then reads its port.
+    ReaderRun repeat({}, {}, otherPort);
+    ReaderSystem system{repeat.out, repeat.err, repeat.line, repeat.clock,
+                        [&repeat] { return std::make_unique<FakePortTable>(repeat.ports); }};
+    system.stopSignal = [&repeat] {
+        if (repeat.clock.now >= 5000) repeat.ports = kTwoPorts;
+        return repeat.clock.now >= 30000 ? 2 : 0;
+    };
+    EXPECT_EQ(RunReader({"--repeat", "--lang", "en"}, system), kExitRead);
+    EXPECT_EQ(repeat.err.str().rfind("p06-read: waiting for the transmitter's USB-serial adapter "
+                                     "to be plugged in\np06-read: reading unit after unit on COM4",
+                                     0),
+              0u)
+        << repeat.err.str();
+    EXPECT_EQ(repeat.line.calls.front(), "open \\\\.\\COM4");
 }
 
 TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
@@ -185,8 +211,10 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
         {{"--list", "--port", "1"}, "* COM1\n  COM4 : ORVANEX\n"},
         {{"--list", "--port", "2"}, "  COM1\n  COM4 : ORVANEX\n"},
         {{"--list", "--json"},
-         "[{\"port\": 1, \"label\": \"COM1\", \"device\": \"COM1\", \"chosen\": false}, "
-         "{\"port\": 4, \"label\": \"COM4 : ORVANEX\", \"device\": \"COM4\", \"chosen\": true}]\n"},
+         "[{\"port\": 1, \"label\": \"COM1\", \"device\": \"COM1\", \"adapter\": false, "
+         "\"chosen\": false}, {\"port\": 4, \"label\": \"COM4 : ORVANEX\", \"device\": "
+         "\"COM4\", \"adapter\": true, \"chosen\": true}]\n"},
+        {{"--list", "--csv"}, "com,device,adapter\r\n1,COM1,no\r\n4,COM4,yes\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.out);
@@ -213,6 +241,10 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
                     {"\\Device\\Silabser0", kRegSz, "COM4"}});
     many({"-l", "-p", "10"});
     EXPECT_EQ(many.out.str(), "  COM2\n  COM4 : ORVANEX\n* COM10\n");
+    // Without the adapter no port would be read: every port listed, none marked.
+    ReaderRun noAdapter({}, {}, {{"\\Device\\Serial0", kRegSz, "COM1", "/dev/ttyS0"}});
+    noAdapter({"-l"});
+    EXPECT_EQ(noAdapter.out.str(), "  COM1  /dev/ttyS0\n");
 }
 
 TEST(ReaderProgram, UsageErrorsTouchNoPort) {
