@@ -72,7 +72,8 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
                          ? system.devicePathOf(context.port)
                          : tracer.OpenedDevice();
     context.error =
-        FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
+        FailureOf(outcome, PlaceOf(system, context.port, link.IsOpen(), options.waitSeconds,
+                                   context.device, options.language));
     writer.Record(context, outcome);
     if (!context.error.message.empty()) {
         // The wrong-type box speaks for itself, as in the window.
@@ -109,10 +110,13 @@ int32_t WaitForAdapter(const ReaderOptions& options, ReaderSystem& system) {
 }
 
 int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
+    const Language l = options.language;
     const std::string message =
-        options.device.empty()
-            ? Say(reader_texts::kNoAdapter, options.language)
-            : "'" + options.device + "' is not a serial port; see the ports with --list";
+        options.device.empty() ? Say(reader_texts::kNoAdapter, l)
+        // A port name (COM101) or a file that is there but is no port.
+        : options.device.find('/') == std::string::npos || system.deviceExists(options.device)
+            ? Say(reader_texts::kNotAPort, l, {options.device})
+            : Say(reader_texts::kNoSuchDevice, l, {options.device});
     if (options.json) {
         RecordContext context;
         context.unixTime = system.unixTime();
@@ -127,6 +131,14 @@ int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
 }
 
 }  // namespace
+
+ReadingPlace PlaceOf(ReaderSystem& system, int32_t port, bool opened, uint32_t waitSeconds,
+                     const std::string& device, Language language) {
+    ReadingPlace place{port, opened, waitSeconds, device, language};
+    place.where = system.whereIs(port);
+    place.access = system.accessOf(device);
+    return place;
+}
 
 int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     const ParsedReaderOptions parsed = ParseReaderOptions(args);

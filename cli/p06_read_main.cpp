@@ -1,5 +1,6 @@
 // p06-read: reads a transmitter from the command line, for scripts and production lines.
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -20,6 +21,12 @@ int main(int argc, char** argv) {
         system.unixTime = [] { return static_cast<int64_t>(std::time(nullptr)); };
         system.devicePathOf = DevicePathOfPort;
         system.portOfDevice = PortOfDevicePath;
+        system.whereIs = WhereIs;
+        system.accessOf = AccessOf;
+        system.deviceExists = [](const std::string& path) {
+            std::error_code error;
+            return std::filesystem::exists(path, error);
+        };
         system.stopSignal = StopSignal;
         status = RunReader(args, system);
     }

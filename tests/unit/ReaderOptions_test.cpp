@@ -114,6 +114,8 @@ TEST(ReaderOptions, MistakesAreNamedPrecisely) {
         {{"--trace="}, "option '--trace' needs a file name"},
         {{"--json=yes"}, "option '--json' takes no value"},
         {{"--fast", "--port", "2", "extra"}, "unexpected argument 'extra'"},
+        {{"a", "b", "--json"}, "unexpected argument 'a'"},
+        {{"-p", "5", "x", "--json", "y"}, "unexpected argument 'x'"},
         {{"-p"}, "option '-p' needs a value"},
         {{"-fz"}, "unknown option '-z'"},
         {{"--json", "-xf"}, "unknown option '-x'"},
