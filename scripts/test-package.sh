@@ -132,9 +132,10 @@ if [[ ${1:-} == --completion ]]; then
         "p06-read --lang e|p06-read --lang en "
         "p06-read --dev|p06-read --device "
         "p06-read -w $dir/tr|p06-read -w $dir/tr"
-        "p06-sim -d $dir/|p06-sim -d $dir/quenlor/"
+        "p06-read -d $dir/tr|p06-read -d $dir/tr"
+        "p06-sim -a $dir/|p06-sim -a $dir/quenlor/"
         "p06-sim --ports-dir $dir/q|p06-sim --ports-dir $dir/quenlor/"
-        "p06-sim -c $dir/tr|p06-sim -c $dir/tr"
+        "p06-sim -n $dir/tr|p06-sim -n $dir/tr"
     )
     failed=0
     for entry in "${cases[@]}"; do
@@ -295,7 +296,10 @@ done
 # Completion as a user types it: folders end in "/", files in a space, short options like
 # their long forms.
 mkdir -p "$work/typed/quenlor"
-touch "$work/typed/quenlor/cp210x-0001" "$work/typed/trace.txt"
+# The adapter's link leads to a character device, as under /dev/quenlor; a plain file is
+# no device for --device.
+ln -s /dev/null "$work/typed/quenlor/cp210x-0001"
+touch "$work/typed/trace.txt"
 "$0" --completion "$root" "$work/typed" || fail "bash completion"
 
 # Every manual page carries the version and a date, and names the two other programs.
@@ -316,7 +320,7 @@ for page in man1 fr/man1; do
         fail "$page/quenlor(1) does not tell of the udev rule and /dev/quenlor"
 done
 
-"$bin/p06-sim" --com "$kCom" --log >"$work/sim.out" 2>"$work/sim.log" &
+"$bin/p06-sim" --com "$kCom" --dump >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 for ((tries = 0; tries < 100; tries++)); do
     [[ -s $work/sim.out ]] && break

@@ -16,7 +16,7 @@ struct SimOptions {
     uint32_t absentMs = 1000;       // the silence between two units
     int comNumber = 7;
     std::string portsDir;  // empty: the program's own port alias folder
-    bool log = false;      // every byte in and out on stderr
+    bool dump = false;     // every byte in and out on stderr
     bool help = false;
     bool version = false;
 };
