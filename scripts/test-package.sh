@@ -302,14 +302,19 @@ ln -s /dev/null "$work/typed/quenlor/cp210x-0001"
 touch "$work/typed/trace.txt"
 "$0" --completion "$root" "$work/typed" || fail "bash completion"
 
-# Every manual page carries the version and a date, and names the two other programs.
+# Every manual page carries the version and a date, and names the other programs of its own
+# package and of those it depends on: the reader's pages stay within quenlor-reader.
 for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/fr/man1/*.1.gz; do
     th=$(zcat "$page" | grep -m 1 '^\.TH')
     [[ $th =~ \"[^\"]*[0-9]{4}[^\"]*\"\ \"[^\"]*$version\" ]] ||
         fail "${page#"$root"}: no date and version in $th"
     self=$(basename "$page" .1.gz)
     see_also=$(zcat "$page" | sed -n '/^\.SH "\{0,1\}\(SEE ALSO\|VOIR AUSSI\)/,$p')
-    for other in quenlor p06-read p06-sim; do
+    others="quenlor p06-read p06-sim"
+    [[ $self == quenlor ]] || others="p06-read p06-sim"
+    [[ $see_also != *".BR quenlor (1)"* || $self == quenlor ]] ||
+        fail "${page#"$root"} refers to quenlor(1), which is in another package"
+    for other in $others; do
         [[ $other == "$self" || $see_also == *".BR ${other//-/\\-} (1)"* ]] ||
             fail "${page#"$root"} does not refer to $other(1)"
     done
