@@ -21,8 +21,8 @@ const struct {
     {ENOTDIR, "N'est pas un dossier"},
     {EISDIR, "Est un dossier"},
     {EFBIG, "Fichier trop volumineux"},
-    {EBUSY, "Périphérique ou ressource occupé"},
-    {EAGAIN, "Ressource temporairement non disponible"},
+    {EBUSY, "Périphérique occupé"},
+    {EAGAIN, "Verrouillé par un autre programme"},  // flock on a port another holds
     {EIO, "Erreur d'entrée-sortie"},
     {ENXIO, "Aucun périphérique ou adresse"},
     {ENODEV, "Aucun périphérique de ce type"},
