@@ -268,16 +268,6 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
          "such file or directory (error 2)\n",
          "en",
          "/dev/serial/by-id/usb-Silicon_Labs_CP2102-if00-port0"},
-        {"alias to an unplugged adapter, in French",
-         {},
-         {},
-         4,
-         "",
-         "p06-read: COM8 → /dev/serial/by-id/usb-X (absent) n'a pas pu être ouvert : aucun "
-         "périphérique ; branchez l'adaptateur, ou voyez les ports avec --list : Aucun fichier ou "
-         "dossier de ce type (erreur 2)\n",
-         "fr",
-         "/dev/serial/by-id/usb-X"},
         // A pseudo-terminal of root's, not open to others: the hint names its group.
         {"no access",
          {"--type", "P06"},
