@@ -156,7 +156,7 @@ TEST(ReaderOptions, HelpNamesEveryOptionAndEveryExitStatus) {
     }
     for (const char* status :
          {"  0  the unit was read", "  1  bad option", "  2  the unit is not of the P06 type",
-          "  3  no unit answered", "  4  no serial port", "  5  the unit answered, but a step",
+          "  3  no unit answered", "  4  no adapter", "  5  the unit answered, but a step",
           "  6  the output, the trace or the log", "  128+N  stopped by signal N", "code 100100",
           "SECONDS plus 2.7 s", "3.7 s at the least"}) {
         SCOPED_TRACE(status);
