@@ -1,8 +1,11 @@
-// The bench program's entry point. It takes no arguments and always returns 0: a start-up
-// failure has already been shown to the user in the error box. --version and --help are
+// The bench program's entry point. It takes no arguments and returns 0: a start-up failure
+// has already been shown to the user in the error box; without a display there is no box,
+// and it says so on standard error and returns 1. --version and --help are
 // answered before any window exists, so that packaging tools and a terminal without a
 // display get an answer, and on Windows in the console that started the program.
+#include <QtGlobal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Version.h"
@@ -37,6 +40,18 @@ int main(int argc, char** argv) {
         std::fputs(SettingsFilesHelp(), stdout);
         return 0;
     }
+    // Without a display Qt says so in several lines and aborts; one line and status 1 tell a
+    // user at a terminal what is wrong. Qt's start-up messages are held back meanwhile.
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+            if (type != QtFatalMsg) return;
+            std::fputs(
+                "quenlor: no display to show the window on (DISPLAY or WAYLAND_DISPLAY unset or "
+                "unreachable); run it in a desktop session, or read the unit with p06-read\n",
+                stderr);
+            std::_Exit(1);
+        });
     QuenlorApplication application(argc, argv);
+    qInstallMessageHandler(previous);
     return RunStartup(application);
 }

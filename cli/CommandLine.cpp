@@ -79,7 +79,10 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
         const std::string error = apply(*option, optarg != nullptr ? optarg : "");
         if (!error.empty()) return error;
     }
-    if (optind < argc) return "unexpected argument '" + storage[static_cast<size_t>(optind)] + "'";
+    // getopt_long has moved the arguments that are no options to the end of argv (not of
+    // storage): the first of them is at optind there.
+    if (optind < argc)
+        return "unexpected argument '" + std::string(argv[static_cast<size_t>(optind)]) + "'";
     return {};
 }
 

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
-#include "cli/OutputFile.h"
+#include "cli/ReaderTexts.h"
 #include "link/Com_p06.h"
-#include "platform/SystemPorts.h"
+#include "platform/SystemError.h"
+
+namespace texts = reader_texts;
 
 namespace {
 
@@ -16,28 +18,34 @@ std::string ByteText(int32_t byte) {
     return text;
 }
 
-std::string StatusText(int32_t status, const ReadingRecord& r) {
-    const std::string code = " (error " + std::to_string(status) + ")";
+std::string StatusText(int32_t status, const ReadingRecord& r, Language l) {
+    std::string what;
     switch (status) {
         case kStatusNotADigit:
-            return "the byte " + ByteText(r.unexpectedByte) + " is not a digit" + code;
+            what = Say(texts::kNotADigit, l, {ByteText(r.unexpectedByte)});
+            break;
         case kStatusOutOfStep:
-            if (r.unexpectedCount > 1) {
-                return std::to_string(r.unexpectedCount) + " bytes came out of turn, from " +
-                       ByteText(r.unexpectedByte) + code;
-            }
-            return "the byte " + ByteText(r.unexpectedByte) + " came out of turn" + code;
+            what = r.unexpectedCount > 1
+                       ? Say(texts::kBytesOutOfTurn, l,
+                             {std::to_string(r.unexpectedCount), ByteText(r.unexpectedByte)})
+                       : Say(texts::kByteOutOfTurn, l, {ByteText(r.unexpectedByte)});
+            break;
         case kStatusNotConnected:
-            return "not connected (error " + std::to_string(status) + ")";
+            what = Text(texts::kNotConnected, l);
+            break;
         case kStatusNothingReceived:
-            return "no answer (error " + std::to_string(status) + ")";
+            what = Text(texts::kNothingReceived, l);
+            break;
         case kStatusRateRefused:
-            return "rate change refused (error " + std::to_string(status) + ")";
+            what = Text(texts::kRateRefused, l);
+            break;
         case kStatusNoPort:
-            return "port closed (error " + std::to_string(status) + ")";
+            what = Text(texts::kPortClosed, l);
+            break;
         default:
-            return SystemReason(status);
+            return SystemReasonIn(status, l);
     }
+    return Say(texts::kErrorCode, l, {what, std::to_string(status)});
 }
 
 // The first failed step's status, for the record's error code.
@@ -48,7 +56,45 @@ int32_t FirstFailure(const ReadingRecord& r) {
     return kStatusOk;
 }
 
+// The port as the user can find it: "COM5 → /dev/serial/by-id/usb-… (absent)" for an alias,
+// "COM33 (/dev/ttyUSB0, absent)" for a kernel device, "COM5" where the system shows none.
+std::string PortName(const ReadingPlace& place) {
+    const PortWhere& where = place.where;
+    const std::string name = ComName(place.port);
+    if (where.target.empty()) return name;
+    const std::string state =
+        where.state == PortWhere::State::Absent       ? Text(texts::kAbsent, place.language)
+        : where.state == PortWhere::State::NotADevice ? Text(texts::kNotADevice, place.language)
+                                                      : "";
+    if (!where.alias.empty())
+        return name + " → " + where.target + (state.empty() ? "" : " (" + state + ")");
+    return name + " (" + where.target + (state.empty() ? "" : ", " + state) + ")";
+}
+
+bool PortGone(int32_t status) { return IsSystemError(status) && IsPortGone(status); }
+
 }  // namespace
+
+std::string Say(const TextPair& text, Language language,
+                std::initializer_list<std::string> arguments) {
+    const std::string pattern = Text(text, language);
+    std::string said;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const size_t n = i + 1 < pattern.size() ? static_cast<size_t>(pattern[i + 1] - '1') : 9;
+        if (pattern[i] == '%' && n < arguments.size()) {
+            said += *(arguments.begin() + n);
+            ++i;
+        } else {
+            said += pattern[i];
+        }
+    }
+    return said;
+}
+
+std::string SystemReasonIn(int32_t code, Language language) {
+    return Say(texts::kErrorCode, language,
+               {SystemErrorText(code, IndexOf(language)), std::to_string(code)});
+}
 
 std::string PlainLines(const std::string& message) {
     std::string text;
@@ -64,66 +110,78 @@ std::string PlainLines(const std::string& message) {
     return text;
 }
 
-std::string FailedSteps(const ReadingRecord& r) {
+std::string FailedSteps(const ReadingRecord& r, Language language) {
     const struct {
-        const char* name;
+        const TextPair& name;
         int32_t status;
-    } steps[] = {{"type", r.typeStatus},
-                 {"serial number", r.serialStatus},
-                 {"circuit version", r.circuitStatus},
-                 {"software version", r.softwareStatus},
-                 {"end of conversation", r.disconnectStatus}};
+    } steps[] = {{texts::kStepType, r.typeStatus},
+                 {texts::kStepSerial, r.serialStatus},
+                 {texts::kStepCircuit, r.circuitStatus},
+                 {texts::kStepSoftware, r.softwareStatus},
+                 {texts::kStepEnd, r.disconnectStatus}};
     // The steps after a failure never run: the reading ends at the failed one.
     std::string text;
     for (const auto& step : steps) {
         if (step.status == kStatusOk || step.status == -1) continue;
-        if (!text.empty()) text += "; ";
-        text += std::string(step.name) + ": " + StatusText(step.status, r);
+        if (!text.empty()) text += language == Language::French ? " ; " : "; ";
+        text += std::string(Text(step.name, language)) +
+                (language == Language::French ? " : " : ": ") +
+                StatusText(step.status, r, language);
     }
     return text;
 }
 
 std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
-    const std::string name = ComName(place.port);
-    const bool opened = place.portWasOpened;
-    if (!opened && IsPortInUse(code))
-        return name +
-               " is in use by another program; close it and try again: " + SystemReason(code);
-    if (!opened && IsNoAccess(code) && !AccessHint().empty()) {
-        return "no access to " + name + " (" + place.device + "): " + AccessHint() + ": " +
-               SystemReason(code);
+    const Language l = place.language;
+    const std::string name = PortName(place);
+    const std::string reason = SystemReasonIn(code, l);
+    if (place.portWasOpened) {
+        if (PortGone(code)) return Say(texts::kGone, l, {ComName(place.port), reason});
+        return Say(texts::kNotUsed, l, {name, reason});
     }
-    return name + (opened ? " could not be used: " : " could not be opened: ") + SystemReason(code);
+    if (IsPortInUse(code)) return Say(texts::kInUse, l, {name, reason});
+    if (IsNoAccess(code) && !place.access.group.empty()) {
+        std::string hint = Say(texts::kJoinGroup, l, {place.access.group});
+        if (place.access.udevRule) hint = Say(texts::kUdevRule, l, {hint});
+        const bool shown = place.where.target.empty() && !place.device.empty();
+        const std::string device = shown ? name + " (" + place.device + ")" : name;
+        return Say(texts::kNoAccess, l, {device, hint, reason});
+    }
+    if (IsNoSuchPort(code)) return Say(texts::kMissing, l, {name, reason});
+    return Say(texts::kNotOpened, l, {name, reason});
 }
 
 std::string EchoMessage(const ReadingPlace& place) {
     const bool shown = !place.device.empty() && place.device != ComName(place.port);
-    return ComName(place.port) + (shown ? " (" + place.device + ")" : std::string()) +
-           " sends back what it receives: is it the transmitter's adapter?";
+    return Say(texts::kEcho, place.language,
+               {ComName(place.port) + (shown ? " (" + place.device + ")" : std::string())});
 }
 
 Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
+    const Language l = place.language;
     const std::string name = ComName(place.port);
     const int32_t connect = outcome.record.connectStatus;
     switch (outcome.result) {
         case ReadingResult::Read:
             return {};
-        case ReadingResult::Incomplete:
-            return {FirstFailure(outcome.record),
-                    "incomplete reading on " + name + ", failed: " + FailedSteps(outcome.record)};
+        case ReadingResult::Incomplete: {
+            const int32_t first = FirstFailure(outcome.record);
+            // Every step after an unplug fails alike: say what happened once.
+            if (PortGone(first))
+                return {first, Say(texts::kGone, l, {name, SystemReasonIn(first, l)})};
+            return {first, Say(texts::kIncomplete, l, {name, FailedSteps(outcome.record, l)})};
+        }
         case ReadingResult::WrongType:
             return {kStatusWrongType, PlainLines(outcome.wrongTypeMessage)};
         case ReadingResult::NoAnswer:
             if (outcome.echoed) return {connect, EchoMessage(place)};
-            return {connect, "no answer from the unit on " + name + " within " +
-                                 std::to_string(place.waitSeconds) + " s"};
+            return {connect, Say(texts::kNoAnswer, l, {name, std::to_string(place.waitSeconds)})};
         case ReadingResult::Refused:
-            return {connect, "the unit on " + name +
-                                 " refused the poll (0x85): it is busy or not ready; try again"};
+            return {connect, Say(texts::kRefused, l, {name})};
         case ReadingResult::PortError:
             return {outcome.portError, PortErrorMessage(place, outcome.portError)};
         case ReadingResult::Stopped:
-            return {kStatusStopped, "stopped before the reading ended"};
+            return {kStatusStopped, Text(texts::kStopped, l)};
     }
     return {};
 }

@@ -1,11 +1,13 @@
 // What p06-read tells a technician when a reading did not succeed: what happened, what to
-// do about it, and the code for support.
+// do about it, and the code for support, in the language of --lang.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "cli/JsonReport.h"
+#include "dialogs/Language.h"
+#include "platform/SystemPorts.h"
 
 // The error code of a reading stopped by a signal: neither a link status nor a system code.
 inline constexpr int32_t kStatusStopped = 100100;
@@ -15,6 +17,9 @@ struct ReadingPlace {
     bool portWasOpened = false;
     uint32_t waitSeconds = 0;
     std::string device;  // the system's path of the port
+    Language language = Language::French;
+    PortWhere where;    // where the port leads, said when it cannot be opened
+    PortAccess access;  // who may open it, said when the user may not
 };
 
 // The failure an outcome stands for; an empty message for a reading that succeeded.
@@ -27,7 +32,10 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t systemCode);
 std::string EchoMessage(const ReadingPlace& place);
 
 // "serial number: no answer (error 100002); circuit version: ..." for the failed steps.
-std::string FailedSteps(const ReadingRecord& record);
+std::string FailedSteps(const ReadingRecord& record, Language language = Language::English);
+
+// The system's reason in the language, with its code: "No space left on device (error 28)".
+std::string SystemReasonIn(int32_t code, Language language);
 
 // The error box's text on a terminal: its line breaks (LF LF CR) become one newline.
 std::string PlainLines(const std::string& message);

@@ -7,6 +7,7 @@
 #include "cli/PortListing.h"
 #include "cli/ReaderMessages.h"
 #include "cli/ReaderOptions.h"
+#include "cli/ReaderTexts.h"
 #include "cli/RepeatedReading.h"
 #include "cli/TracingSerialLine.h"
 #include "dialogs/PortDiscovery.h"
@@ -71,7 +72,8 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
                          ? system.devicePathOf(context.port)
                          : tracer.OpenedDevice();
     context.error =
-        FailureOf(outcome, {context.port, link.IsOpen(), options.waitSeconds, context.device});
+        FailureOf(outcome, PlaceOf(system, context.port, link.IsOpen(), options.waitSeconds,
+                                   context.device, options.language));
     writer.Record(context, outcome);
     writer.Finish(plan.stopRequested);
     if (!context.error.message.empty()) {
@@ -83,20 +85,39 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     return ExitStatusOf(outcome.result);
 }
 
-// The port to read: given, or the one that discovery chooses; 0 when there is none.
+// The port to read: given, or the adapter's that discovery chooses; 0 when there is none.
+// Without --port or --device no other port is polled: it may belong to other equipment.
 int32_t ChoosePort(const ReaderOptions& options, ReaderSystem& system) {
     if (!options.device.empty()) return system.portOfDevice(options.device);
     if (options.port != 0) return options.port;
     PortDiscovery discovery(system.makePortTable());
     discovery.ScanPorts();
-    return discovery.GetPortNumber();
+    return discovery.IsAdapterPort() ? discovery.GetPortNumber() : 0;
+}
+
+// With --repeat, the adapter's port once it is plugged in, said once; 0 when stopped first.
+int32_t WaitForAdapter(const ReaderOptions& options, ReaderSystem& system) {
+    bool said = false;
+    for (;;) {
+        const int32_t port = ChoosePort(options, system);
+        if (port != 0 || system.stopSignal() != 0) return port;
+        if (!said) {
+            system.err << kProgram << ": "
+                       << Say(reader_texts::kWaitingForAdapter, options.language) << std::endl;
+            said = true;
+        }
+        system.clock.Sleep(kPortRetryMs);
+    }
 }
 
 int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
+    const Language l = options.language;
     const std::string message =
-        options.device.empty()
-            ? "no serial port found; connect the unit's adapter or give --port N"
-            : "'" + options.device + "' is not a serial port; see the ports with --list";
+        options.device.empty() ? Say(reader_texts::kNoAdapter, l)
+        // A port name (COM101) or a file that is there but is no port.
+        : options.device.find('/') == std::string::npos || system.deviceExists(options.device)
+            ? Say(reader_texts::kNotAPort, l, {options.device})
+            : Say(reader_texts::kNoSuchDevice, l, {options.device});
     if (options.json) {
         RecordContext context;
         context.unixTime = system.unixTime();
@@ -112,6 +133,14 @@ int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
 
 }  // namespace
 
+ReadingPlace PlaceOf(ReaderSystem& system, int32_t port, bool opened, uint32_t waitSeconds,
+                     const std::string& device, Language language) {
+    ReadingPlace place{port, opened, waitSeconds, device, language};
+    place.where = system.whereIs(port);
+    place.access = system.accessOf(device);
+    return place;
+}
+
 int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     const ParsedReaderOptions parsed = ParseReaderOptions(args);
     if (!parsed.error.empty()) {
@@ -123,8 +152,11 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     if (options.version) return Print(VersionLine(kProgram), system);
     if (options.list) {
         std::vector<std::string> leftOut;
+        const ListFormat format = options.json  ? ListFormat::Json
+                                  : options.csv ? ListFormat::Csv
+                                                : ListFormat::Lines;
         const std::string listing =
-            PortListing(system.makePortTable(), options.port, options.json, &leftOut);
+            PortListing(system.makePortTable(), options.port, format, &leftOut);
         // An alias that is no port is easy to make by hand; say why it is not listed.
         for (const std::string& why : leftOut)
             system.err << kProgram << ": not a port: " << why << '\n';
@@ -132,7 +164,10 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     }
 
     const uint32_t startTick = system.clock.TickCount();
-    const int32_t port = ChoosePort(options, system);
+    const bool waitForAdapter = options.repeat && options.port == 0 && options.device.empty();
+    const int32_t port =
+        waitForAdapter ? WaitForAdapter(options, system) : ChoosePort(options, system);
+    if (port == 0 && system.stopSignal() != 0) return kExitRead;  // stopped before any unit
     if (port == 0) return ReportNoPort(options, system);
 
     std::unique_ptr<std::ofstream> traceFile;

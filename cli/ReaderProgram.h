@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "dialogs/Language.h"
 #include "platform/Clock.h"
 #include "platform/ComPorts.h"
 #include "platform/PortTable.h"
 #include "platform/SerialLine.h"
+#include "platform/SystemPorts.h"
 
 struct ReaderSystem {
     std::ostream& out;
@@ -36,9 +38,21 @@ struct ReaderSystem {
                 : std::nullopt;
         return static_cast<int32_t>(number.value_or(0));
     };
+    // Where a COM port leads and who may open a device, for the messages (SystemPorts.h).
+    std::function<PortWhere(int32_t)> whereIs = [](int32_t) { return PortWhere{}; };
+    std::function<PortAccess(const std::string&)> accessOf = [](const std::string&) {
+        return PortAccess{"dialout", false};
+    };
+    // Whether a device path names a file at all.
+    std::function<bool(const std::string&)> deviceExists = [](const std::string&) { return false; };
     // The signal that asked the program to stop; 0 while none has.
     std::function<int()> stopSignal = [] { return 0; };
 };
+
+struct ReadingPlace;
+// What the messages of a reading on a port need to know of it, in the language given.
+ReadingPlace PlaceOf(ReaderSystem& system, int32_t port, bool opened, uint32_t waitSeconds,
+                     const std::string& device, Language language);
 
 // args: the arguments after the program name. Returns the exit status (cli/ExitCode.h).
 int RunReader(const std::vector<std::string>& args, ReaderSystem& system);

@@ -78,11 +78,11 @@ void WaitForNextPresence(CP06& link, TracingSerialLine& tracer, RecordWriter& wr
 }
 
 // What a port that cannot be opened while waiting for a unit is said as.
-std::string WaitingMessage(int32_t port, const std::string& device, int32_t code) {
+std::string WaitingMessage(const ReadingPlace& place, int32_t code) {
+    const int32_t port = place.port;
+    const std::string& device = place.device;
     const std::string name = "COM" + std::to_string(port);
-    if (!IsNoSuchPort(code)) {
-        return PortErrorMessage({port, false, 0, device}, code) + "; trying again every second";
-    }
+    if (!IsNoSuchPort(code)) return PortErrorMessage(place, code) + "; trying again every second";
     const bool shown = !device.empty() && device != name;
     return "waiting for " + name + (shown ? " (" + device + ")" : std::string()) + " to appear";
 }
@@ -117,7 +117,10 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
             if (code == lastPortError) return;
             lastPortError = code;
             system.err << "p06-read: "
-                       << WaitingMessage(context.port, system.devicePathOf(context.port), code)
+                       << WaitingMessage(
+                              PlaceOf(system, context.port, false, 0,
+                                      system.devicePathOf(context.port), options.language),
+                              code)
                        << std::endl;
         };
         plan.pollUnanswered = [&] {
@@ -125,7 +128,9 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
             const bool echoed = tracer.LastPollReply() == kPoll;
             if (echoed && !echoSaid) {
                 const std::string device = system.devicePathOf(context.port);
-                system.err << "p06-read: " << EchoMessage({context.port, true, 0, device})
+                system.err << "p06-read: "
+                           << EchoMessage(
+                                  PlaceOf(system, context.port, true, 0, device, options.language))
                            << std::endl;
             }
             echoSaid = echoed;
@@ -141,7 +146,8 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         context.unixTime = system.unixTime();
         context.device = tracer.OpenedDevice().empty() ? system.devicePathOf(context.port)
                                                        : tracer.OpenedDevice();
-        context.error = FailureOf(outcome, {context.port, link.IsOpen(), 0, context.device});
+        context.error = FailureOf(outcome, PlaceOf(system, context.port, link.IsOpen(), 0,
+                                                   context.device, options.language));
         const std::string identity = Identity(ValuesOf(outcome.record));
         const bool read = outcome.result == ReadingResult::Read;
         context.again = read && !tally.units.insert(identity).second;

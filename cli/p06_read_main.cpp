@@ -1,6 +1,7 @@
 // p06-read: reads a transmitter from the command line, for scripts and production lines.
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -26,6 +27,12 @@ int main(int argc, char** argv) {
         system.unixTime = [] { return static_cast<int64_t>(std::time(nullptr)); };
         system.devicePathOf = DevicePathOfPort;
         system.portOfDevice = PortOfDevicePath;
+        system.whereIs = WhereIs;
+        system.accessOf = AccessOf;
+        system.deviceExists = [](const std::string& path) {
+            std::error_code error;
+            return std::filesystem::exists(path, error);
+        };
         system.stopSignal = StopSignal;
         status = RunReader(args, system);
     }

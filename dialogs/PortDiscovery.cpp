@@ -128,6 +128,10 @@ bool PortDiscovery::IsAdapterPort() {
     return Contains(PortLabels[SelectedIndex], kAdapterMarkWord);
 }
 
+bool PortDiscovery::HasAdapterMark(const std::string& label) {
+    return Contains(label, kAdapterMarkWord);
+}
+
 int PortDiscovery::ParsePortNumber(const std::string& label) {
     const std::string text = UpperCaseLocaleText(std::string(TrimBlanks(label)));
 

@@ -23,6 +23,8 @@ public:
     bool HasPort() const;
     bool IsAdapterPort();
     static int ParsePortNumber(const std::string& label);
+    // Whether a port label carries the adapter mark.
+    static bool HasAdapterMark(const std::string& label);
 
     // The port labels of the last scan, in ascending order, without duplicates.
     std::vector<std::string> PortLabels;

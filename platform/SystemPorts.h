@@ -20,5 +20,25 @@ bool IsPortInUse(int32_t systemCode);
 // The user may not open the port: on Linux, not in the group that owns it.
 bool IsNoAccess(int32_t systemCode);
 
-// What gives the user access to the ports; empty when nothing does.
-std::string AccessHint();
+// The port went away while it was in use: its adapter was unplugged (the tty hangs up).
+bool IsPortGone(int32_t systemCode);
+
+// Who may open a device, for the no-access hint: the group that owns it ("dialout",
+// "uucp", "tty"), empty where the system has no such thing; and whether the package's udev
+// rule, which gives the user at the PC the adapters, is installed.
+struct PortAccess {
+    std::string group;
+    bool udevRule = false;
+};
+PortAccess AccessOf(const std::string& device);
+
+// Where a COM number leads, for messages: an alias and its target as the link says it
+// ("/dev/serial/by-id/usb-..."), or the kernel device of the number; both empty where the
+// system shows none (Windows).
+struct PortWhere {
+    enum class State { Present, Absent, NotADevice };
+    std::string alias;   // the alias file; empty when the number is no alias's
+    std::string target;  // where the alias leads, or the kernel device
+    State state = State::Present;
+};
+PortWhere WhereIs(int32_t port);

@@ -132,9 +132,10 @@ if [[ ${1:-} == --completion ]]; then
         "p06-read --lang e|p06-read --lang en "
         "p06-read --dev|p06-read --device "
         "p06-read -w $dir/tr|p06-read -w $dir/tr"
-        "p06-sim -d $dir/|p06-sim -d $dir/quenlor/"
+        "p06-read -d $dir/tr|p06-read -d $dir/tr"
+        "p06-sim -a $dir/|p06-sim -a $dir/quenlor/"
         "p06-sim --ports-dir $dir/q|p06-sim --ports-dir $dir/quenlor/"
-        "p06-sim -c $dir/tr|p06-sim -c $dir/tr"
+        "p06-sim -n $dir/tr|p06-sim -n $dir/tr"
     )
     failed=0
     for entry in "${cases[@]}"; do
@@ -295,17 +296,25 @@ done
 # Completion as a user types it: folders end in "/", files in a space, short options like
 # their long forms.
 mkdir -p "$work/typed/quenlor"
-touch "$work/typed/quenlor/cp210x-0001" "$work/typed/trace.txt"
+# The adapter's link leads to a character device, as under /dev/quenlor; a plain file is
+# no device for --device.
+ln -s /dev/null "$work/typed/quenlor/cp210x-0001"
+touch "$work/typed/trace.txt"
 "$0" --completion "$root" "$work/typed" || fail "bash completion"
 
-# Every manual page carries the version and a date, and names the two other programs.
+# Every manual page carries the version and a date, and names the other programs of its own
+# package and of those it depends on: the reader's pages stay within quenlor-reader.
 for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/fr/man1/*.1.gz; do
     th=$(zcat "$page" | grep -m 1 '^\.TH')
     [[ $th =~ \"[^\"]*[0-9]{4}[^\"]*\"\ \"[^\"]*$version\" ]] ||
         fail "${page#"$root"}: no date and version in $th"
     self=$(basename "$page" .1.gz)
     see_also=$(zcat "$page" | sed -n '/^\.SH "\{0,1\}\(SEE ALSO\|VOIR AUSSI\)/,$p')
-    for other in quenlor p06-read p06-sim; do
+    others="quenlor p06-read p06-sim"
+    [[ $self == quenlor ]] || others="p06-read p06-sim"
+    [[ $see_also != *".BR quenlor (1)"* || $self == quenlor ]] ||
+        fail "${page#"$root"} refers to quenlor(1), which is in another package"
+    for other in $others; do
         [[ $other == "$self" || $see_also == *".BR ${other//-/\\-} (1)"* ]] ||
             fail "${page#"$root"} does not refer to $other(1)"
     done
@@ -316,7 +325,7 @@ for page in man1 fr/man1; do
         fail "$page/quenlor(1) does not tell of the udev rule and /dev/quenlor"
 done
 
-"$bin/p06-sim" --com "$kCom" --log >"$work/sim.out" 2>"$work/sim.log" &
+"$bin/p06-sim" --com "$kCom" --dump >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 for ((tries = 0; tries < 100; tries++)); do
     [[ -s $work/sim.out ]] && break
@@ -325,7 +334,8 @@ done
 [[ -s $work/sim.out ]] || { cat "$work/sim.log" >&2; fail "p06-sim did not start"; exit 1; }
 list=$("$bin/p06-read" --list) || fail "p06-read --list exits with $?"
 echo "$list"
-[[ $list == "* COM$kCom"* ]] || fail "p06-read --list does not choose the simulator's COM$kCom"
+# A pseudo-terminal is no adapter: listed, not marked as the port to read.
+[[ $list == "  COM$kCom"* ]] || fail "p06-read --list does not list the simulator's COM$kCom"
 
 echo "== the unpacked quenlor reads p06-sim under Xvfb"
 # The icon comes from the unpacked icon theme, as from an installed one.

@@ -338,7 +338,7 @@ show() {
 
 # The silent line spends its wait and the end of the conversation in time-outs: it runs
 # beside the others.
-reader silent --port "$SILENT_COM" --json --wait 1 &
+reader silent --port "$SILENT_COM" --json --wait 1 --lang en &
 silent_pid=$!
 READER_PIDS+=("$silent_pid")
 

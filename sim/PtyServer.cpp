@@ -244,7 +244,7 @@ bool PtyServer::Serve(const SimOptions& options, const sigset_t& waitMask,
             std::fprintf(stderr, "p06-sim: COM%d plugged in again (%s)\n", comNumber_,
                          devicePath_.c_str());
         }
-        if (!SendDue(now, options.log)) {
+        if (!SendDue(now, options.dump)) {
             error = SystemError("cannot write the pseudo-terminal");
             return false;
         }
@@ -282,11 +282,11 @@ bool PtyServer::Serve(const SimOptions& options, const sigset_t& waitMask,
         }
         now = NowMs();
         for (ssize_t i = 0; i < count; ++i) {
-            if (options.log) LogByte("in ", buffer[i]);
+            if (options.dump) LogByte("in ", buffer[i]);
             // Bytes after an unplug went with the port.
             if (!Hear(buffer[i], options, now)) break;
         }
-        if (!SendDue(now, options.log)) {
+        if (!SendDue(now, options.dump)) {
             error = SystemError("cannot write the pseudo-terminal");
             return false;
         }

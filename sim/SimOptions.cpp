@@ -12,12 +12,13 @@ namespace {
 constexpr size_t kTypeLength = 3;
 
 const std::vector<OptionDefinition> kOptions = {
-    {"type", 't', true},       {"serial", 's', true},    {"circuit", 0, true},
+    // No short letter that p06-read gives another meaning: -t, -c, -d and -l are its.
+    {"type", 'y', true},       {"serial", 's', true},    {"circuit", 0, true},
     {"software", 0, true},     {"silent", 0, false},     {"refuse", 0, false},
     {"accept-after", 0, true}, {"stop-after", 0, true},  {"lower-case", 0, false},
     {"refuse-rate", 0, false}, {"fault", 0, true},       {"replug-after", 0, true},
     {"units", 0, true},        {"present", 0, true},     {"absent", 0, true},
-    {"com", 'c', true},        {"ports-dir", 'd', true}, {"log", 'l', false},
+    {"com", 'n', true},        {"ports-dir", 'a', true}, {"dump", 'x', false},
     {"help", 'h', false},      {"version", 'V', false},
 };
 
@@ -124,7 +125,7 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
                      : name == "refuse"      ? o.faults.refuses
                      : name == "lower-case"  ? o.faults.lowerCaseDigits
                      : name == "refuse-rate" ? o.faults.refusesRateChange
-                     : name == "log"         ? o.log
+                     : name == "dump"        ? o.dump
                      : name == "help"        ? o.help
                                              : o.version;
         flag = true;
@@ -139,7 +140,7 @@ std::string SimUsage() {
            "Serves a simulated P06 unit on a pseudo-terminal registered as a COM port.\n"
            "\n"
            "Unit:\n"
-           "  -t, --type TEXT       type identifier, 3 characters (default P06)\n"
+           "  -y, --type TEXT       type identifier, 3 characters (default P06)\n"
            "  -s, --serial N        serial number, 0 to 4294967295 (default 4660)\n"
            "      --circuit N       circuit version, 0 to 255 (default 3)\n"
            "      --software A.B    software version, each 0 to 255 (default 2.5)\n"
@@ -166,11 +167,11 @@ std::string SimUsage() {
            "      --absent MS       silence between two units, in milliseconds (default 1000);\n"
            "                        MIN-MAX: each one drawn between the two\n"
            "Port:\n"
-           "  -c, --com N           register the port as COM<N>, 1 to 100 (default 7);\n"
+           "  -n, --com N           register the port as COM<N>, 1 to 100 (default 7);\n"
            "                        refused while another simulator serves it\n"
-           "  -d, --ports-dir DIR   folder of the port aliases (default: the program's own)\n"
+           "  -a, --ports-dir DIR   folder of the port aliases (default: the program's own)\n"
            "Other:\n"
-           "  -l, --log             print every byte in and out on stderr\n"
+           "  -x, --dump            print every byte in and out on stderr\n"
            "  -h, --help            print this text and exit\n"
            "  -V, --version         print the version and exit\n"
            "\n"

@@ -17,7 +17,7 @@ struct SimOptions {
     uint32_t absentMaxMs = 0;       // with MIN-MAX: the longest silence, else 0
     int comNumber = 7;
     std::string portsDir;  // empty: the program's own port alias folder
-    bool log = false;      // every byte in and out on stderr
+    bool dump = false;     // every byte in and out on stderr
     bool help = false;
     bool version = false;
 };

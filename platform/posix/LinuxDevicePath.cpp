@@ -96,10 +96,13 @@ std::string ResolveDevicePath(const std::string& devicePath, const std::string& 
     const int number = ComNumberOfDevicePath(devicePath);
     if (!IsComNumber(number)) return std::string();
     const std::string aliasName = std::string(kComPrefix) + std::to_string(number);
-    // An entry that is no port is as good as absent, in the port table too: the number
-    // falls back to the kernel rule.
-    if (!aliasDir.empty() && JudgeAlias(aliasDir, aliasName) == AliasVerdict::Port)
+    // An alias owns its number even when it leads to no port (its adapter unplugged): the
+    // open then fails as for a missing port, rather than reach another device of that number.
+    struct stat entry{};
+    if (!aliasDir.empty() && lstat((aliasDir + "/" + aliasName).c_str(), &entry) == 0) {
+        if (JudgeAlias(aliasDir, aliasName) != AliasVerdict::Port) return std::string();
         return aliasDir + "/" + aliasName;
+    }
     std::string kernelName = KernelNameForComNumber(number);
     return kernelName.empty() ? std::string() : "/dev/" + kernelName;
 }

@@ -21,6 +21,7 @@ AliasVerdict JudgeAlias(const std::string& aliasDir, const std::string& fileName
 const char* AliasVerdictText(AliasVerdict verdict);
 
 // The file to open for a Win32 device path: <aliasDir>/COM<n> when that alias is a port by
-// the rule above, else /dev/<kernel name> from the numbering rule; empty when the path
-// names no port, so that the open fails as for a missing one.
+// the rule above, else /dev/<kernel name> from the numbering rule when there is no entry
+// COM<n>; empty when the path names no port or its alias leads to none, so that the open
+// fails as for a missing one (never another device of that number).
 std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir);

@@ -103,9 +103,10 @@ std::string DeviceLabel(const fs::path& target) {
     return path.starts_with("/dev/") ? path.substr(5) : target.filename().string();
 }
 
-// The aliases that are ports by the alias rule; the other entries go to leftOut.
+// The aliases that are ports by the alias rule; the other entries go to leftOut. claimed
+// receives the numbers of the aliases that lead to no port: theirs all the same.
 std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& kernelPorts,
-                             std::vector<std::string>& leftOut) {
+                             std::vector<std::string>& leftOut, std::set<int>& claimed) {
     struct Alias {
         int comNumber;
         fs::path target;
@@ -123,6 +124,8 @@ std::vector<Port> AliasPorts(const fs::path& aliasDir, const std::vector<Port>& 
             aliases.push_back({ComNumberOfDevicePath(fileName), target});
         } else {
             leftOut.push_back(it->path().string() + ": " + AliasVerdictText(verdict));
+            if (verdict == AliasVerdict::Dangling || verdict == AliasVerdict::NotCharacterDevice)
+                claimed.insert(ComNumberOfDevicePath(fileName));
         }
     }
 
@@ -162,11 +165,13 @@ std::vector<LinuxPortTable::Value> LinuxPortTable::ListPorts(
     std::vector<std::string> ignored;
     std::vector<std::string>& reasons = leftOut != nullptr ? *leftOut : ignored;
     std::vector<Port> kernelPorts = KernelPorts(sysRoot_);
-    std::vector<Port> candidates =
-        aliasDir_.empty() ? std::vector<Port>() : AliasPorts(aliasDir_, kernelPorts, reasons);
-    std::stable_sort(candidates.begin(), candidates.end(), ComNumberLess);
-    // Aliases come first: they take their number from a kernel device that claims it too.
+    // Aliases come first: they take their number from a kernel device that claims it too,
+    // also when they lead to no port (the serial line would not open that device either).
     std::set<int> aliasNumbers;
+    std::vector<Port> candidates = aliasDir_.empty()
+                                       ? std::vector<Port>()
+                                       : AliasPorts(aliasDir_, kernelPorts, reasons, aliasNumbers);
+    std::stable_sort(candidates.begin(), candidates.end(), ComNumberLess);
     for (const Port& alias : candidates) aliasNumbers.insert(alias.comNumber);
     for (const Port& port : kernelPorts)
         if (port.comNumber != 0 && aliasNumbers.count(port.comNumber) == 0)

@@ -7,6 +7,7 @@
 
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"
+#include "platform/SystemError.h"
 
 namespace fs = std::filesystem;
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr const char* kProgramFolder = "quenlor";
 constexpr const char* kPortAliasFolder = "ports";
+constexpr int32_t kFrenchIndex = 0;
 
 // The base directory rules say to ignore an empty or relative XDG_CONFIG_HOME.
 fs::path ConfigurationHome() {
@@ -32,7 +34,10 @@ std::string SettingsDirectory() {
     std::error_code error;
     fs::create_directories(directory, error);
     if (!fs::is_directory(directory)) {
-        std::string reason = error ? " (" + error.message() + ")" : std::string();
+        // The box is French, as the window is before the settings file is read; so is the
+        // system's reason.
+        std::string reason =
+            error ? " (" + SystemErrorText(error.value(), kFrenchIndex) + ")" : std::string();
         throw FileError("Impossible de créer le dossier " + directory.string() + reason);
     }
     return directory.string();

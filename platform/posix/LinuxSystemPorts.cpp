@@ -1,3 +1,6 @@
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
 
@@ -30,6 +33,8 @@ std::string Canonical(const std::string& path) {
 std::string DevicePathOfPort(int32_t port) {
     const std::string path =
         ResolveDevicePath("\\\\.\\COM" + std::to_string(port), AliasDirectory());
+    // An alias that leads to nothing now: where it leads, never another device.
+    if (path.empty()) return WhereIs(port).target;
     const std::string device = Canonical(path);
     return device.empty() ? path : device;
 }
@@ -53,7 +58,48 @@ bool IsPortInUse(int32_t code) { return code == EBUSY || code == EAGAIN || code 
 
 bool IsNoAccess(int32_t code) { return code == EACCES || code == EPERM; }
 
-std::string AccessHint() {
-    return "add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
-           "again";
+bool IsPortGone(int32_t code) { return code == EIO || code == ENXIO || code == ENODEV; }
+
+PortAccess AccessOf(const std::string& device) {
+    PortAccess access;
+    access.group = "dialout";  // Debian's and Ubuntu's group of the serial ports
+    struct stat status{};
+    if (stat(device.c_str(), &status) == 0) {
+        const group* owner = getgrgid(status.st_gid);
+        if (owner != nullptr && owner->gr_name != nullptr) access.group = owner->gr_name;
+    }
+    for (const char* rules : {"/usr/lib/udev/rules.d", "/lib/udev/rules.d", "/etc/udev/rules.d"}) {
+        std::error_code error;
+        access.udevRule =
+            access.udevRule || fs::exists(fs::path(rules) / "60-quenlor-cp210x.rules", error);
+    }
+    return access;
+}
+
+PortWhere WhereIs(int32_t port) {
+    PortWhere where;
+    const std::string aliasDir = AliasDirectory();
+    const std::string name = "COM" + std::to_string(port);
+    std::error_code error;
+    const fs::path alias = fs::path(aliasDir) / name;
+    if (!aliasDir.empty() && fs::is_symlink(alias, error)) {
+        // The target as the link says it: the by-id name the user gave, not ttyUSB0.
+        fs::path target = fs::read_symlink(alias, error);
+        if (target.is_relative()) target = alias.parent_path() / target;
+        where.alias = alias.string();
+        where.target = target.lexically_normal().string();
+        const AliasVerdict verdict = JudgeAlias(aliasDir, name);
+        where.state = verdict == AliasVerdict::Port       ? PortWhere::State::Present
+                      : verdict == AliasVerdict::Dangling ? PortWhere::State::Absent
+                                                          : PortWhere::State::NotADevice;
+        return where;
+    }
+    const std::string kernelName = KernelNameForComNumber(port);
+    if (kernelName.empty()) return where;
+    where.target = "/dev/" + kernelName;
+    struct stat status{};
+    where.state = stat(where.target.c_str(), &status) != 0 ? PortWhere::State::Absent
+                  : S_ISCHR(status.st_mode)                ? PortWhere::State::Present
+                                                           : PortWhere::State::NotADevice;
+    return where;
 }

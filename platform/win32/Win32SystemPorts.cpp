@@ -31,4 +31,11 @@ bool IsNoSuchPort(int32_t code) {
 
 bool IsNoAccess(int32_t) { return false; }
 
-std::string AccessHint() { return {}; }
+bool IsPortGone(int32_t code) {
+    return code == ERROR_GEN_FAILURE || code == ERROR_BAD_COMMAND ||
+           code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_DEVICE_REMOVED;
+}
+
+PortAccess AccessOf(const std::string&) { return {}; }
+
+PortWhere WhereIs(int32_t) { return {}; }

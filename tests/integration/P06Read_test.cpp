@@ -1,10 +1,12 @@
 // p06-read as a production line runs it: a separate process reading p06-sim over a real
 // pseudo-terminal found through its COM alias, judged by its output and exit status.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -56,6 +58,7 @@ struct ReaderStreams {
     bool closeOut = false;
     int outFd = -1;
     rlim_t fileSizeLimit = RLIM_INFINITY;
+    bool asNobody = false;  // a user of no group but its own
 };
 
 // Starts p06-read with its settings folder (and so its port aliases) in configHome.
@@ -87,6 +90,7 @@ pid_t StartReader(const std::vector<std::string>& args, const std::string& confi
         if (streams.closeOut) close(STDOUT_FILENO);
         const rlimit limit{streams.fileSizeLimit, streams.fileSizeLimit};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        if (streams.asNobody && !DropToNobody()) _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -110,10 +114,11 @@ int FinishReader(pid_t pid) {
 }
 
 ReaderExit RunReader(const std::vector<std::string>& args, const std::string& configHome,
-                     const std::string& outPath = {}, bool closeOut = false) {
+                     const std::string& outPath = {}, bool closeOut = false,
+                     bool asNobody = false) {
     TempDir streams;
-    const ReaderStreams paths{outPath.empty() ? streams / "out" : outPath, streams / "err",
-                              closeOut};
+    ReaderStreams paths{outPath.empty() ? streams / "out" : outPath, streams / "err", closeOut};
+    paths.asNobody = asNobody;
     ReaderExit result;
     const pid_t pid = StartReader(args, configHome, paths);
     if (pid < 0) return result;
@@ -208,6 +213,9 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
         int code;
         const char* out;  // the JSON result, or empty for no output
         std::string err;  // the start of standard error
+        const char* lang = "en";
+        const char* alias = nullptr;  // where COM8 leads, for a port without its unit
+        bool asNobody = false;        // run by a user outside the port's group
     } cases[] = {
         {"read", {"--type", "P06"}, {"--json"}, 0, "\"result\": \"read\"", ""},
         {"usage",
@@ -221,7 +229,8 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
          {"--json"},
          2,
          "\"result\": \"wrong-type\"",
-         WrongTypeMessage(kFrench, "\n") + "\n"},
+         WrongTypeMessage(kFrench, "\n") + "\n",
+         "fr"},
         {"silent unit",
          {"--silent"},
          {"--json", "--wait", "1"},
@@ -241,12 +250,35 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
          "\"result\": \"refused\"",
          "p06-read: the unit on COM8 refused the poll (0x85)"},
         {"bad option", {}, {"--colour"}, 1, "", "p06-read: unknown option '--colour'\n"},
-        {"missing port",
+        {"missing port", {}, {"--json"}, 4, "\"result\": \"port-error\"", "p06-read: COM8 "},
+        {"silent unit, in French",
+         {"--silent"},
+         {"--wait", "1"},
+         3,
+         "",
+         "p06-read: pas de réponse de l'appareil sur COM8 en 1 s\n",
+         "fr"},
+        // The alias names its adapter, absent: never the kernel's ttyS7.
+        {"alias to an unplugged adapter",
          {},
-         {"--json"},
+         {},
          4,
-         "\"result\": \"port-error\"",
-         "p06-read: COM8 could not be opened: No such file or directory (error 2)\n"},
+         "",
+         "p06-read: COM8 → /dev/serial/by-id/usb-Silicon_Labs_CP2102-if00-port0 (absent) could "
+         "not be opened: no such device; plug the adapter in, or see the ports with --list: No "
+         "such file or directory (error 2)\n",
+         "en",
+         "/dev/serial/by-id/usb-Silicon_Labs_CP2102-if00-port0"},
+        // A pseudo-terminal of root's, not open to others: the hint names its group.
+        {"no access",
+         {"--type", "P06"},
+         {},
+         4,
+         "",
+         "p06-read: no access to COM8 → /dev/pts/",
+         "en",
+         nullptr,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -255,9 +287,29 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
             sim = std::make_unique<SimProcess>(c.simOptions, kCom, PortsDir());
             ASSERT_TRUE(sim->Ready());
         }
-        std::vector<std::string> args = {"--port", std::to_string(kCom), "--fast"};
+        const std::string alias = PortsDir() + "/COM8";
+        if (c.alias != nullptr) std::filesystem::create_symlink(c.alias, alias);
+        if (c.asNobody) {
+            // Straight to the pseudo-terminal: nobody may not follow the simulator's /proc link.
+            std::filesystem::remove(alias);
+            std::filesystem::create_symlink(sim->DevicePath(), alias);
+        }
+        std::vector<std::string> args = {"--port", std::to_string(kCom), "--fast", "--lang",
+                                         c.lang};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const ReaderExit reader = Read(args);
+        const ReaderExit reader = RunReader(args, configHome_.Path(), {}, false, c.asNobody);
+        if (c.alias != nullptr || c.asNobody) std::filesystem::remove(alias);
+        if (c.asNobody) {
+            // The group the pseudo-terminal belongs to here (tty, or root in some containers).
+            struct stat status{};
+            ASSERT_EQ(stat(sim->DevicePath().c_str(), &status), 0);
+            const group* owner = getgrgid(status.st_gid);
+            ASSERT_NE(owner, nullptr);
+            EXPECT_NE(
+                reader.err.find(std::string("add your user to the ") + owner->gr_name + " group"),
+                std::string::npos)
+                << reader.err;
+        }
         EXPECT_EQ(reader.code, c.code);
         if (*c.out == '\0') {
             EXPECT_EQ(reader.out, "");
@@ -278,7 +330,7 @@ TEST_F(P06ReadTest, LineFaultNeverGivesAWrongRecordAndTheNextReadingIsGood) {
                                              "\"softwareVersion\": \"205.239\""};
     const int codes[] = {0, 5, 3};  // read, incomplete, no answer
     const std::vector<std::string> args = {
-        "--port", std::to_string(kCom), "--json", "--fast", "--wait", "3"};
+        "--port", std::to_string(kCom), "--json", "--fast", "--wait", "3", "--lang", "en"};
     for (const LineFaultCase& c : kLineFaultCases) {
         if (!c.pty) continue;
         SCOPED_TRACE(c.fault);
@@ -294,7 +346,12 @@ TEST_F(P06ReadTest, LineFaultNeverGivesAWrongRecordAndTheNextReadingIsGood) {
                         reader.out.find(name + " null") != std::string::npos)
                 << reader.out;
         }
-        if (c.reader == FaultEnd::Incomplete) {
+        if (c.kind == LineFault::Unplug) {
+            // The port went away: said once, not for each step that failed after it.
+            EXPECT_EQ(reader.err,
+                      "p06-read: the port COM8 went away during the reading (adapter "
+                      "unplugged?): Input/output error (error 5)\n");
+        } else if (c.reader == FaultEnd::Incomplete) {
             EXPECT_EQ(reader.err, "p06-read: incomplete reading on COM8, failed: " +
                                       FailedStepsText(c, EIO) + "\n");
         } else if (c.reader == FaultEnd::NoAnswer) {
@@ -348,14 +405,20 @@ TEST_F(P06ReadTest, TraceShowsTheExchangeByteForByte) {
     EXPECT_EQ(exchange.find("> 04,< ", expected.size()), expected.size() + 5) << exchange;
 }
 
-TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
+TEST_F(P06ReadTest, ListShowsEveryPortAndOnlyTheAdaptersIsReadUnasked) {
     // COM1: an alias wins over a kernel device of the same number, and sorts first.
     SimProcess sim({}, 1, PortsDir());
     ASSERT_TRUE(sim.Ready());
     // A name beyond COM100 is no port, not the link's fallback to COM1 where the unit is.
     const ReaderExit beyond = Read({"--device", "COM101", "--fast"});
     EXPECT_EQ(beyond.code, 4);
-    EXPECT_EQ(beyond.err, "p06-read: 'COM101' is not a serial port; see the ports with --list\n");
+    EXPECT_EQ(beyond.err,
+              "p06-read: 'COM101' n'est pas un port série ; voyez les ports avec --list\n");
+    const ReaderExit missing = Read({"--device", PortsDir() + "/ttyUSB9", "--lang", "en"});
+    EXPECT_EQ(missing.code, 4);
+    EXPECT_EQ(missing.err, "p06-read: " + PortsDir() +
+                               "/ttyUSB9: no such device; plug the adapter in, or see the ports "
+                               "with --list\n");
     std::ofstream(PortsDir() + "/COM3") << "not a device\n";  // neither listed nor opened
     const ReaderExit list = Read({"--list"});
     EXPECT_EQ(list.code, 0);
@@ -363,24 +426,27 @@ TEST_F(P06ReadTest, ListShowsTheSimulatorsPortAndDiscoveryReadsIt) {
     EXPECT_NE(list.err.find("p06-read: not a port: " + PortsDir() + "/COM3: "), std::string::npos)
         << list.err;
     const std::string simLabel = "COM1";
-    // Then the device the port leads to.
+    // Then the device the port leads to. A pseudo-terminal carries no adapter mark: it is
+    // listed, never chosen, and a reading without --port polls no port but the adapter's.
     const std::string simLine = simLabel + "  " + sim.DevicePath() + "\n";
-    const bool chosen = list.out.find("* " + simLine) != std::string::npos;
-    EXPECT_TRUE(chosen || list.out.find("  " + simLine) != std::string::npos) << list.out;
-    if (!chosen) {
-        GTEST_SKIP() << "discovery prefers another port on this machine:\n" << list.out;
-    }
-    const ReaderExit reader = Read({"--json", "--fast"});
-    EXPECT_EQ(reader.code, 0) << reader.err;
-    EXPECT_NE(reader.out.find("\"port\": 1, \"device\": \"" + sim.DevicePath() + "\""),
-              std::string::npos)
-        << reader.out;
+    EXPECT_NE(list.out.find("  " + simLine), std::string::npos) << list.out;
+    if (list.out.find("* ") != std::string::npos)
+        GTEST_SKIP() << "an adapter is plugged into this machine:\n" << list.out;
+    const ReaderExit reader = Read({"--json", "--fast", "--lang", "en"});
+    EXPECT_EQ(reader.code, 4) << reader.err;
+    EXPECT_NE(reader.out.find("\"result\": \"port-error\""), std::string::npos) << reader.out;
+    EXPECT_EQ(reader.err,
+              "p06-read: no USB-serial adapter of the transmitter found; plug it in, or choose a "
+              "port with --port (see --list)\n");
     const ReaderExit json = Read({"--list", "--json"});
     EXPECT_TRUE(ParsesAsJson(json.out)) << json.out;
     EXPECT_NE(json.out.find("{\"port\": 1, \"label\": \"" + simLabel + "\", \"device\": \"" +
-                            sim.DevicePath() + "\", \"chosen\": true}"),
+                            sim.DevicePath() + "\", \"adapter\": false, \"chosen\": false}"),
               std::string::npos)
         << json.out;
+    const ReaderExit csv = Read({"--list", "--csv"});
+    EXPECT_EQ(csv.out.rfind("com,device,adapter\r\n", 0), 0u) << csv.out;
+    EXPECT_NE(csv.out.find("\n1," + sim.DevicePath() + ",no\r\n"), std::string::npos) << csv.out;
 }
 
 // Waits until the file holds text (or the limit passes); true when it does.

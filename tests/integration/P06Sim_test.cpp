@@ -72,7 +72,7 @@ TEST(P06SimTest, RefusesTheComNumberOfALiveSimulator) {
     SimProcess live({}, 3, ports.Path());
     ASSERT_TRUE(live.Ready());
     const std::string target = fs::read_symlink(ports / "COM3").string();
-    const SimRun second = RunSim({"--ports-dir", ports.Path(), "-c", "3"});
+    const SimRun second = RunSim({"--ports-dir", ports.Path(), "-n", "3"});
     EXPECT_EQ(ExitCode(second.status), 1);
     EXPECT_EQ(second.err, "p06-sim: COM3 is served by another simulator\n");
     EXPECT_EQ(fs::read_symlink(ports / "COM3").string(), target);
@@ -101,7 +101,7 @@ TEST(P06SimTest, HelpListsEveryOption) {
     for (const char* option :
          {"--type", "--serial", "--circuit", "--software", "--silent", "--refuse", "--accept-after",
           "--stop-after", "--lower-case", "--refuse-rate", "--fault", "--replug-after", "--units",
-          "--present", "--absent", "--com", "--ports-dir", "--log", "--help"}) {
+          "--present", "--absent", "--com", "--ports-dir", "--dump", "--help"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
 }
@@ -114,6 +114,9 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         {{"--colour"}, "unknown option '--colour'"},
         {{"--serial"}, "option '--serial' needs a value"},
         {{"-s"}, "option '-s' needs a value"},
+        // The letters p06-read gives other meanings are none of p06-sim's.
+        {{"-c", "3"}, "unknown option '-c'"},
+        {{"-l"}, "unknown option '-l'"},
         {{"--silent=1"}, "option '--silent' takes no value"},
         {{"unit"}, "unexpected argument 'unit'"},
         {{"--serial", "4294967296"}, "bad value '4294967296' for --serial"},

@@ -63,8 +63,8 @@ public:
         if (pipe2(err, O_CLOEXEC) != 0) return;
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0) return;
-        std::vector<std::string> arguments = {P06_SIM_PATH, "--log", "--ports-dir",
-                                              portsDir,     "--com", std::to_string(kCom)};
+        std::vector<std::string> arguments = {P06_SIM_PATH, "--dump", "--ports-dir",
+                                              portsDir,     "--com",  std::to_string(kCom)};
         arguments.insert(arguments.end(), options.begin(), options.end());
         pid_ = fork();
         if (pid_ == 0) {

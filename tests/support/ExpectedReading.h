@@ -1,6 +1,7 @@
-// The lines a reading writes in the main window's text box (p06-read prints the same
-// lines), written out here once and independently of the program's own texts, so that every
-// suite checks the program against the same statement of them.
+// The lines a reading writes in the main window's text box (p06-read prints them too, the
+// English blanks filled in: ReaderLines.h), written out here once and independently of the
+// program's own texts, so that every suite checks the program against the same statement
+// of them.
 #pragma once
 
 #include <cstdint>

@@ -89,10 +89,11 @@ TEST(LinuxDevicePath, ResolveTakesTheAliasFirst) {
         {"\\\\.\\COM7", aliases, aliases + "/COM7"},
         {"\\\\.\\COM33", aliases, aliases + "/COM33"},
         {"\\\\.\\COM100", aliases, aliases + "/COM100"},
-        {"\\\\.\\COM34", aliases, "/dev/ttyUSB1"},  // a dangling alias names nothing
+        // An alias that leads to nothing keeps its number: never the kernel device's.
+        {"\\\\.\\COM34", aliases, ""},
         {"\\\\.\\COM1", aliases, "/dev/ttyS0"},
-        // The alias rule: a plain file is no alias, and no port is numbered above 100.
-        {"\\\\.\\COM2", aliases, "/dev/ttyS1"},
+        // The alias rule: a plain file is no port, and no port is numbered above 100.
+        {"\\\\.\\COM2", aliases, ""},
         {"\\\\.\\COM101", aliases, ""},
         {"\\\\.\\COM65", aliases, "/dev/ttyACM0"},
         {"\\\\.\\COM33", "", "/dev/ttyUSB0"},

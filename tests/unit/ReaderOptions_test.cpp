@@ -114,6 +114,8 @@ TEST(ReaderOptions, MistakesAreNamedPrecisely) {
         {{"--trace="}, "option '--trace' needs a file name"},
         {{"--json=yes"}, "option '--json' takes no value"},
         {{"--fast", "--port", "2", "extra"}, "unexpected argument 'extra'"},
+        {{"a", "b", "--json"}, "unexpected argument 'a'"},
+        {{"-p", "5", "x", "--json", "y"}, "unexpected argument 'x'"},
         {{"-p"}, "option '-p' needs a value"},
         {{"-fz"}, "unknown option '-z'"},
         {{"--json", "-xf"}, "unknown option '-x'"},
@@ -154,7 +156,7 @@ TEST(ReaderOptions, HelpNamesEveryOptionAndEveryExitStatus) {
     }
     for (const char* status :
          {"  0  the unit was read", "  1  bad option", "  2  the unit is not of the P06 type",
-          "  3  no unit answered", "  4  no serial port", "  5  the unit answered, but a step",
+          "  3  no unit answered", "  4  no adapter", "  5  the unit answered, but a step",
           "  6  the output, the trace or the log", "  128+N  stopped by signal N", "code 100100",
           "SECONDS plus 2.9 s", "3.9 s at the least", "0 to 86400"}) {
         SCOPED_TRACE(status);

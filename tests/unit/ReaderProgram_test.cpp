@@ -49,6 +49,9 @@ struct ReaderRun {
     int operator()(const Args& args) {
         ReaderSystem system{out, err, line, clock,
                             [this] { return std::make_unique<FakePortTable>(ports); }};
+        system.whereIs = [this](int32_t) { return where; };
+        system.accessOf = [this](const std::string&) { return access; };
+        system.deviceExists = [this](const std::string&) { return deviceExists; };
         return RunReader(args, system);
     }
 
@@ -56,6 +59,9 @@ struct ReaderRun {
     std::vector<FakePortValue> ports;
     FakeClock clock;
     FakeSerialLine line{clock};
+    PortWhere where;
+    PortAccess access{"dialout", false};
+    bool deviceExists = false;
     std::ostringstream out;
     std::ostringstream err;
 };
@@ -91,11 +97,26 @@ TEST(ReaderProgram, PortOptionBypassesDiscovery) {
         EXPECT_EQ(run(args), kExitRead);
         EXPECT_EQ(run.line.calls.front(), "open \\\\.\\COM12");
     }
-    ReaderRun unknown;
-    EXPECT_EQ(unknown({"--device", "/dev/nothing"}), kExitPortError);
-    EXPECT_EQ(unknown.err.str(),
-              "p06-read: '/dev/nothing' is not a serial port; see the ports with --list\n");
-    EXPECT_TRUE(unknown.line.calls.empty());
+    const struct {
+        const char* lang;
+        bool exists;
+        const char* err;
+    } unknown[] = {
+        {"en", false,
+         "/dev/ttyUSB0: no such device; plug the adapter in, or see the ports with --list"},
+        {"fr", false,
+         "/dev/ttyUSB0 : aucun périphérique de ce nom ; branchez l'adaptateur, ou voyez les ports "
+         "avec --list"},
+        {"en", true, "'/dev/ttyUSB0' is not a serial port; see the ports with --list"},
+    };
+    for (const auto& c : unknown) {
+        SCOPED_TRACE(c.err);
+        ReaderRun run;
+        run.deviceExists = c.exists;
+        EXPECT_EQ(run({"--device", "/dev/ttyUSB0", "--lang", c.lang}), kExitPortError);
+        EXPECT_EQ(run.err.str(), std::string("p06-read: ") + c.err + "\n");
+        EXPECT_TRUE(run.line.calls.empty());
+    }
 }
 
 TEST(ReaderProgram, JsonReplacesTheLines) {
@@ -144,45 +165,99 @@ TEST(ReaderProgram, SilentUnitEndsWithNoAnswerAfterTheWait) {
     FaultConfig faults;
     faults.silent = true;
     ReaderRun run({}, faults);
-    EXPECT_EQ(run({"--wait", "1"}), kExitNoAnswer);
+    EXPECT_EQ(run({"--wait", "1", "--lang", "en"}), kExitNoAnswer);
     EXPECT_EQ(run.out.str(), "");
     EXPECT_EQ(run.err.str(), "p06-read: no answer from the unit on COM4 within 1 s\n");
 }
 
 TEST(ReaderProgram, PortThatCannotBeOpenedGivesTheSystemsMessage) {
-    ReaderRun run;
-    run.line.openError = 2;
-    EXPECT_EQ(run({"--port", "9", "--wait", "600"}), kExitPortError);
-    EXPECT_EQ(run.out.str(), "");
-    EXPECT_EQ(run.err.str(),
-              "p06-read: COM9 could not be opened: " + SystemErrorText(2) + " (error 2)\n");
-}
-
-TEST(ReaderProgram, NoPortAtAllIsAPortError) {
+    // The port as the system has it: none (Windows), an alias to an absent adapter, or a
+    // kernel device that is not there; never another device of that number.
+    const PortWhere alias{"/h/.config/quenlor/ports/COM9", "/dev/serial/by-id/usb-X",
+                          PortWhere::State::Absent};
+    const PortWhere kernel{"", "/dev/ttyS8", PortWhere::State::Absent};
+    const std::string missing = SystemErrorText(2) + " (error 2)";
     const struct {
-        Args args;
-        const char* out;
+        PortWhere where;
+        const char* lang;
+        std::string err;
     } cases[] = {
-        {{}, ""},
-        {{"--json"},
-         "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": null, \"device\": null, \"type\": null, "
-         "\"serialNumber\": null, \"circuitVersion\": null, "
-         "\"softwareVersion\": null, \"status\": {\"connect\": null, \"type\": null, "
-         "\"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
-         "\"disconnect\": null}, \"elapsedMs\": 0, \"result\": \"port-error\", \"error\": "
-         "{\"code\": 100016, "
-         "\"message\": \"no serial port found; connect the unit's adapter or give --port N\"}, "
-         "\"version\": \"" QUENLOR_VERSION "\"}\n"},
+        {{},
+         "en",
+         "COM9 could not be opened: no such device; plug the adapter in, or see the ports with "
+         "--list: " +
+             missing},
+        {alias, "en",
+         "COM9 → /dev/serial/by-id/usb-X (absent) could not be opened: no such device; plug the "
+         "adapter in, or see the ports with --list: " +
+             missing},
+        {kernel, "fr",
+         "COM9 (/dev/ttyS8, absent) n'a pas pu être ouvert : aucun périphérique ; branchez "
+         "l'adaptateur, ou voyez les ports avec --list : " +
+             SystemErrorText(2, 0) + " (erreur 2)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.size());
-        ReaderRun run({}, {}, {});
+        SCOPED_TRACE(c.err);
+        ReaderRun run;
+        run.line.openError = 2;
+        run.where = c.where;
+        EXPECT_EQ(run({"--port", "9", "--wait", "600", "--lang", c.lang}), kExitPortError);
+        EXPECT_EQ(run.out.str(), "");
+        EXPECT_EQ(run.err.str(), "p06-read: " + c.err + "\n");
+    }
+}
+
+TEST(ReaderProgram, NoAdapterIsAPortErrorAndNoOtherPortIsPolled) {
+    const std::string noAdapter =
+        "no USB-serial adapter of the transmitter found; plug it in, or choose a port with "
+        "--port (see --list)";
+    const std::string noAdapterFr =
+        "aucun adaptateur USB-série de l'émetteur trouvé ; branchez-le, ou choisissez un port "
+        "avec --port (voir --list)";
+    const std::vector<FakePortValue> noPorts, otherPort = {{"\\Device\\Serial0", kRegSz, "COM1"}};
+    const struct {
+        std::vector<FakePortValue> ports;
+        Args args;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {noPorts, {"--lang", "en"}, "", noAdapter},
+        {otherPort, {"--lang", "en"}, "", noAdapter},
+        {otherPort, {}, "", noAdapterFr},
+        {noPorts,
+         {"--json", "--lang", "en"},
+         "\"port\": null, \"device\": null, \"type\": null, \"serialNumber\": null, "
+         "\"circuitVersion\": null, \"softwareVersion\": null, \"status\": {\"connect\": null, "
+         "\"type\": null, \"serialNumber\": null, \"circuitVersion\": null, "
+         "\"softwareVersion\": null, \"disconnect\": null}, \"elapsedMs\": 0, \"result\": "
+         "\"port-error\", \"error\": {\"code\": 100016, \"message\": \"" +
+             noAdapter + "\"}",
+         noAdapter},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err + std::to_string(c.args.size()));
+        ReaderRun run({}, {}, c.ports);
         EXPECT_EQ(run(c.args), kExitPortError);
-        EXPECT_EQ(run.out.str(), c.out);
-        EXPECT_EQ(run.err.str(),
-                  "p06-read: no serial port found; connect the unit's adapter or give --port N\n");
+        const std::string out = run.out.str();
+        EXPECT_TRUE(c.out.empty() ? out.empty() : out.find(c.out) != std::string::npos) << out;
+        EXPECT_EQ(run.err.str(), "p06-read: " + c.err + "\n");
         EXPECT_TRUE(run.line.calls.empty());
     }
+    // --repeat waits for the adapter, says so once, then reads its port.
+    ReaderRun repeat({}, {}, otherPort);
+    ReaderSystem system{repeat.out, repeat.err, repeat.line, repeat.clock,
+                        [&repeat] { return std::make_unique<FakePortTable>(repeat.ports); }};
+    system.stopSignal = [&repeat] {
+        if (repeat.clock.now >= 5000) repeat.ports = kTwoPorts;
+        return repeat.clock.now >= 30000 ? 2 : 0;
+    };
+    EXPECT_EQ(RunReader({"--repeat", "--lang", "en"}, system), kExitRead);
+    EXPECT_EQ(repeat.err.str().rfind("p06-read: waiting for the transmitter's USB-serial adapter "
+                                     "to be plugged in\np06-read: reading unit after unit on COM4",
+                                     0),
+              0u)
+        << repeat.err.str();
+    EXPECT_EQ(repeat.line.calls.front(), "open \\\\.\\COM4");
 }
 
 TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
@@ -194,8 +269,10 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
         {{"--list", "--port", "1"}, "* COM1\n  COM4 : ORVANEX\n"},
         {{"--list", "--port", "2"}, "  COM1\n  COM4 : ORVANEX\n"},
         {{"--list", "--json"},
-         "[{\"port\": 1, \"label\": \"COM1\", \"device\": \"COM1\", \"chosen\": false}, "
-         "{\"port\": 4, \"label\": \"COM4 : ORVANEX\", \"device\": \"COM4\", \"chosen\": true}]\n"},
+         "[{\"port\": 1, \"label\": \"COM1\", \"device\": \"COM1\", \"adapter\": false, "
+         "\"chosen\": false}, {\"port\": 4, \"label\": \"COM4 : ORVANEX\", \"device\": "
+         "\"COM4\", \"adapter\": true, \"chosen\": true}]\n"},
+        {{"--list", "--csv"}, "com,device,adapter\r\n1,COM1,no\r\n4,COM4,yes\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.out);
@@ -222,6 +299,10 @@ TEST(ReaderProgram, ListMarksThePortThatWouldBeRead) {
                     {"\\Device\\Silabser0", kRegSz, "COM4"}});
     many({"-l", "-p", "10"});
     EXPECT_EQ(many.out.str(), "  COM2\n  COM4 : ORVANEX\n* COM10\n");
+    // Without the adapter no port would be read: every port listed, none marked.
+    ReaderRun noAdapter({}, {}, {{"\\Device\\Serial0", kRegSz, "COM1", "/dev/ttyS0"}});
+    noAdapter({"-l"});
+    EXPECT_EQ(noAdapter.out.str(), "  COM1  /dev/ttyS0\n");
 }
 
 TEST(ReaderProgram, UsageErrorsTouchNoPort) {
@@ -295,14 +376,27 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
     FaultConfig loopback, badDigit;
     loopback.lineFaults[static_cast<size_t>(LineStep::Poll)] = LineFault::Echo;
     badDigit.lineFaults[static_cast<size_t>(LineStep::Serial)] = LineFault::BadDigit;
+    FaultConfig unplugged;
+    unplugged.lineFaults[static_cast<size_t>(LineStep::Serial)] = LineFault::Unplug;
     const std::string lost = "no answer (error 100002)";
+    const std::string perdu = "pas de réponse (erreur 100002)";
     const struct {
         FaultConfig faults;
         int32_t openError;
         int status;
         const char* result;
         std::string err;
+        const char* lang = "en";
+        PortAccess access = {"dialout", false};
     } cases[] = {
+        {silentAfterAccept, 0, kExitIncomplete, "\"result\": \"incomplete\"",
+         "p06-read: lecture incomplète sur COM4, en échec : type : " + perdu +
+             " ; fin de la conversation : " + perdu + "\n",
+         "fr"},
+        {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
+         "p06-read: l'appareil sur COM4 a refusé l'appel (0x85) : il est occupé ou pas prêt ; "
+         "réessayez\n",
+         "fr"},
         {silentAfterAccept, 0, kExitIncomplete,
          "\"result\": \"incomplete\", \"error\": {\"code\": 100002",
          "p06-read: incomplete reading on COM4, failed: type: " + lost +
@@ -332,13 +426,42 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "p06-read: no access to COM4 (COM4): add your user to the dialout group (sudo usermod "
          "-aG dialout $USER), then log in again: " +
              SystemErrorText(13) + " (error 13)\n"},
+        // The device's own group, and the package's udev rule when it is installed.
+        {{},
+         13,
+         kExitPortError,
+         "\"code\": 13",
+         "p06-read: pas d'accès à COM4 (COM4) : ajoutez votre utilisateur au groupe uucp (sudo "
+         "usermod -aG uucp $USER), puis reconnectez-vous : Permission refusée (erreur 13)\n",
+         "fr",
+         {"uucp", false}},
+        {{},
+         13,
+         kExitPortError,
+         "\"code\": 13",
+         "p06-read: no access to COM4 (COM4): the udev rule 60-quenlor-cp210x.rules gives the "
+         "CP210x adapter to the user logged in at the PC: log in there and plug the adapter in "
+         "again, or add your user to the dialout group (sudo usermod -aG dialout $USER), then "
+         "log in again: " +
+             SystemErrorText(13) + " (error 13)\n",
+         "en",
+         {"dialout", true}},
+        // Every step after an unplug fails alike: what happened is said once.
+        {unplugged, 0, kExitIncomplete, "\"code\": 5",
+         "p06-read: the port COM4 went away during the reading (adapter unplugged?): " +
+             SystemErrorText(5) + " (error 5)\n"},
+        {unplugged, 0, kExitIncomplete, "\"code\": 5",
+         "p06-read: le port COM4 a disparu pendant la lecture (adaptateur débranché ?) : "
+         "Erreur d'entrée-sortie (erreur 5)\n",
+         "fr"},
 #endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.result);
         ReaderRun run({}, c.faults);
         run.line.openError = c.openError;
-        EXPECT_EQ(run({"--json", "--wait", "3"}), c.status);
+        run.access = c.access;
+        EXPECT_EQ(run({"--json", "--wait", "3", "--lang", c.lang}), c.status);
         EXPECT_NE(run.out.str().find(c.result), std::string::npos) << run.out.str();
         EXPECT_EQ(run.err.str(), c.err);
     }
@@ -368,7 +491,7 @@ TEST(ReaderProgram, StopEndsTheConversationAndPutsThePortBack) {
     ReaderSystem system{run.out, run.err, run.line, run.clock,
                         [&run] { return std::make_unique<FakePortTable>(run.ports); }};
     system.stopSignal = [&ticks] { return ++ticks > 3 ? 2 : 0; };  // after the serial number
-    RunReader({"--json"}, system);
+    RunReader({"--json", "--lang", "en"}, system);
     // What was read before the stop is kept.
     EXPECT_NE(run.out.str().find("\"serialNumber\": 4660"), std::string::npos) << run.out.str();
     EXPECT_NE(run.out.str().find("\"result\": \"stopped\", \"error\": {\"code\": 100100, "
@@ -499,7 +622,7 @@ TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
             run.line.AttachModel(present);
             return run.clock.now >= 240000 ? 2 : 0;
         };
-        Args args = {"--repeat", "--fast", "--log", log};
+        Args args = {"--repeat", "--fast", "--log", log, "--lang", "en"};
         if (c.csv) args.push_back("--csv");
         EXPECT_EQ(RunReader(args, system), kExitRead);
         const std::string out = run.out.str();
@@ -527,7 +650,7 @@ TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
                       log +
                       "', locked by another program; the records are kept until it is free\n"
                       "p06-read: " +
-                      WrongTypeMessage(kFrench, "\n") +
+                      WrongTypeMessage(kEnglish, "\n") +
                       "\n"
                       "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not "
                       "ready; try again\n"
