@@ -135,7 +135,12 @@ int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
 
 ReadingPlace PlaceOf(ReaderSystem& system, int32_t port, bool opened, uint32_t waitSeconds,
                      const std::string& device, Language language) {
-    ReadingPlace place{port, opened, waitSeconds, device, language};
+    ReadingPlace place;
+    place.port = port;
+    place.portWasOpened = opened;
+    place.waitSeconds = waitSeconds;
+    place.device = device;
+    place.language = language;
     place.where = system.whereIs(port);
     place.access = system.accessOf(device);
     return place;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -213,15 +214,21 @@ void PtyServer::Queue(const Reply& reply, uint64_t nowMs) {
 }
 
 bool PtyServer::SendDue(uint64_t nowMs, bool log) {
+    // The bytes due together go in one write, as a UART sends them back to back: a host that
+    // wakes on the first finds the rest already there, however busy the machine.
+    std::vector<uint8_t> due;
     while (!outgoing_.empty() && outgoing_.front().dueMs <= nowMs) {
-        const uint8_t byte = outgoing_.front().byte;
+        due.push_back(outgoing_.front().byte);
         outgoing_.pop_front();
-        if (log) LogByte("out", byte);
-        ssize_t result;
-        do {
-            result = write(master_, &byte, 1);
-        } while (result < 0 && errno == EINTR);
+        if (log) LogByte("out", due.back());
+    }
+    size_t done = 0;
+    while (done < due.size()) {
+        const ssize_t result = write(master_, due.data() + done, due.size() - done);
+        if (result < 0 && errno == EINTR) continue;
         if (result < 0 && errno != EAGAIN && errno != EIO) return false;
+        if (result <= 0) break;  // a host that does not read loses what it left
+        done += static_cast<size_t>(result);
     }
     return true;
 }
