@@ -9,8 +9,6 @@
 #include <signal.h>
 #endif
 
-#include "cli/OutputFile.h"
-
 namespace {
 std::atomic<bool> stuck{false};
 }
@@ -59,13 +57,13 @@ void OutputQueue::WriteOut() {
         out_ << text;
         out_.flush();
         const bool written = static_cast<bool>(out_);
-        const std::string reason = written ? std::string() : LastWriteReason();
+        const int code = written ? 0 : errno;
         lock.lock();
         writing_ = false;
         bytes_ -= text.size();
         if (!written && !failed_) {
             failed_ = true;
-            failure_ = reason;
+            failureCode_ = code;
             texts_.clear();
             bytes_ = 0;
         }
@@ -100,9 +98,14 @@ bool OutputQueue::Drain(int ms) {
                              [this] { return failed_ || (texts_.empty() && !writing_); });
 }
 
-std::string OutputQueue::Failure() {
+bool OutputQueue::Failed() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return failure_;
+    return failed_;
+}
+
+int OutputQueue::FailureCode() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failureCode_;
 }
 
 size_t OutputQueue::Waiting() {

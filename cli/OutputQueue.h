@@ -30,8 +30,9 @@ public:
     Put PushWaiting(const std::string& text);
     // Waits up to ms for everything queued to be written; false when it was not.
     bool Drain(int ms);
-    // The reason of the write that failed: "Broken pipe (error 32)".
-    std::string Failure();
+    // Whether a write failed, and its errno (0 when the stream gave none).
+    bool Failed();
+    int FailureCode();
     // Texts queued and not yet written.
     size_t Waiting();
 
@@ -51,6 +52,6 @@ private:
     bool writing_ = false;  // a text is out of the queue and being written
     bool failed_ = false;
     bool closing_ = false;
-    std::string failure_;
+    int failureCode_ = 0;
     std::thread writer_;
 };

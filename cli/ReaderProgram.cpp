@@ -200,7 +200,7 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     TracingSerialLine tracer(system.line, system.clock, trace, startTick);
     tracer.SetDeviceLookup([&system, port] { return system.devicePathOf(port); });
     RecordWriter writer(system.out, options.logPath, FormatOf(options));
-    writer.SetNotices(system.err, system.clock);
+    writer.SetNotices(system.err, system.clock, options.language);
     if (options.repeat) writer.QueueOutput();
 
     int status = kExitRead;

@@ -87,6 +87,53 @@ inline constexpr TextPair kNothingReceived = {"pas de réponse", "no answer"};
 inline constexpr TextPair kRateRefused = {"changement de vitesse refusé", "rate change refused"};
 inline constexpr TextPair kPortClosed = {"port fermé", "port closed"};
 
+// Unit after unit (--repeat).
+inline constexpr TextPair kRepeatStart = {"lecture unité après unité sur %1 ; Ctrl+C pour arrêter",
+                                          "reading unit after unit on %1; Ctrl+C to stop"};
+inline constexpr TextPair kWaitingForPort = {"en attente de l'apparition de %1",
+                                             "waiting for %1 to appear"};
+inline constexpr TextPair kTryingAgain = {"%1 ; nouvel essai chaque seconde",
+                                          "%1; trying again every second"};
+inline constexpr TextPair kSummary = {
+    "unités présentées : %1 ; lues : %2, relues : %3, incomplètes : %4, de mauvais type : %5, "
+    "refusées : %6 ; unités distinctes : %7",
+    "units presented: %1; read: %2, read again: %3, incomplete: %4, wrong type: %5, "
+    "refused: %6; distinct units: %7"};
+
+// The records on their way to the log and to standard output.
+inline constexpr TextPair kLogLocked = {
+    "en attente du journal '%1', verrouillé par un autre programme ; les enregistrements sont "
+    "gardés jusqu'à ce qu'il soit libre",
+    "waiting for the log '%1', locked by another program; the records are kept until it is "
+    "free"};
+inline constexpr TextPair kLogFree = {
+    "le journal '%1' est de nouveau libre ; les enregistrements gardés y sont",
+    "the log '%1' is free again; the records kept are in it"};
+inline constexpr TextPair kOutputFullWaiting = {
+    "la sortie standard n'est pas lue ; attente de son lecteur",
+    "the standard output is not being read; waiting for it"};
+inline constexpr TextPair kOutputFullLogOnly = {
+    "la sortie standard n'est pas lue ; les enregistrements ne vont qu'au journal '%1' "
+    "jusqu'à ce qu'elle le soit",
+    "the standard output is not being read; records go to the log '%1' only until it is"};
+inline constexpr TextPair kNotInLockedLog = {
+    "enregistrements absents du journal '%1', verrouillé par un autre programme : %2 ; ils sont "
+    "sur la sortie standard",
+    "records not in the log '%1', locked by another program: %2; they are on the standard "
+    "output"};
+inline constexpr TextPair kNotInLog = {
+    "enregistrements absents du journal '%1' : %2 ; ils sont sur la sortie standard",
+    "records not in the log '%1': %2; they are on the standard output"};
+inline constexpr TextPair kNotWrittenOut = {
+    "textes non écrits sur la sortie standard, qui n'est pas lue : %1",
+    "texts not written to the standard output, which is not being read: %1"};
+inline constexpr TextPair kCannotWriteOut = {"impossible d'écrire la sortie standard : %1",
+                                             "cannot write the standard output: %1"};
+inline constexpr TextPair kCannotWriteLog = {"impossible d'écrire le journal dans '%1' : %2",
+                                             "cannot write the log to '%1': %2"};
+inline constexpr TextPair kWriteError = {"erreur d'écriture", "write error"};
+inline constexpr TextPair kNotRegularFile = {"pas un fichier ordinaire", "not a regular file"};
+
 }  // namespace reader_texts
 
 // The text in the language with %1, %2... replaced by the arguments in turn.

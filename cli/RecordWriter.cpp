@@ -5,16 +5,21 @@
 
 #include "cli/CsvReport.h"
 #include "cli/OutputFile.h"
+#include "cli/ReaderMessages.h"
+#include "cli/ReaderTexts.h"
 #include "platform/RecordLog.h"
+
+namespace texts = reader_texts;
 
 RecordWriter::RecordWriter(std::ostream& out, std::string logPath, RecordFormat format)
     : out_(out), logPath_(std::move(logPath)), format_(format) {}
 
 RecordWriter::~RecordWriter() { OutputQueue::LetGo(std::move(queue_)); }
 
-void RecordWriter::SetNotices(std::ostream& err, Clock& clock) {
+void RecordWriter::SetNotices(std::ostream& err, Clock& clock, Language language) {
     err_ = &err;
     clock_ = &clock;
+    language_ = language;
 }
 
 void RecordWriter::QueueOutput() {
@@ -25,8 +30,14 @@ void RecordWriter::Fail(const std::string& error) {
     error_ += (error_.empty() ? "" : "; ") + error;
 }
 
-void RecordWriter::Say(const std::string& notice) {
+void RecordWriter::Tell(const std::string& notice) {
     if (err_ != nullptr) *err_ << "p06-read: " << notice << std::endl;
+}
+
+// The system's reason for a failed write; 0: the stream gave none.
+std::string RecordWriter::Reason(int code) const {
+    if (code == record_log::kNotRegularFile) return Say(texts::kNotRegularFile, language_);
+    return code != 0 ? SystemReasonIn(code, language_) : Say(texts::kWriteError, language_);
 }
 
 bool RecordWriter::Put(const std::string& text) {
@@ -36,13 +47,11 @@ bool RecordWriter::Put(const std::string& text) {
         put = queue_->Push(text);
         if (put == OutputQueue::Put::Full && logPath_.empty()) {
             // Standard output is the only record: it is waited for.
-            if (!fullSaid_) Say("the standard output is not being read; waiting for it");
+            if (!fullSaid_) Tell(Say(texts::kOutputFullWaiting, language_));
             fullSaid_ = true;
             put = queue_->PushWaiting(text);
         } else if (put == OutputQueue::Put::Full) {
-            if (!fullSaid_)
-                Say("the standard output is not being read; records go to the log '" + logPath_ +
-                    "' only until it is");
+            if (!fullSaid_) Tell(Say(texts::kOutputFullLogOnly, language_, {logPath_}));
             fullSaid_ = true;
             return true;
         }
@@ -53,10 +62,12 @@ bool RecordWriter::Put(const std::string& text) {
         out_.flush();
         if (out_) return true;
         put = OutputQueue::Put::Failed;
+        outCode_ = errno;
     }
     if (put == OutputQueue::Put::Queued) return true;
     outFailed_ = true;
-    Fail("cannot write the standard output: " + (queue_ ? queue_->Failure() : LastWriteReason()));
+    Fail(Say(texts::kCannotWriteOut, language_,
+             {Reason(queue_ ? queue_->FailureCode() : outCode_)}));
     return false;
 }
 
@@ -80,8 +91,7 @@ bool RecordWriter::LogOldest() {
         if (!locked_) lockedSince_ = now;
         locked_ = true;
         if (!lockSaid_ && clock_ != nullptr && now - lockedSince_ >= kLockPatienceMs) {
-            Say("waiting for the log '" + logPath_ +
-                "', locked by another program; the records are kept until it is free");
+            Tell(Say(texts::kLogLocked, language_, {logPath_}));
             lockSaid_ = true;
         }
         return true;
@@ -90,12 +100,12 @@ bool RecordWriter::LogOldest() {
     kept_.pop_front();
     bool written = true;
     if (code != 0) {
-        Fail("cannot write the log to '" + logPath_ + "': " + LogReason(code));
+        Fail(Say(texts::kCannotWriteLog, language_, {logPath_, Reason(code)}));
         written = false;
     }
     if (format_ != RecordFormat::Lines) written = Put(record) && written;
     if (kept_.empty() && lockSaid_) {
-        Say("the log '" + logPath_ + "' is free again; the records kept are in it");
+        Tell(Say(texts::kLogFree, language_, {logPath_}));
         lockSaid_ = false;
     }
     return written;
@@ -122,9 +132,9 @@ bool RecordWriter::Record(const RecordContext& context, const ReadingOutcome& ou
 }
 
 bool RecordWriter::Healthy() {
-    if (queue_ && !outFailed_ && !queue_->Failure().empty()) {
+    if (queue_ && !outFailed_ && queue_->Failed()) {
         outFailed_ = true;
-        Fail("cannot write the standard output: " + queue_->Failure());
+        Fail(Say(texts::kCannotWriteOut, language_, {Reason(queue_->FailureCode())}));
     }
     return error_.empty();
 }
@@ -142,15 +152,13 @@ bool RecordWriter::Finish(const std::function<bool()>& stopRequested) {
             Put(kept_.front());
             kept_.pop_front();
         }
-        Fail(std::to_string(count) + (count == 1 ? " record is" : " records are") +
-             " not in the log '" + logPath_ + "'" + (locked_ ? ", locked by another program" : "") +
-             (outFailed_ ? "" : "; they are on the standard output"));
+        Fail(Say(locked_ ? texts::kNotInLockedLog : texts::kNotInLog, language_,
+                 {logPath_, std::to_string(count)}));
         written = false;
     }
     if (queue_ && !queue_->Drain(kOutputDrainMs)) {
         const size_t count = queue_->Waiting();
-        Fail(std::to_string(count) + (count == 1 ? " text was" : " texts were") +
-             " not written to the standard output, which is not being read");
+        Fail(Say(texts::kNotWrittenOut, language_, {std::to_string(count)}));
         written = false;
     }
     return Healthy() && written;

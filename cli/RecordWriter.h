@@ -17,6 +17,7 @@
 
 #include "cli/JsonReport.h"
 #include "cli/OutputQueue.h"
+#include "dialogs/Language.h"
 #include "platform/Clock.h"
 
 enum class RecordFormat { Lines, Json, Csv };
@@ -36,8 +37,9 @@ public:
     RecordWriter(std::ostream& out, std::string logPath, RecordFormat format);
     ~RecordWriter();
 
-    // Where the writer tells what the user must know while it keeps records, and its clock.
-    void SetNotices(std::ostream& err, Clock& clock);
+    // Where the writer tells what the user must know while it keeps records, its clock, and
+    // the language of its messages and failures.
+    void SetNotices(std::ostream& err, Clock& clock, Language language);
     // Standard output through a bounded buffer from now on.
     void QueueOutput();
 
@@ -65,15 +67,18 @@ private:
     bool Put(const std::string& text);
     bool LogOldest();
     void Fail(const std::string& error);
-    void Say(const std::string& notice);
+    void Tell(const std::string& notice);
+    std::string Reason(int code) const;
 
     std::ostream& out_;
     std::string logPath_;
     RecordFormat format_;
     bool outFailed_ = false;
+    int outCode_ = 0;  // errno of standard output's failed write
     std::string error_;
     std::ostream* err_ = nullptr;
     Clock* clock_ = nullptr;
+    Language language_ = Language::English;
     std::unique_ptr<OutputQueue> queue_;
     bool fullSaid_ = false;
     std::deque<std::string> kept_;  // records for a locked log, oldest first

@@ -6,6 +6,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/ReaderMessages.h"
+#include "cli/ReaderTexts.h"
 #include "platform/SystemPorts.h"
 
 namespace {
@@ -30,16 +31,14 @@ void Count(Tally& tally, ReadingResult result, bool again) {
     if (result == ReadingResult::Refused) ++tally.refused;
 }
 
-std::string Summary(const Tally& tally) {
+std::string Summary(const Tally& tally, Language language) {
     const int presented =
         tally.read + tally.readAgain + tally.incomplete + tally.wrongType + tally.refused;
-    const size_t distinct = tally.units.size();
-    return std::to_string(presented) + (presented == 1 ? " unit" : " units") +
-           " presented: " + std::to_string(tally.read) + " read, " +
-           std::to_string(tally.readAgain) + " read again, " + std::to_string(tally.incomplete) +
-           " incomplete, " + std::to_string(tally.wrongType) + " wrong type, " +
-           std::to_string(tally.refused) + " refused; " + std::to_string(distinct) +
-           (distinct == 1 ? " distinct unit" : " distinct units");
+    return Say(
+        reader_texts::kSummary, language,
+        {std::to_string(presented), std::to_string(tally.read), std::to_string(tally.readAgain),
+         std::to_string(tally.incomplete), std::to_string(tally.wrongType),
+         std::to_string(tally.refused), std::to_string(tally.units.size())});
 }
 
 // A unit is the same one, unchanged, only when all that identifies it is the same: a unit
@@ -82,9 +81,11 @@ std::string WaitingMessage(const ReadingPlace& place, int32_t code) {
     const int32_t port = place.port;
     const std::string& device = place.device;
     const std::string name = "COM" + std::to_string(port);
-    if (!IsNoSuchPort(code)) return PortErrorMessage(place, code) + "; trying again every second";
+    if (!IsNoSuchPort(code))
+        return Say(reader_texts::kTryingAgain, place.language, {PortErrorMessage(place, code)});
     const bool shown = !device.empty() && device != name;
-    return "waiting for " + name + (shown ? " (" + device + ")" : std::string()) + " to appear";
+    return Say(reader_texts::kWaitingForPort, place.language,
+               {name + (shown ? " (" + device + ")" : std::string())});
 }
 
 }  // namespace
@@ -94,7 +95,9 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     const auto stopped = [&system] { return system.stopSignal() != 0; };
     // An output that failed ends the run as a stop does, what was read kept.
     const auto ended = [&] { return stopped() || !writer.Healthy(); };
-    system.err << "p06-read: reading unit after unit on COM" << context.port << "; Ctrl+C to stop"
+    system.err << "p06-read: "
+               << Say(reader_texts::kRepeatStart, options.language,
+                      {"COM" + std::to_string(context.port)})
                << std::endl;
     Tally tally;
     int32_t lastPortError = 0;
@@ -162,7 +165,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
                             serial);
     }
     writer.Finish(stopped);
-    system.err << "p06-read: " << Summary(tally) << std::endl;
+    system.err << "p06-read: " << Summary(tally, options.language) << std::endl;
     if (!writer.Error().empty()) {
         system.err << "p06-read: " << writer.Error() << std::endl;
         return kExitOutputError;

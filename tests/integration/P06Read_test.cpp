@@ -470,7 +470,8 @@ TEST_F(P06ReadTest, OutputThatCannotBeWrittenFailsAndAClosedOutputIsNoPort) {
     SimProcess sim(SimOptions(ReadUnit{}), kCom, PortsDir());
     ASSERT_TRUE(sim.Ready());
     const std::string port = std::to_string(kCom);
-    const ReaderExit full = RunReader({"-p", port, "-f", "-j"}, configHome_.Path(), "/dev/full");
+    const ReaderExit full =
+        RunReader({"-p", port, "-f", "-j", "--lang", "en"}, configHome_.Path(), "/dev/full");
     EXPECT_EQ(full.code, 6);
     EXPECT_EQ(full.err,
               "p06-read: cannot write the standard output: No space left on device "
@@ -592,7 +593,7 @@ public:
         if (streams.out.empty() && streams.outFd < 0) streams.out = dir_ / "out";
         streams.err = dir_ / "err";
         std::vector<std::string> args = {
-            "--port", std::to_string(kCom), "--repeat", "--fast", "--log", Log()};
+            "--port", std::to_string(kCom), "--repeat", "--fast", "--log", Log(), "--lang", "en"};
         args.insert(args.end(), extra.begin(), extra.end());
         pid_ = StartReader(args, configHome, streams);
     }
@@ -681,8 +682,8 @@ TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitO
     // Said once in each absence at most.
     EXPECT_GE(Count(err, "p06-read: waiting for COM8"), 1) << err;
     EXPECT_LE(Count(err, "p06-read: waiting for COM8"), 7) << err;
-    EXPECT_NE(err.find("p06-read: 7 units presented: 5 read, 1 read again, 0 incomplete, 0 "
-                       "wrong type, 1 refused; 5 distinct units\n"),
+    EXPECT_NE(err.find("p06-read: units presented: 7; read: 5, read again: 1, incomplete: 0, "
+                       "wrong type: 0, refused: 1; distinct units: 5\n"),
               std::string::npos)
         << err;
 }
@@ -775,7 +776,7 @@ TEST_F(P06ReadTest, RepeatRecordsEveryUnitOfALineThatNothingElseStalls) {
     ExpectRecordsOf(FileText(reader.Log()), serials);
     const std::string err = reader.Err();
     EXPECT_NE(err.find("' is free again; the records kept are in it\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("p06-read: 20 units presented: 20 read,"), std::string::npos) << err;
+    EXPECT_NE(err.find("p06-read: units presented: 20; read: 20,"), std::string::npos) << err;
     // What the pipe could not take is said, and the stop is not taken for a success.
     EXPECT_NE(err.find("not written to the standard output, which is not being read"),
               std::string::npos)
