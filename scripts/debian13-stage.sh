@@ -57,7 +57,7 @@ if [[ ${1:-} == --inside ]]; then
     mnt() { # mnt TARGET MOUNT-ARGS...: mounts, and notes the path for unmount_all
         local target=$1
         shift
-        mkdir -p "$target"
+        [[ -e $target ]] || mkdir -p "$target"
         mount "$@" "$target"
         mounted+=("$target")
     }
