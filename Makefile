@@ -150,7 +150,7 @@ deps-package-checks:
 
 # The native suite (without the slow tests) and the package checks again, in a Debian 13 chroot
 # made by debootstrap and kept in ~/.cache/quenlor: scripts/debian13-stage.sh.
-DEBIAN13_PACKAGES := debootstrap util-linux iproute2 git
+DEBIAN13_PACKAGES := debootstrap util-linux iproute2 git zstd
 
 test-debian13:
 	$(MAKE) deps EXTRA_PACKAGES="$(DEBIAN13_PACKAGES)"

@@ -8,12 +8,13 @@
 # The chroot gets a shallow clone of the last commit (what CI tests: uncommitted changes stay
 # out), installs what `make deps` and the package targets install, builds, and runs the suite
 # as `make check` does, then `make test-package`. The tests run in network, mount and process
-# namespaces of their own: Xvfb's displays and sockets cannot meet the host's, and whatever a
-# test leaves running ends with the namespace.
+# namespaces of their own: Xvfb's displays and sockets cannot meet the host's, the mounts
+# (/proc, /sys, a /dev with its own devpts) end with the namespace even if this script is
+# killed, and so does whatever a test leaves running.
 #
 # Cache, in $QUENLOR_CACHE (default ${XDG_CACHE_HOME:-~/.cache}/quenlor), as for Qt for
 # Windows: the apt archives (debian-trixie-apt/), and the root file system with the packages
-# installed (debian-trixie-amd64.tar.gz), remade when older than a week. A warm run unpacks it
+# installed (debian-trixie-amd64.tar.zst), remade when older than a week. A warm run unpacks it
 # and installs only what the lists gained since. One run at a time (a lock beside it).
 #
 # DEBIAN13_CTEST_ARGS (default "--label-exclude slow") goes to ctest: the slow pseudo-terminal
@@ -74,7 +75,9 @@ if [[ ${1:-} == --inside ]]; then
     ln -s pts/ptmx "$root/dev/ptmx"
     mnt "$root/dev/shm" -t tmpfs -o mode=1777,nosuid,nodev tmpfs
     ln -s /proc/self/fd "$root/dev/fd"
-    mnt "$root/tmp" -t tmpfs -o mode=1777,nosuid,nodev tmpfs
+    # /tmp stays on the same file system as /src: CMake 3.31's CPack gives another
+    # Installed-Size on a tmpfs, and the package checks build again under /tmp and compare.
+    chmod 1777 "$root/tmp"
     mnt "$root/var/cache/apt/archives" --bind "$apt_cache"
     cp /etc/resolv.conf "$root/etc/resolv.conf"
 
@@ -84,12 +87,18 @@ if [[ ${1:-} == --inside ]]; then
             SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" "$@"
     }
 
-    step "packages (make deps, deps-package-checks)"
+    step "packages (make deps-package-checks; log in the chroot's /var/log/quenlor-apt.log)"
     in_root apt-get update -qq
-    in_root make -C /src --no-print-directory deps-package-checks
+    if ! in_root make -C /src --no-print-directory deps-package-checks \
+        >"$root/var/log/quenlor-apt.log" 2>&1; then
+        tail -n 40 "$root/var/log/quenlor-apt.log"
+        exit 1
+    fi
+    grep '^Installing:' "$root/var/log/quenlor-apt.log" || true
     if [[ $fresh == 1 ]]; then
         step "keeping the root file system in $base"
-        tar --one-file-system --exclude=./src --exclude=./var/cache/apt/archives -C "$root" -czf "$base.new" .
+        tar --one-file-system --exclude=./src --exclude=./var/cache/apt/archives -C "$root" \
+            -I 'zstd -T0 -q' -cf "$base.new" .
         mv "$base.new" "$base"
     fi
 
@@ -110,7 +119,7 @@ fi
 
 # -----------------------------------------------------------------------------------------
 # Outside: the cache, the root file system, the source; then the namespaces.
-for tool in debootstrap unshare chroot git; do
+for tool in debootstrap unshare chroot git zstd; do
     command -v "$tool" >/dev/null || fail "$tool is missing (make test-debian13 installs it)"
 done
 mirror=$(grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}' |
@@ -124,7 +133,7 @@ keyring=/usr/share/keyrings/debian-archive-trixie-stable.gpg
 [[ -f $keyring ]] || keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 
 CACHE=${QUENLOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quenlor}
-base=$CACHE/debian-$SUITE-$ARCH.tar.gz
+base=$CACHE/debian-$SUITE-$ARCH.tar.zst
 apt_cache=$CACHE/debian-$SUITE-apt
 mkdir -p "$apt_cache/partial"
 exec 9>"$CACHE/debian-$SUITE.lock"
@@ -155,7 +164,7 @@ fresh=0
 mkdir -p "$root"
 if [[ -n $(find "$base" -mtime -7 2>/dev/null) ]]; then
     step "unpacking $base"
-    tar -C "$root" -xzf "$base"
+    tar -C "$root" -I 'zstd -q' -xf "$base"
 else
     fresh=1
     step "debootstrap --variant=minbase $SUITE"
