@@ -202,7 +202,15 @@ dpkg -I "$reader_deb" control | grep -E -i "^(Pre-Depends|Depends|Recommends):.*
     fail "quenlor does not recommend Qt's SVG plugin, which draws its icon"
 
 echo "== lintian"
-lintian --fail-on error,warning --display-info "$reader_deb" "$window_deb" || fail "lintian"
+# Lintian 2.122 (Debian 13) also runs "appstreamcli validate-tree", whose only warning is that
+# the metainfo names no homepage: the program has no web page of its own. The metainfo is
+# validated below, pedantically, with that warning alone made a note; Lintian 2.116 (Debian
+# 12) knows neither the check nor, in an override, its tag.
+lintian_options=(--fail-on error,warning --display-info)
+if [[ -n $(lintian-explain-tags appstream-metadata-validation-failed 2>/dev/null) ]]; then
+    lintian_options+=(--suppress-tags appstream-metadata-validation-failed)
+fi
+lintian "${lintian_options[@]}" "$reader_deb" "$window_deb" || fail "lintian"
 
 root=$work/root
 dpkg -x "$reader_deb" "$root"
