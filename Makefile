@@ -1,8 +1,9 @@
 # Thin wrapper: every target installs what is missing, configures, builds and runs.
 #   make demo   the program against the simulated transmitter
 #   make test   every test: unit, windows (offscreen), pseudo-terminal integration,
-#               sanitized run, fuzz regression, the Windows build under Wine, and the
-#               Debian package
+#               sanitized run, fuzz regression, the Windows build under Wine, the
+#               Debian package, and the suite and package checks again on Debian 13 (chroot)
+#   make test-debian13  that Debian 13 stage alone (scripts/debian13-stage.sh; root or sudo)
 #   make test-fast  the unit and window tests only, for the edit-compile-test loop
 #   make test-mutants  whether the tests catch a list of planted faults (not in make test)
 #   make package  the Debian packages, in $(PACKAGE_BUILD)/package
@@ -21,7 +22,7 @@ PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
 
 .PHONY: deps build check test-fast test-mutants test demo test-windows package-windows \
         test-sanitize test-fuzz format-check package test-package test-piuparts deps-all \
-        qt-windows
+        qt-windows test-debian13 deps-package-checks
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -36,8 +37,9 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
+# CTEST_ARGS adds to ctest's options (the Debian 13 stage leaves out the slow tests).
 check: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # Every test but those labelled integration (pseudo-terminals, p06-sim, real-time waits) or
 # slow (more than about 10 s): the unit tests and the windows offscreen.
@@ -72,9 +74,12 @@ demo: deps
 # the dependencies; help2man and rsvg-convert make the manual pages and the icon's sizes.
 PACKAGE_BUILD         ?= build-deb
 PACKAGE_PACKAGES      := dpkg-dev help2man librsvg2-bin git
+# Qt's SVG icon plugin: in libqt6svg6 on Debian 12, in qt6-svg-plugins from Debian 13 on.
+QT_SVG_PLUGINS        := $(shell apt-cache show qt6-svg-plugins >/dev/null 2>&1 && \
+                           echo qt6-svg-plugins || echo libqt6svg6)
 PACKAGE_TEST_PACKAGES := lintian desktop-file-utils appstream xdotool x11-utils devscripts \
                          diffoscope-minimal bash-completion tmux binutils hicolor-icon-theme \
-                         libqt6svg6
+                         $(QT_SVG_PLUGINS)
 PIUPARTS_PACKAGES     := piuparts debootstrap
 
 package:
@@ -140,11 +145,23 @@ test-fuzz:
 	        build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
 
+# What `make check` and `make test-package` need, in one apt run (the Debian 13 stage's chroot).
+deps-package-checks:
+	$(MAKE) deps EXTRA_PACKAGES="$(PACKAGE_PACKAGES) $(PACKAGE_TEST_PACKAGES)"
+
+# The native suite (without the slow tests) and the package checks again, in a Debian 13 chroot
+# made by debootstrap and kept in ~/.cache/quenlor: scripts/debian13-stage.sh.
+DEBIAN13_PACKAGES := debootstrap util-linux iproute2 git zstd
+
+test-debian13:
+	$(MAKE) deps EXTRA_PACKAGES="$(DEBIAN13_PACKAGES)"
+	JOBS=$(JOBS) scripts/debian13-stage.sh
+
 # Everything any target needs, in one apt run; then Qt for Windows alone (`make test` starts
 # that early, in the background).
 deps-all:
 	$(MAKE) deps EXTRA_PACKAGES="clang-format-$(CLANG_VERSION) $(PACKAGE_PACKAGES) $(PACKAGE_TEST_PACKAGES) \
-	    $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)"
+	    $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES) $(DEBIAN13_PACKAGES)"
 
 qt-windows: deps-all
 	scripts/qt-for-windows.sh

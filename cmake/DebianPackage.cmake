@@ -48,6 +48,15 @@ set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME ${QUENLOR_WINDOW_PACKAGE})
 # The window takes its icon from the hicolor theme, which hicolor-icon-theme's index defines.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
     "${QUENLOR_READER_PACKAGE} (= ${PROJECT_VERSION}), hicolor-icon-theme")
+# Qt's SVG image plugin draws the icon from its SVG: in libqt6svg6 on Debian 12, in
+# qt6-svg-plugins from Debian 13 on (the package the build's release has).
+execute_process(COMMAND apt-cache show qt6-svg-plugins RESULT_VARIABLE no_svg_plugins_package
+                OUTPUT_QUIET ERROR_QUIET)
+if(no_svg_plugins_package EQUAL 0)
+    set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS qt6-svg-plugins)
+else()
+    set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS libqt6svg6)
+endif()
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION
     "service-bench reader of an HF transmitter's identity (window)
 Quenlor reads an Emetteur Radio TALVERN8 transmitter through its Silicon Labs

@@ -66,28 +66,23 @@ start_sim() {
     cat "$work/sim.out"
 }
 
-# A display number that no X server holds.
-free_display() {
-    local n=99
-    while [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]]; do ((n++)); done
-    echo "$n"
-}
-
+# Xvfb chooses a free display itself and writes its number, once it accepts clients, to the
+# descriptor given by -displayfd.
 start_xvfb() {
-    local display
-    display=$(free_display)
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local tries=0
-    until [[ -e /tmp/.X11-unix/X$display ]]; do
-        if ! kill -0 "$xvfb_pid" 2>/dev/null || ((++tries > 100)); then
+    # (Xvfb writes the number and its newline in one write.)
+    until grep -qx '[0-9][0-9]*' "$work/display"; do
+        if ! kill -0 "$xvfb_pid" 2>/dev/null || ((++tries > 200)); then
             echo "demo: Xvfb did not start:" >&2
             cat "$work/xvfb.log" >&2
             exit 1
         fi
         sleep 0.05
     done
-    export DISPLAY=:$display
+    export DISPLAY=:$(head -n 1 "$work/display")
 }
 
 if [[ -n ${DISPLAY:-} ]]; then

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Qt for Windows, cross-built with mingw-w64 from Debian's own source package qt6-base (the
-# same version as the host's qt6-base-dev, whose moc, rcc and uic the cross build uses).
+# Qt for Windows, cross-built with mingw-w64 from Debian's own source package qt6-base, pinned
+# to Qt 6.4.2 from Debian 12 "bookworm" whatever the machine's release: every machine builds
+# the same Windows program. The cross build (and then the program's own) runs the host's moc,
+# rcc and uic from qt6-base-dev, whose version must be the same: 6.4.2 is Debian 12's. On
+# another release (Debian 13 has Qt 6.8) the script stops and says so.
 #
 #   scripts/qt-for-windows.sh        prints the install prefix on its last line
 #
@@ -21,9 +24,18 @@ fail() {
     exit 1
 }
 
-QT_VERSION=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null | sed 's/+.*//; s/-.*//') ||
+# The Qt for Windows, and the Debian release whose qt6-base source package it comes from.
+QT_VERSION=6.4.2
+QT_SOURCE_SUITE=bookworm
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null | sed 's/+.*//; s/-.*//') ||
     true
-[ -n "$QT_VERSION" ] || fail "qt6-base-dev is not installed; its version names the Qt to build"
+[ -n "$host_qt" ] || fail "qt6-base-dev is not installed; its moc, rcc and uic build Qt for Windows"
+# A stand-in for cmake (QT_FOR_WINDOWS_CMAKE, the control-flow test) builds nothing, and so
+# runs no host tool.
+if [ "$host_qt" != "$QT_VERSION" ] && [ -z "${QT_FOR_WINDOWS_CMAKE:-}" ]; then
+    fail "the Windows build is Qt $QT_VERSION (Debian 12's qt6-base), but this machine's \
+qt6-base-dev, whose moc, rcc and uic it needs, is Qt $host_qt: build for Windows on Debian 12"
+fi
 
 QT_OPTIONS=(
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
@@ -67,21 +79,20 @@ if [ ! -f "$SRC_DIR/CMakeLists.txt" ]; then
             grep -v -- '-security' | head -n 1) || true
     fi
     [ -n "$mirror" ] || fail "no Debian mirror in the machine's apt sources to fetch qt6-base from"
-    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
     cat >"$WORK/srcparts/debian-src.sources" <<SOURCES
 Types: deb-src
 URIs: $mirror
-Suites: $suite
+Suites: $QT_SOURCE_SUITE
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
     apt_private=(-o APT::Sandbox::User=root -o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$WORK/srcparts"
         -o "Dir::State::Lists=$WORK/lists")
-    echo "qt-for-windows: fetching the source package qt6-base from $mirror" >&2
+    echo "qt-for-windows: fetching the source package qt6-base from $mirror ($QT_SOURCE_SUITE)" >&2
     apt-get "${apt_private[@]}" update -qq >&2 ||
         fail "the source index of $mirror could not be fetched"
-    (cd "$WORK" && apt-get "${apt_private[@]}" source --download-only "qt6-base=$(dpkg-query \
-        -W -f='${Version}' qt6-base-dev)" >&2) ||
+    (cd "$WORK" && apt-get "${apt_private[@]}" source --download-only \
+        "qt6-base/$QT_SOURCE_SUITE" >&2) ||
         fail "Debian's source package qt6-base could not be downloaded"
     orig=$(ls "$WORK"/qt6-base_"$QT_VERSION"*.orig.tar.xz 2>/dev/null | head -n 1)
     [ -n "$orig" ] || fail "the source package has no qt6-base_$QT_VERSION*.orig.tar.xz"

@@ -104,6 +104,7 @@ stage "native suite" "$MAKE" --no-print-directory check
 stage "package" "$MAKE" --no-print-directory test-package
 stage "sanitizers" "$MAKE" --no-print-directory test-sanitize
 stage "fuzz" "$MAKE" --no-print-directory test-fuzz
+stage "Debian 13" "$MAKE" --no-print-directory test-debian13
 stage "Qt for Windows (wait)" wait_qt
 stage "Windows suites" "$MAKE" --no-print-directory test-windows
 summary

@@ -175,7 +175,7 @@ void AccessibilityTest::readButtonGetsFocusBackAfterKeyboardReading() {
     Bench bench(kAdapterPort);
     bench->SetLanguage(language);
     bench->show();
-    QApplication::setActiveWindow(bench.window.get());
+    bench.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(bench.window.get()));
     bench->ButtonLectureInfo->setFocus();
 

@@ -195,7 +195,7 @@ void TDialogChoixLangueTest::tabIntoGroupLandsOnCheckedItem() {
     TDialogChoixLangue dialog;
     dialog.SetLanguage(language);
     dialog.show();
-    QApplication::setActiveWindow(&dialog);
+    dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     dialog.OKBtn->setFocus();
 

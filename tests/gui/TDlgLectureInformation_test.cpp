@@ -363,7 +363,7 @@ void TDlgLectureInformationTest::tabOrder() {
 void TDlgLectureInformationTest::tabLeavesTextBox() {
     Bench bench;
     bench->show();
-    QApplication::setActiveWindow(bench.window.get());
+    bench.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(bench.window.get()));
     bench->MemoInformation->setFocus();
     const QString text = bench->MemoInformation->toPlainText();
@@ -485,7 +485,7 @@ void TDlgLectureInformationTest::keyPressesFocusedButton() {
     QFETCH(int, key);
     Bench bench;
     bench->show();
-    QApplication::setActiveWindow(bench.window.get());
+    bench.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(bench.window.get()));
     bench->ButtonQuitter->setFocus();
 
