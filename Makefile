@@ -1,9 +1,10 @@
 # Thin wrapper: every target installs what is missing, configures, builds and runs.
 #   make demo   the program against the simulated transmitter
 #   make test   every test: unit, windows (offscreen), pseudo-terminal integration,
-#               sanitized run, fuzz regression, the Windows build under Wine, the
-#               Debian package, and the suite and package checks again on Debian 13 (chroot)
-#   make test-debian13  that Debian 13 stage alone (scripts/debian13-stage.sh; root or sudo)
+#               sanitized run, fuzz regression, the Windows build under Wine, and the
+#               Debian package
+#   make test-debian13  the suite and package checks again on Debian 13, in a chroot
+#               (scripts/debian13-stage.sh; root or sudo; not yet in make test)
 #   make test-fast  the unit and window tests only, for the edit-compile-test loop
 #   make test-mutants  whether the tests catch a list of planted faults (not in make test)
 #   make package  the Debian packages, in $(PACKAGE_BUILD)/package
