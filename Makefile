@@ -4,7 +4,7 @@
 #               sanitized run, fuzz regression, the Windows build under Wine, and the
 #               Debian package
 #   make test-debian13  the suite and package checks again on Debian 13, in a chroot
-#               (scripts/debian13-stage.sh; root or sudo; not yet in make test)
+#               (scripts/debian13-stage.sh; root or sudo; a stage of make test)
 #   make test-fast  the unit and window tests only, for the edit-compile-test loop
 #   make test-mutants  whether the tests catch a list of planted faults (not in make test)
 #   make package  the Debian packages, in $(PACKAGE_BUILD)/package

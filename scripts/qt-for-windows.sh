@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Qt for Windows, cross-built with mingw-w64 from Debian's own source package qt6-base, pinned
-# to Qt 6.4.2 from Debian 12 "bookworm" whatever the machine's release: every machine builds
-# the same Windows program. The cross build (and then the program's own) runs the host's moc,
-# rcc and uic from qt6-base-dev, whose version must be the same: 6.4.2 is Debian 12's. On
-# another release (Debian 13 has Qt 6.8) the script stops and says so.
+# Qt for Windows, cross-built with mingw-w64 from Debian's own source package qt6-base, of the
+# machine's own release and the same version as its qt6-base-dev: the cross build (and then
+# the program's own) runs the host's moc, rcc and uic, which must be that same Qt. Debian 12
+# builds Qt 6.4.2 for Windows, Debian 13 Qt 6.8.2; the prefix it prints names the version.
+# The Windows program that ships is built on the oldest release deployed to, as the packages are.
 #
 #   scripts/qt-for-windows.sh        prints the install prefix on its last line
 #
@@ -24,18 +24,14 @@ fail() {
     exit 1
 }
 
-# The Qt for Windows, and the Debian release whose qt6-base source package it comes from.
-QT_VERSION=6.4.2
-QT_SOURCE_SUITE=bookworm
-host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null | sed 's/+.*//; s/-.*//') ||
+# The Qt for Windows: the version of the host's qt6-base-dev, from its release's source package.
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null | sed 's/^[0-9]*://; s/+.*//; s/-.*//') ||
     true
 [ -n "$host_qt" ] || fail "qt6-base-dev is not installed; its moc, rcc and uic build Qt for Windows"
-# A stand-in for cmake (QT_FOR_WINDOWS_CMAKE, the control-flow test) builds nothing, and so
-# runs no host tool.
-if [ "$host_qt" != "$QT_VERSION" ] && [ -z "${QT_FOR_WINDOWS_CMAKE:-}" ]; then
-    fail "the Windows build is Qt $QT_VERSION (Debian 12's qt6-base), but this machine's \
-qt6-base-dev, whose moc, rcc and uic it needs, is Qt $host_qt: build for Windows on Debian 12"
-fi
+QT_VERSION=$host_qt
+QT_SOURCE_SUITE=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+[ -n "$QT_SOURCE_SUITE" ] ||
+    fail "/etc/os-release names no release (VERSION_CODENAME) to fetch qt6-base from"
 
 QT_OPTIONS=(
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake

@@ -104,8 +104,13 @@ stage "native suite" "$MAKE" --no-print-directory check
 stage "package" "$MAKE" --no-print-directory test-package
 stage "sanitizers" "$MAKE" --no-print-directory test-sanitize
 stage "fuzz" "$MAKE" --no-print-directory test-fuzz
-# The Debian 13 stage (make test-debian13) is run on its own until its package checks pass
-# with trixie's lintian: the window's agreed French wording meets a mismatched override there.
+# The suite and package checks again on Debian 13, in a chroot; on Debian 13 itself the
+# stages above already ran there.
+if [[ $(. /etc/os-release && echo "${VERSION_CODENAME:-}") == trixie ]]; then
+    echo "== Debian 13 (chroot): left out, this machine runs Debian 13"
+else
+    stage "Debian 13 (chroot)" "$MAKE" --no-print-directory test-debian13
+fi
 stage "Qt for Windows (wait)" wait_qt
 stage "Windows suites" "$MAKE" --no-print-directory test-windows
 summary

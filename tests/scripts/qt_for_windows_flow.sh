@@ -29,7 +29,7 @@ chmod +x "$work/cmake"
 # tree is already there; "stopped" sends SIGTERM to the group during configure.
 run() {
     local flow=$1 cache=$work/$1 version
-    version=$(sed -n 's/^QT_VERSION=//p' "$script")
+    version=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/^[0-9]*://; s/+.*//; s/-.*//')
     mkdir -p "$cache/qt-$version-work/qtbase-everywhere-src-$version"
     : >"$cache/qt-$version-work/qtbase-everywhere-src-$version/CMakeLists.txt"
     # The stand-in learns the prefix from the script's own configure line, through this file.
