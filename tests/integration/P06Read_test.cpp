@@ -59,6 +59,7 @@ struct ReaderStreams {
     int outFd = -1;
     rlim_t fileSizeLimit = RLIM_INFINITY;
     bool asNobody = false;  // a user of no group but its own
+    std::string program = P06_READ_PATH;
 };
 
 // Starts p06-read with its settings folder (and so its port aliases) in configHome.
@@ -72,7 +73,7 @@ pid_t StartReader(const std::vector<std::string>& args, const std::string& confi
     std::vector<char*> envp;
     for (std::string& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string program = P06_READ_PATH;
+    std::string program = streams.program;
     std::vector<std::string> argStrings = args;
     std::vector<char*> argv{program.data()};
     for (std::string& a : argStrings) argv.push_back(a.data());
@@ -119,6 +120,16 @@ ReaderExit RunReader(const std::vector<std::string>& args, const std::string& co
     TempDir streams;
     ReaderStreams paths{outPath.empty() ? streams / "out" : outPath, streams / "err", closeOut};
     paths.asNobody = asNobody;
+    if (asNobody) {
+        // A copy that nobody can reach, wherever the build folder is (root's 0700 home, say).
+        paths.program = streams / "p06-read";
+        std::filesystem::copy_file(P06_READ_PATH, paths.program);
+        const auto open = std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                          std::filesystem::perms::others_exec;
+        std::filesystem::permissions(streams.Path(), open);
+        std::filesystem::permissions(paths.program, open);
+    }
     ReaderExit result;
     const pid_t pid = StartReader(args, configHome, paths);
     if (pid < 0) return result;
