@@ -12,7 +12,12 @@ foreach(module Core Gui Widgets)
     install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
 endforeach()
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+# The native style: windowsvista up to Qt 6.6, modernwindows from Qt 6.7 on (Debian 13's 6.8).
+if(TARGET Qt6::QModernWindowsStylePlugin)
+    install(FILES $<TARGET_FILE:Qt6::QModernWindowsStylePlugin> DESTINATION styles)
+else()
+    install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+endif()
 
 # The compiler's runtime, where the compiler itself finds it.
 set(QUENLOR_RUNTIME_DLLS "")

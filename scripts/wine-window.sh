@@ -175,9 +175,13 @@ run_installed_program() {
     echo "-- installing $(basename "$INSTALLER") silently"
     wine "$INSTALLER" /S >"$WORK_DIR/install.log" 2>&1 || fail "the installer exited $?"
     for file in quenlor.exe p06-read.exe Uninstall.exe Qt6Widgets.dll platforms/qwindows.dll \
-        styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+        libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
         [ -f "$INSTALL_DIR/$file" ] || fail "the installer did not install $file"
     done
+    # The native style's plugin, named after the Qt it comes from (6.4: vista, 6.8: modern).
+    [ -f "$INSTALL_DIR/styles/qwindowsvistastyle.dll" ] ||
+        [ -f "$INSTALL_DIR/styles/qmodernwindowsstyle.dll" ] ||
+        fail "the installer did not install the native style's plugin"
     [ -f "$START_MENU/Quenlor.lnk" ] || fail "the installer made no Start-menu entry"
     check_apps_entry
 
