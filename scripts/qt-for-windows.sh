@@ -25,8 +25,8 @@ fail() {
 }
 
 # The Qt for Windows: the version of the host's qt6-base-dev, from its release's source package.
-host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null | sed 's/^[0-9]*://; s/+.*//; s/-.*//') ||
-    true
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null |
+    sed 's/^[0-9]*://; s/+.*//; s/-.*//') || true
 [ -n "$host_qt" ] || fail "qt6-base-dev is not installed; its moc, rcc and uic build Qt for Windows"
 QT_VERSION=$host_qt
 QT_SOURCE_SUITE=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")

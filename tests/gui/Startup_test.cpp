@@ -197,11 +197,8 @@ void StartupTest::readOnlyFileHoldingEnglishEndsStartupWithErrorBox() {
     // wherever the build folder is (a clone in root's 0700 home, say).
     QString program = QCoreApplication::applicationFilePath();
     if (root) {
-        const std::string copy = home / "startup_test_child";
-        fs::copy_file(program.toStdString(), copy);
-        fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-        program = QString::fromStdString(copy);
+        program = QString::fromStdString(
+            CopyForNobody(program.toStdString(), home / "startup_test_child"));
     }
     QProcess child;
     child.setProgram(program);

@@ -120,16 +120,7 @@ ReaderExit RunReader(const std::vector<std::string>& args, const std::string& co
     TempDir streams;
     ReaderStreams paths{outPath.empty() ? streams / "out" : outPath, streams / "err", closeOut};
     paths.asNobody = asNobody;
-    if (asNobody) {
-        // A copy that nobody can reach, wherever the build folder is (root's 0700 home, say).
-        paths.program = streams / "p06-read";
-        std::filesystem::copy_file(P06_READ_PATH, paths.program);
-        const auto open = std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                          std::filesystem::perms::others_exec;
-        std::filesystem::permissions(streams.Path(), open);
-        std::filesystem::permissions(paths.program, open);
-    }
+    if (asNobody) paths.program = CopyForNobody(P06_READ_PATH, streams / "p06-read");
     ReaderExit result;
     const pid_t pid = StartReader(args, configHome, paths);
     if (pid < 0) return result;

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -70,6 +71,18 @@ inline bool DropToNobody() {
     if (geteuid() != 0) return true;
     return setgroups(0, nullptr) == 0 && setresgid(kNogroup, kNogroup, kNogroup) == 0 &&
            setresuid(kNobody, kNobody, kNobody) == 0;
+}
+
+// Copies program to path, executable by anyone, and opens its folder to others: the build
+// folder may be out of nobody's reach (a clone in root's 0700 home, say). Returns path.
+inline std::string CopyForNobody(const std::string& program, const std::string& path) {
+    namespace fs = std::filesystem;
+    const auto open = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                      fs::perms::others_read | fs::perms::others_exec;
+    fs::copy_file(program, path);
+    fs::permissions(path, open);
+    fs::permissions(fs::path(path).parent_path(), open);
+    return path;
 }
 
 // Runs body in a child process, as nobody when asked, and returns the text it produced.
