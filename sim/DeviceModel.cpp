@@ -66,13 +66,21 @@ bool IsLastOfStep(uint8_t address) {
 }  // namespace
 
 DeviceModel::DeviceModel(UnitConfig unit, FaultConfig faults)
-    : unit_(std::move(unit)), faults_(faults) {}
+    : unit_(std::move(unit)), faults_(faults), draw_(faults.seed) {}
 
 Reply DeviceModel::ReplyTo(uint8_t byte) {
     if (faults_.silent) return {};
     Reply reply = SpoilLine(byte);
     reply.bytes = Limit(std::move(reply.bytes));
+    if (!reply.bytes.empty()) reply.delayMs += AnswerDelay();
     return reply;
+}
+
+uint32_t DeviceModel::AnswerDelay() {
+    if (faults_.answerDelayMaxMs <= faults_.answerDelayMinMs) return faults_.answerDelayMinMs;
+    draw_ = draw_ * 1103515245u + 12345u;  // the C standard's example generator
+    return faults_.answerDelayMinMs +
+           (draw_ >> 8) % (faults_.answerDelayMaxMs - faults_.answerDelayMinMs + 1);
 }
 
 bool DeviceModel::StartsOver(uint8_t byte) { return byte == kPoll || byte == kEndOfConversation; }
@@ -204,6 +212,7 @@ std::vector<uint8_t> DeviceModel::ChangeRate(uint8_t code) {
     // A code the unit does not know is refused like any rate it will not take.
     if (entry == std::end(kRateCodes)) return {kRateRefused};
     baudRate_ = entry->rate;
+    if (faults_.rateAcknowledgeAlone) return {kAcknowledge};
     return {kAcknowledge, kRateFollowUp};
 }
 

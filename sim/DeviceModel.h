@@ -53,7 +53,22 @@ struct FaultConfig {
     // The fault on each step's answer, indexed by LineStep; each strikes once per model,
     // that is once per unit presence.
     std::array<LineFault, kLineStepCount> lineFaults{};
+    // A slow line. The unit takes from answerDelayMinMs to answerDelayMaxMs to answer each
+    // byte (drawn anew each time, from seed); the adapter hands received bytes to the host
+    // only on its latency timer's ticks, every latencyTimerMs (0: at once).
+    uint32_t answerDelayMinMs = 0;
+    uint32_t answerDelayMaxMs = 0;
+    uint32_t latencyTimerMs = 0;
+    uint32_t seed = 1;
+    bool rateAcknowledgeAlone = false;  // no byte after a rate change's 0x84
 };
+
+// When a byte that reaches the adapter at readyMs reaches the host: at the next tick of the
+// adapter's latency timer (a byte that comes as the timer runs out waits for the next one).
+inline uint64_t ThroughLatencyTimer(uint64_t readyMs, uint32_t latencyTimerMs) {
+    if (latencyTimerMs == 0) return readyMs;
+    return (readyMs / latencyTimerMs + 1) * latencyTimerMs;
+}
 
 // What the unit does about one host byte.
 struct Reply {
@@ -95,6 +110,7 @@ private:
     std::vector<uint8_t> NextDigit();
     std::vector<uint8_t> Limit(std::vector<uint8_t> bytes);
     uint8_t DigitOf(unsigned nibble) const;
+    uint32_t AnswerDelay();
     void QueueValue(uint8_t value);
 
     enum class State {
@@ -112,6 +128,7 @@ private:
     State state_ = State::Idle;
     int pollsSeen_ = 0;
     int bytesSent_ = 0;
+    uint32_t draw_;  // the answer delays' generator
     uint32_t baudRate_ = 9600;
     uint8_t firstDigit_ = 0;
     std::vector<uint8_t> pendingDigits_;  // digits still to send, each after an 0x84

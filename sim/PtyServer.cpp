@@ -210,6 +210,7 @@ void PtyServer::Queue(const Reply& reply, uint64_t nowMs) {
     uint64_t due = nowMs + reply.delayMs;
     // The line keeps its order: nothing overtakes a late byte.
     if (!outgoing_.empty() && outgoing_.back().dueMs > due) due = outgoing_.back().dueMs;
+    due = ThroughLatencyTimer(due, unit_->Faults().latencyTimerMs);
     for (uint8_t byte : reply.bytes) outgoing_.push_back({due, byte});
 }
 

@@ -10,16 +10,19 @@
 namespace {
 
 constexpr size_t kTypeLength = 3;
+// A unit slower than this is no unit the host could read: it waits 1100 ms for each byte.
+constexpr uint32_t kLongestAnswerDelayMs = 10000;
 
 const std::vector<OptionDefinition> kOptions = {
     // No short letter that p06-read gives another meaning: -t, -c, -d and -l are its.
-    {"type", 'y', true},       {"serial", 's', true},    {"circuit", 0, true},
-    {"software", 0, true},     {"silent", 0, false},     {"refuse", 0, false},
-    {"accept-after", 0, true}, {"stop-after", 0, true},  {"lower-case", 0, false},
-    {"refuse-rate", 0, false}, {"fault", 0, true},       {"replug-after", 0, true},
-    {"units", 0, true},        {"present", 0, true},     {"absent", 0, true},
-    {"com", 'n', true},        {"ports-dir", 'a', true}, {"dump", 'x', false},
-    {"help", 'h', false},      {"version", 'V', false},
+    {"type", 'y', true},        {"serial", 's', true},     {"circuit", 0, true},
+    {"software", 0, true},      {"silent", 0, false},      {"refuse", 0, false},
+    {"accept-after", 0, true},  {"stop-after", 0, true},   {"lower-case", 0, false},
+    {"refuse-rate", 0, false},  {"fault", 0, true},        {"replug-after", 0, true},
+    {"units", 0, true},         {"present", 0, true},      {"absent", 0, true},
+    {"latency-timer", 0, true}, {"answer-delay", 0, true}, {"rate-ack-alone", 0, false},
+    {"com", 'n', true},         {"ports-dir", 'a', true},  {"dump", 'x', false},
+    {"help", 'h', false},       {"version", 'V', false},
 };
 
 // The steps in LineStep's order, and the line faults, as --fault names them.
@@ -102,6 +105,15 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
             return "a number of bytes, 0 or more";
     } else if (name == "fault") {
         return ParseFault(value, o.faults);
+    } else if (name == "latency-timer") {
+        if (!StoreNumber(value, 1, 255, o.faults.latencyTimerMs)) return "a number from 1 to 255";
+    } else if (name == "answer-delay") {
+        const size_t dash = value.find('-');
+        FaultConfig& f = o.faults;
+        if (!StoreNumber(value.substr(0, dash), 0, kLongestAnswerDelayMs, f.answerDelayMinMs) ||
+            !StoreNumber(dash == std::string::npos ? value : value.substr(dash + 1),
+                         f.answerDelayMinMs, kLongestAnswerDelayMs, f.answerDelayMaxMs))
+            return "milliseconds up to 10000, or MIN-MAX with MIN not above MAX";
     } else if (name == "absent" && value.find('-') != std::string::npos) {
         const size_t dash = value.find('-');
         if (!StoreNumber(value.substr(0, dash), 0, INT32_MAX, o.absentMs) ||
@@ -121,13 +133,14 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
         if (value.empty()) return "a folder";
         o.portsDir = value;
     } else {
-        bool& flag = name == "silent"        ? o.faults.silent
-                     : name == "refuse"      ? o.faults.refuses
-                     : name == "lower-case"  ? o.faults.lowerCaseDigits
-                     : name == "refuse-rate" ? o.faults.refusesRateChange
-                     : name == "dump"        ? o.dump
-                     : name == "help"        ? o.help
-                                             : o.version;
+        bool& flag = name == "silent"           ? o.faults.silent
+                     : name == "refuse"         ? o.faults.refuses
+                     : name == "lower-case"     ? o.faults.lowerCaseDigits
+                     : name == "refuse-rate"    ? o.faults.refusesRateChange
+                     : name == "rate-ack-alone" ? o.faults.rateAcknowledgeAlone
+                     : name == "dump"           ? o.dump
+                     : name == "help"           ? o.help
+                                                : o.version;
         flag = true;
     }
     return {};
@@ -159,6 +172,14 @@ std::string SimUsage() {
            "                        unplug or echo; may be given for several steps\n"
            "      --replug-after MS an unplugged port comes back after MS milliseconds\n"
            "                        (default 1000)\n"
+           "Slow lines:\n"
+           "      --latency-timer MS\n"
+           "                        the adapter hands received bytes on every MS ms, 1 to\n"
+           "                        255, as a USB adapter's latency timer does\n"
+           "      --answer-delay MS[-MS]\n"
+           "                        the unit answers each byte after MS ms, or after a time\n"
+           "                        drawn between the two, up to 10000\n"
+           "      --rate-ack-alone  no byte after the 0x84 that accepts a rate change\n"
            "Units:\n"
            "      --units N         present N units one after another, the serial numbers\n"
            "                        counting up from --serial (default: one unit for good)\n"

@@ -99,9 +99,11 @@ TEST(P06SimTest, HelpListsEveryOption) {
     const SimRun run = RunSim({"--help"});
     EXPECT_EQ(ExitCode(run.status), 0);
     for (const char* option :
-         {"--type", "--serial", "--circuit", "--software", "--silent", "--refuse", "--accept-after",
-          "--stop-after", "--lower-case", "--refuse-rate", "--fault", "--replug-after", "--units",
-          "--present", "--absent", "--com", "--ports-dir", "--dump", "--help"}) {
+         {"--type",          "--serial",       "--circuit",        "--software",   "--silent",
+          "--refuse",        "--accept-after", "--stop-after",     "--lower-case", "--refuse-rate",
+          "--fault",         "--replug-after", "--units",          "--present",    "--absent",
+          "--latency-timer", "--answer-delay", "--rate-ack-alone", "--com",        "--ports-dir",
+          "--dump",          "--help"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
 }
@@ -136,6 +138,11 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         {{"--units", "2", "-s", "4294967295"}, "bad value '2' for --units: serial numbers from"},
         {{"--present", "-5"}, "bad value '-5' for --present"},
         {{"--replug-after", "1s"}, "bad value '1s' for --replug-after"},
+        {{"--latency-timer", "0"}, "bad value '0' for --latency-timer"},
+        {{"--latency-timer", "256"}, "bad value '256' for --latency-timer"},
+        {{"--answer-delay", "300-50"}, "bad value '300-50' for --answer-delay"},
+        {{"--answer-delay", "20-"}, "bad value '20-' for --answer-delay"},
+        {{"--answer-delay", "10001"}, "bad value '10001' for --answer-delay"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
