@@ -92,6 +92,10 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             int32_t status = link_.Disconnect();
             if (status == kStatusOk) QuietAfter(status);
             record_.disconnectStatus = status;
+            // The last value is proved only by an end that ran in step: bytes out of turn or
+            // spoiled there may be its tail.
+            if (status == kStatusOutOfStep || status == kStatusLineError)
+                record_.softwareStatus = status;
             if (status != kStatusOk) return Failed(state, status);
             Write(Text(kTransmissionDone, language));
             Write(kBlank);
@@ -110,15 +114,14 @@ bool ReadingStep::QuietBefore(int32_t& previousStatus) {
 }
 
 bool ReadingStep::QuietAfter(int32_t& status) {
-    link_.BusyWait(kQuietAfterAnswerMs);
-    const int32_t quiet = link_.ExpectQuietLine();
+    const int32_t quiet = link_.ExpectQuietAfterAnswer();
     if (quiet == kStatusOk) return true;
     status = quiet;
     return false;
 }
 
 ReadingStep::Result ReadingStep::Failed(ReadingState state, int32_t status) {
-    if (status == kStatusNotADigit || status == kStatusOutOfStep) {
+    if (status == kStatusNotADigit || status == kStatusOutOfStep || status == kStatusLineError) {
         record_.unexpectedByte = link_.UnexpectedByte();
         record_.unexpectedCount = link_.UnexpectedCount();
     }

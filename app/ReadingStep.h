@@ -12,13 +12,6 @@
 
 // The pace of a reading: one step per tick, 300 ms apart.
 inline constexpr uint32_t kTickIntervalMs = 300;
-// After each answer that gives a value (serial number, circuit and software versions, the
-// end of the conversation, a type that is not P06), how long the line must stay quiet
-// before the answer is taken as right: one byte's time at 9600 bit/s (1.15 ms) and a USB
-// adapter's latency (16 ms at most for the usual latency timers). A byte then means an
-// answer came twice or out of step. Four answers: 72 ms a good reading.
-inline constexpr uint32_t kQuietAfterAnswerMs = 18;
-
 // The reading steps, as the main window's reading state holds them.
 enum ReadingState : int32_t {
     kStateIdle = 0,
@@ -94,7 +87,7 @@ private:
     // answer was longer than asked (sent twice, shifted), so its value is not to be trusted.
     // False then, with the previous step's status made the link's.
     bool QuietBefore(int32_t& previousStatus);
-    // After an answer, once the line has had kQuietAfterAnswerMs to bring what would follow.
+    // After an answer, once the line has had the link's quiet wait to bring what would follow.
     bool QuietAfter(int32_t& status);
 
     CP06& link_;

@@ -1,6 +1,8 @@
 #include "cli/ReaderMessages.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "cli/ReaderTexts.h"
 #include "link/Com_p06.h"
@@ -29,6 +31,9 @@ std::string StatusText(int32_t status, const ReadingRecord& r, Language l) {
                        ? Say(texts::kBytesOutOfTurn, l,
                              {std::to_string(r.unexpectedCount), ByteText(r.unexpectedByte)})
                        : Say(texts::kByteOutOfTurn, l, {ByteText(r.unexpectedByte)});
+            break;
+        case kStatusLineError:
+            what = Say(texts::kLineError, l, {ByteText(r.unexpectedByte)});
             break;
         case kStatusNotConnected:
             what = Text(texts::kNotConnected, l);
@@ -119,14 +124,24 @@ std::string FailedSteps(const ReadingRecord& r, Language language) {
                  {texts::kStepCircuit, r.circuitStatus},
                  {texts::kStepSoftware, r.softwareStatus},
                  {texts::kStepEnd, r.disconnectStatus}};
-    // The steps after a failure never run: the reading ends at the failed one.
-    std::string text;
+    // The steps after a failure never run: the reading ends at the failed one. Bytes out of
+    // turn or spoiled at the end also disprove the value before it: the two steps share the
+    // one cause, said once.
+    std::vector<std::pair<std::string, int32_t>> failed;
     for (const auto& step : steps) {
         if (step.status == kStatusOk || step.status == -1) continue;
+        const std::string name = Text(step.name, language);
+        const bool spoil = step.status == kStatusOutOfStep || step.status == kStatusLineError;
+        if (spoil && !failed.empty() && failed.back().second == step.status)
+            failed.back().first += ", " + name;
+        else
+            failed.emplace_back(name, step.status);
+    }
+    std::string text;
+    for (const auto& [names, status] : failed) {
         if (!text.empty()) text += language == Language::French ? " ; " : "; ";
-        text += std::string(Text(step.name, language)) +
-                (language == Language::French ? " : " : ": ") +
-                StatusText(step.status, r, language);
+        text +=
+            names + (language == Language::French ? " : " : ": ") + StatusText(status, r, language);
     }
     return text;
 }

@@ -82,6 +82,9 @@ inline constexpr TextPair kBytesOutOfTurn = {"%1 octets sont arrivés hors de le
                                              "%1 bytes came out of turn, from %2"};
 inline constexpr TextPair kByteOutOfTurn = {"l'octet %1 est arrivé hors de son tour",
                                             "the byte %1 came out of turn"};
+inline constexpr TextPair kLineError = {
+    "l'octet %1 est arrivé avec une erreur de parité, de trame ou de débordement",
+    "the byte %1 came with a parity, framing or overrun error"};
 inline constexpr TextPair kNotConnected = {"pas connecté", "not connected"};
 inline constexpr TextPair kNothingReceived = {"pas de réponse", "no answer"};
 inline constexpr TextPair kRateRefused = {"changement de vitesse refusé", "rate change refused"};

@@ -13,6 +13,22 @@ std::string Hex(uint8_t value) {
 
 std::string Failure(int32_t code) { return "(error " + std::to_string(code) + ")"; }
 
+// The receive errors by name: "(line error: parity, framing)".
+std::string LineErrors(uint32_t errors) {
+    const struct {
+        uint32_t flag;
+        const char* name;
+    } kNames[] = {
+        {kLineErrorParity, "parity"}, {kLineErrorFrame, "framing"}, {kLineErrorOverrun, "overrun"}};
+    std::string names;
+    for (const auto& n : kNames) {
+        if ((errors & n.flag) == 0) continue;
+        if (!names.empty()) names += ", ";
+        names += n.name;
+    }
+    return "(line error: " + names + ")";
+}
+
 }  // namespace
 
 TracingSerialLine::TracingSerialLine(SerialLine& line, Clock& clock, std::ostream* trace,
@@ -58,6 +74,7 @@ bool TracingSerialLine::Purge(Handle handle, uint32_t flags) { return line_.Purg
 bool TracingSerialLine::WriteByte(Handle handle, uint8_t value, uint32_t& written) {
     const bool ok = line_.WriteByte(handle, value, written);
     pollSent_ = ok && value == kPoll;
+    pollReplyRead_ = false;
     if (!ok) {
         Trace('>', Hex(value) + " " + Failure(line_.LastError()));
     } else if (written == 1) {
@@ -71,6 +88,7 @@ bool TracingSerialLine::WriteByte(Handle handle, uint8_t value, uint32_t& writte
 bool TracingSerialLine::ReadByte(Handle handle, uint8_t& value, uint32_t& count) {
     const bool ok = line_.ReadByte(handle, value, count);
     if (pollSent_) lastPollReply_ = ok && count != 0 ? value : -1;
+    pollReplyRead_ = pollSent_ && lastPollReply_ != -1;
     pollSent_ = false;
     if (!ok) {
         Trace('<', Failure(line_.LastError()));
@@ -79,6 +97,19 @@ bool TracingSerialLine::ReadByte(Handle handle, uint8_t& value, uint32_t& count)
     } else {
         Trace('<', Hex(value));
     }
+    return ok;
+}
+
+bool TracingSerialLine::TakeLineErrors(Handle handle, uint32_t& errors) {
+    const bool ok = line_.TakeLineErrors(handle, errors);
+    if (!ok) {
+        Trace('<', Failure(line_.LastError()));
+    } else if (errors != 0) {
+        // A spoiled byte is no reply: the unit neither refused nor echoed.
+        if (pollReplyRead_) lastPollReply_ = -1;
+        Trace('<', LineErrors(errors));
+    }
+    pollReplyRead_ = false;
     return ok;
 }
 

@@ -1,10 +1,13 @@
 // A serial line that writes what crosses the wire to a trace as it happens, and otherwise
 // passes every call through to the line it wraps; the link above never knows it is there.
 // One line per byte, its direction (> to the unit, < from it) and its time in milliseconds
-// since the start, plus one line for each read that timed out and each call that failed:
+// since the start, plus one line for each read that timed out, each byte that came with a
+// receive error (after the byte) and each call that failed:
 //        1002 ms  > 80
 //        1004 ms  < 81
 //        2102 ms  < (time-out)
+//        3204 ms  < 37
+//        3204 ms  < (line error: parity, framing)
 #pragma once
 
 #include <cstdint>
@@ -33,6 +36,7 @@ public:
     bool InputWaiting(Handle handle, uint32_t& count) override {
         return line_.InputWaiting(handle, count);
     }
+    bool TakeLineErrors(Handle handle, uint32_t& errors) override;
     bool Close(Handle handle) override;
     int32_t LastError() const override { return line_.LastError(); }
 
@@ -43,7 +47,7 @@ public:
     // The device of the last open that worked; empty when none did.
     const std::string& OpenedDevice() const { return openedDevice_; }
 
-    // The unit's reply to the last poll (0x80); -1 when none came.
+    // The unit's reply to the last poll (0x80); -1 when none came, or the line spoiled it.
     int32_t LastPollReply() const { return lastPollReply_; }
     // Whether every trace line was written; if not, the system's code of the failure.
     bool TraceWritten() const { return trace_ == nullptr || trace_->good(); }
@@ -56,7 +60,8 @@ private:
     Clock& clock_;
     std::ostream* trace_;
     uint32_t startTick_;
-    bool pollSent_ = false;  // the next byte read answers a poll
+    bool pollSent_ = false;       // the next byte read answers a poll
+    bool pollReplyRead_ = false;  // the last byte read answered a poll
     int32_t lastPollReply_ = -1;
     int32_t traceError_ = 0;
     std::function<std::string()> lookup_;

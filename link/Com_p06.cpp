@@ -1,5 +1,6 @@
 #include "link/Com_p06.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -177,7 +178,9 @@ int32_t CP06::SendByte(uint8_t value) {
     if (!IsOpen()) return Store(kStatusNoPort);
     uint32_t written = 0;
     // The count written is not looked at: a write the driver accepted counts as sent.
-    return Store(line_->WriteByte(handle_, value, written) ? kStatusOk : LastError());
+    const bool sent = line_->WriteByte(handle_, value, written);
+    lastSentTick_ = clock_->TickCount();
+    return Store(sent ? kStatusOk : LastError());
 }
 
 int32_t CP06::ReceiveByte(int32_t& value) {
@@ -186,8 +189,23 @@ int32_t CP06::ReceiveByte(int32_t& value) {
     uint32_t count = 0;
     if (!line_->ReadByte(handle_, byte, count)) return Store(LastError());
     if (count == 0) return Store(kStatusNothingReceived);
+    // Of the single-bit errors in a digit, a third give another good digit: only the
+    // line's own check tells.
+    uint32_t errors = 0;
+    if (!line_->TakeLineErrors(handle_, errors)) return Store(LastError());
+    if (errors != 0) {
+        unexpectedByte_ = byte;
+        unexpectedCount_ = 1;
+        return Store(kStatusLineError);
+    }
     value = byte;
     return Store(kStatusOk);
+}
+
+int32_t CP06::ReceiveAnswer(int32_t& value) {
+    if (ReceiveByte(value) == kStatusOk)
+        longestAnswerMs_ = std::max(longestAnswerMs_, clock_->TickCount() - lastSentTick_);
+    return status_;
 }
 
 void CP06::BusyWait(uint32_t ms) {
@@ -221,20 +239,22 @@ int32_t CP06::Connect(int32_t seconds) {
     Purge();
     int32_t status = kStatusOk;
     int32_t lastReply = -1;
+    longestAnswerMs_ = 0;  // a new conversation: the line is measured afresh
 
     for (;;) {
         status = SendByte(kPoll);
         if (status == kStatusOk) {
             int32_t reply = -1;
-            status = ReceiveByte(reply);
+            status = ReceiveAnswer(reply);
             if (status == kStatusOk) lastReply = reply;
 
             if (status == kStatusOk && reply == kGiveUp) {
                 Purge();
                 Disconnect();
                 status = Close();
-            } else if (status == kStatusNothingReceived) {
-                status = kStatusOk;  // a silent unit is no error: poll again
+            } else if (status == kStatusNothingReceived || status == kStatusLineError) {
+                // A silent unit is no error, nor is a reply the line spoiled: poll again.
+                status = kStatusOk;
             } else if (status != kStatusOk) {
                 Purge();
                 Disconnect();
@@ -267,17 +287,35 @@ int32_t CP06::Connect(int32_t seconds) {
 
 int32_t CP06::Disconnect() {
     if (!IsOpen()) return Store(kStatusNoPort);
-    // Sends nothing unless a conversation is open. Its failure does not stop the end of the
-    // conversation, but bytes out of step before it mean the last answer was spoiled.
-    const bool outOfStep = ChangeBaudRate(9600) == kStatusOutOfStep;
+    // Sends nothing unless a conversation is open. A refused rate change does not stop the end
+    // of the conversation, but bytes out of step before or in place of its acknowledgement
+    // mean the last answer was spoiled.
+    const bool inConversation = connected_;
+    const int32_t rateChange = ChangeBaudRate(9600);
+    int32_t spoiled =
+        rateChange == kStatusOutOfStep || rateChange == kStatusLineError ? rateChange : kStatusOk;
     clock_->Sleep(kEndPauseMs);
+    // The pause outlasts any quiet wait: a byte waiting now is out of step too (an
+    // acknowledgement that came after a shifted answer's tail). It is read in any case, so
+    // that the end byte's answer is its own; outside a conversation it is a failed reading's
+    // leftover, already told.
+    const int32_t firstUnexpected = unexpectedByte_;
+    const uint32_t unexpectedCount = unexpectedCount_;
+    if (ExpectQuietLine() == kStatusOutOfStep && inConversation) {
+        if (spoiled != kStatusOk) {
+            unexpectedByte_ = firstUnexpected;
+            unexpectedCount_ = unexpectedCount;
+        } else {
+            spoiled = kStatusOutOfStep;
+        }
+    }
     int32_t status = SendByte(kEndOfConversation);
     if (status != kStatusOk) return status;
     int32_t answer = 0;
-    status = ReceiveByte(answer);
+    status = ReceiveAnswer(answer);
     if (status != kStatusOk) return status;
     connected_ = false;
-    return Store(outOfStep ? kStatusOutOfStep : kStatusOk);
+    return Store(spoiled);
 }
 
 int32_t CP06::ChangeBaudRate(int32_t rate) {
@@ -292,13 +330,19 @@ int32_t CP06::ChangeBaudRate(int32_t rate) {
     status = SendHexByte(target.code);
     if (status != kStatusOk) return status;
     int32_t reply = 0;
-    status = ReceiveByte(reply);
+    status = ReceiveAnswer(reply);
     if (status != kStatusOk) return status;
+    // A digit is the tail of a shifted answer, not the unit declining the rate.
+    if (IsDigitCharacter(reply)) {
+        unexpectedByte_ = reply;
+        unexpectedCount_ = 1;
+        return Store(kStatusOutOfStep);
+    }
     if (reply != kAcknowledge) return Store(kStatusRateRefused);
 
     // The unit sends one more byte at the old rate; it carries nothing the host uses.
     int32_t trailing = 0;
-    ReceiveByte(trailing);
+    ReceiveAnswer(trailing);
     settings_.BaudRate = static_cast<uint32_t>(target.rate);
     line_->SetState(handle_, settings_);
     return Store(kStatusOk);
@@ -314,7 +358,7 @@ int32_t CP06::ReceiveHexByte(int32_t& value, bool acknowledge) {
     if (!connected_) return Store(kStatusNotConnected);
     // A byte that is no digit is not acknowledged: the exchange ends there.
     const auto receiveDigit = [this](int32_t& digit) {
-        if (ReceiveByte(digit) != kStatusOk) return status_;
+        if (ReceiveAnswer(digit) != kStatusOk) return status_;
         if (IsDigitCharacter(digit)) return status_;
         unexpectedByte_ = digit;
         unexpectedCount_ = 1;
@@ -336,14 +380,31 @@ int32_t CP06::ExpectQuietLine() {
     uint32_t waiting = 0;
     if (!line_->InputWaiting(handle_, waiting)) return Store(LastError());
     if (waiting == 0) return Store(kStatusOk);
-    unexpectedCount_ = waiting;
-    unexpectedByte_ = -1;
+    // A byte out of turn is out of turn whatever the line did to it.
+    int32_t first = -1;
     for (uint32_t i = 0; i < waiting && i < kMostUnexpectedRead; ++i) {
         int32_t byte = 0;
-        if (ReceiveByte(byte) != kStatusOk) break;
-        if (i == 0) unexpectedByte_ = byte;
+        const int32_t status = ReceiveByte(byte);
+        if (status == kStatusLineError)
+            byte = unexpectedByte_;
+        else if (status != kStatusOk)
+            break;
+        if (i == 0) first = byte;
     }
+    unexpectedByte_ = first;
+    unexpectedCount_ = waiting;
     return Store(kStatusOutOfStep);
+}
+
+int32_t CP06::ExpectQuietAfterAnswer() {
+    BusyWait(QuietWaitMs());
+    return ExpectQuietLine();
+}
+
+uint32_t CP06::QuietWaitMs() const {
+    const uint64_t wait = uint64_t{longestAnswerMs_} * 3 / 2 + kQuietWaitMarginMs;
+    return static_cast<uint32_t>(
+        std::clamp<uint64_t>(wait, kQuietWaitFloorMs, kQuietWaitCeilingMs));
 }
 
 int32_t CP06::HexPairToByte(uint32_t high, uint32_t low) {

@@ -22,8 +22,13 @@ inline constexpr int32_t kStatusWrongType = 100020;
 // The protocol has no checksum; these are what the link can see of a spoiled answer.
 // A byte other than '0'..'9' or 'A'..'F' where a digit was due:
 inline constexpr int32_t kStatusNotADigit = 100021;
-// Bytes already waiting before a command, so answers and questions are out of step:
+// Answers and questions out of step: bytes already waiting before a command or the end byte,
+// or come within the quiet wait after an answer, or a digit where the rate change's
+// acknowledgement was due (the tail of a shifted answer):
 inline constexpr int32_t kStatusOutOfStep = 100022;
+// A byte that came with a parity, framing or overrun error: the line spoiled it, whatever
+// its value:
+inline constexpr int32_t kStatusLineError = 100023;
 
 // Protocol bytes.
 inline constexpr uint8_t kPoll = 0x80;
@@ -35,6 +40,21 @@ inline constexpr uint8_t kChangeRate = 0x9E;
 inline constexpr uint8_t kReadType = 0x86;
 inline constexpr uint8_t kReadCircuitVersion = 0x87;
 inline constexpr uint8_t kReadMemory = 0x89;
+
+// The quiet wait. The protocol has no checksum and no length: an answer that came twice or
+// shifted by a byte still reads as good digits, and only a byte arriving after the answer's
+// last acknowledgement shows it. Such a byte is the unit's answer to an earlier
+// acknowledgement, so it can come as late as any answer on this line: the unit's own time
+// to answer plus the adapter's latency (a USB adapter holds received bytes until its latency
+// timer runs out: 16 ms by default on FTDI chips, settable from 1 to 255 ms). So the link
+// measures the line as it talks, taking the longest time from a byte it sent to the unit's
+// next byte in this conversation, and after each value waits half as long again, plus two
+// byte times: a few dozen answers rarely show the very longest delay. The floor is one
+// byte's time and the 16 ms latency a line too fast to measure may still have; the ceiling
+// is the read time-out, beyond which a byte would have counted as missing anyway.
+inline constexpr uint32_t kQuietWaitFloorMs = 18;
+inline constexpr uint32_t kQuietWaitCeilingMs = 1100;
+inline constexpr uint32_t kQuietWaitMarginMs = 2;
 
 // Device memory.
 inline constexpr int32_t kSerialNumberAddress = 0x78;
@@ -74,6 +94,13 @@ public:
     // nothing still to come. Only looks: nothing is sent and nothing waited for. Every
     // command of a conversation begins with it.
     int32_t ExpectQuietLine();
+    // Waits the quiet wait, then ExpectQuietLine: after an answer, whatever comes by then
+    // came out of turn.
+    int32_t ExpectQuietAfterAnswer();
+    // The quiet wait this conversation's line calls for (see kQuietWaitFloorMs).
+    uint32_t QuietWaitMs() const;
+    // The longest time, in this conversation, from a byte sent to the unit's next byte.
+    uint32_t LongestAnswerMs() const { return longestAnswerMs_; }
 
     // Device information queries.
     int32_t ReadTypeId(char (&text)[4]);
@@ -87,9 +114,9 @@ public:
 
     // State, for callers and tests.
     int32_t Status() const { return status_; }
-    // What the last exchange that failed with kStatusNotADigit or kStatusOutOfStep received:
-    // the byte that was not a digit, or the first of the bytes that were waiting (-1: none),
-    // and how many were waiting.
+    // What the last exchange that failed with kStatusNotADigit, kStatusOutOfStep or
+    // kStatusLineError received: the byte that was not a digit, the first of the bytes that
+    // were waiting (-1: none) and how many were waiting, or the byte the line spoiled.
     int32_t UnexpectedByte() const { return unexpectedByte_; }
     uint32_t UnexpectedCount() const { return unexpectedCount_; }
     // The type identifier of the last ReadTypeId (empty before the first).
@@ -107,6 +134,8 @@ public:
 private:
     int32_t Store(int32_t status) { return status_ = status; }
     int32_t LastError() const { return line_->LastError(); }
+    // ReceiveByte for a byte the unit sends in answer, timing it against the last byte sent.
+    int32_t ReceiveAnswer(int32_t& value);
 
     std::unique_ptr<SerialLine> ownedLine_;
     std::unique_ptr<Clock> ownedClock_;
@@ -126,4 +155,6 @@ private:
     int32_t status_ = kStatusOk;
     int32_t unexpectedByte_ = -1;
     uint32_t unexpectedCount_ = 0;
+    uint32_t lastSentTick_ = 0;
+    uint32_t longestAnswerMs_ = 0;
 };

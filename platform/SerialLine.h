@@ -67,6 +67,12 @@ inline constexpr uint32_t kPurgeRxAbort = 0x02;
 inline constexpr uint32_t kPurgeTxClear = 0x04;
 inline constexpr uint32_t kPurgeRxClear = 0x08;
 
+// Receive errors, as ClearCommError reports them: each spoils the byte it came with, or
+// (an overrun) lost bytes before it.
+inline constexpr uint32_t kLineErrorOverrun = 0x0002;  // CE_OVERRUN: the port lost bytes
+inline constexpr uint32_t kLineErrorParity = 0x0004;   // CE_RXPARITY
+inline constexpr uint32_t kLineErrorFrame = 0x0008;    // CE_FRAME: no stop bit, or a break
+
 class SerialLine {
 public:
     using Handle = intptr_t;
@@ -88,6 +94,9 @@ public:
     // How many received bytes wait to be read, without waiting for any (Win32: the input
     // queue of ClearCommError).
     virtual bool InputWaiting(Handle handle, uint32_t& count) = 0;
+    // The receive errors (kLineError*) the port saw since the last call, cleared by this
+    // one; the link asks right after each byte it reads, so they are that byte's.
+    virtual bool TakeLineErrors(Handle handle, uint32_t& errors) = 0;
     virtual bool Close(Handle handle) = 0;
     // The error code of the last failing call.
     virtual int32_t LastError() const = 0;

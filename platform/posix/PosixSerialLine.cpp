@@ -17,6 +17,7 @@
 #include "platform/posix/LinuxDevicePath.h"
 #include "platform/posix/PosixKernelRate.h"
 #include "platform/posix/PosixLineWait.h"
+#include "platform/posix/PosixOverrunCount.h"
 #include "platform/posix/PosixPseudoTerminal.h"
 #include "platform/posix/PosixTermiosTranslation.h"
 
@@ -103,6 +104,8 @@ bool PosixSerialLine::TakePort(int fd, Port& port) {
     // The lock comes first so that a refused open never touches a port someone else holds.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &port.savedTermios) != 0) return false;
     if (HasFreeRate(port.savedTermios)) port.savedFreeRate = FreeRate(fd);
+    port.input.SetMarked((port.savedTermios.c_iflag & PARMRK) != 0);
+    port.overruns = OverrunCount(fd);
     // With the lock ours, the exclusive mode is ours too, even when a holder that died left
     // it set on a pseudo-terminal that outlived it.
     if (ioctl(fd, TIOCEXCL) != 0) return false;
@@ -176,9 +179,12 @@ bool PosixSerialLine::SetState(Handle handle, const SerialSettings& settings) {
     if (!SettingsToTermios(settings, wanted, freeRate)) return Fail(EINVAL);
     // glibc reports EINVAL when the kernel did not keep every framing bit. A pseudo-terminal
     // never keeps parity or a byte size other than 8; everything else it took.
-    if (tcsetattr(fd, TCSANOW, &wanted) != 0 && !(errno == EINVAL && IsPseudoTerminal(fd))) {
-        return Fail(errno);
-    }
+    const bool set = tcsetattr(fd, TCSANOW, &wanted) == 0;
+    const int error = errno;
+    // Bytes are decoded as the tty now delivers them, whatever of the request it kept.
+    termios kept{};
+    port->input.SetMarked(((tcgetattr(fd, &kept) == 0 ? kept : wanted).c_iflag & PARMRK) != 0);
+    if (!set && !(error == EINVAL && IsPseudoTerminal(fd))) return Fail(error);
     if (freeRate && !SetFreeRate(fd, settings.BaudRate)) return Fail(errno);
 
     const bool dtrOn = settings.fDtrControl != kDtrControlDisable;

@@ -5,9 +5,11 @@
 #include <termios.h>
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/SerialLine.h"
+#include "platform/posix/PosixMarkedInput.h"
 
 class PosixSerialLine : public SerialLine {
 public:
@@ -26,6 +28,7 @@ public:
     bool WriteByte(Handle handle, uint8_t value, uint32_t& written) override;
     bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) override;
     bool InputWaiting(Handle handle, uint32_t& count) override;
+    bool TakeLineErrors(Handle handle, uint32_t& errors) override;
     bool Close(Handle handle) override;
     int32_t LastError() const override { return lastError_; }
 
@@ -38,6 +41,11 @@ private:
         // What was last asked of DTR and RTS, for lines that cannot report them (a pty).
         bool dtrOn = false;
         bool rtsOn = true;
+        // Read from the tty, marks undone, not yet given to the link; what the link is told
+        // waits and what a purge clears, with the tty's own queue.
+        PosixMarkedInput input;
+        uint32_t lineErrors = 0;           // of the bytes given since the link last asked
+        std::optional<uint32_t> overruns;  // the kernel's count when last looked at, if kept
     };
 
     Port* Find(Handle handle);

@@ -125,10 +125,12 @@ uint8_t ParityOf(tcflag_t cflag) {
 bool SettingsToTermios(const SerialSettings& settings, termios& line, bool& freeRate) {
     // Raw bytes: no line editing, echo, signals, translation or output processing.
     cfmakeraw(&line);
-    // Bytes with a parity error reach the link as they came, as on Windows without an
-    // error character: Linux turns them into 0 (or marks them) once INPCK is on, so parity
-    // is generated and stripped but not checked.
     line.c_iflag &= ~static_cast<tcflag_t>(INPCK | IGNPAR | PARMRK | IXON | IXOFF | IXANY);
+    // With parity asked for, it is checked: a byte received with a parity or framing error
+    // is kept and marked (0xFF 0x00 before it, a real 0xFF doubled), never dropped or
+    // stripped, so the serial line can give it with its error as Windows does. Without,
+    // bytes pass as they came.
+    if (settings.fParity != 0 && settings.Parity != kNoParity) line.c_iflag |= INPCK | PARMRK;
     line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     line.c_cflag |= CLOCAL | CREAD;
     line.c_cc[VMIN] = 1;  // unused: reads wait in poll()

@@ -6,9 +6,15 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <map>
+
 namespace {
 
 static_assert(sizeof(DCB) == 28, "the DCB record the link sets is 28 bytes");
+static_assert(kLineErrorOverrun == CE_OVERRUN && kLineErrorParity == CE_RXPARITY &&
+                  kLineErrorFrame == CE_FRAME,
+              "the receive errors are ClearCommError's own flags");
+constexpr DWORD kLineErrors = CE_OVERRUN | CE_RXPARITY | CE_FRAME;
 
 HANDLE ToWin32(SerialLine::Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -133,7 +139,10 @@ public:
     }
 
     bool Purge(Handle handle, uint32_t flags) override {
-        return PurgeComm(ToWin32(handle), flags) || Fail();
+        if (!PurgeComm(ToWin32(handle), flags)) return Fail();
+        // The errors kept from earlier looks belong to bytes now discarded.
+        if ((flags & (kPurgeRxAbort | kPurgeRxClear)) != 0) lineErrors_.erase(handle);
+        return true;
     }
 
     bool WriteByte(Handle handle, uint8_t value, uint32_t& written) override {
@@ -153,15 +162,33 @@ public:
         return true;
     }
 
+    // ClearCommError gives the queue and clears the errors in one call: the errors are kept
+    // for TakeLineErrors.
     bool InputWaiting(Handle handle, uint32_t& count) override {
         DWORD errors = 0;
         COMSTAT status{};
         if (!ClearCommError(ToWin32(handle), &errors, &status)) return Fail();
+        if ((errors & kLineErrors) != 0) lineErrors_[handle] |= errors & kLineErrors;
         count = status.cbInQue;
         return true;
     }
 
-    bool Close(Handle handle) override { return CloseHandle(ToWin32(handle)) || Fail(); }
+    bool TakeLineErrors(Handle handle, uint32_t& errors) override {
+        DWORD found = 0;
+        if (!ClearCommError(ToWin32(handle), &found, nullptr)) return Fail();
+        errors = found & kLineErrors;
+        const auto kept = lineErrors_.find(handle);
+        if (kept != lineErrors_.end()) {
+            errors |= kept->second;
+            lineErrors_.erase(kept);
+        }
+        return true;
+    }
+
+    bool Close(Handle handle) override {
+        lineErrors_.erase(handle);
+        return CloseHandle(ToWin32(handle)) || Fail();
+    }
 
     int32_t LastError() const override { return lastError_; }
 
@@ -173,6 +200,8 @@ private:
     }
 
     int32_t lastError_ = 0;
+    // Per handle, the receive errors InputWaiting's ClearCommError found and nobody took yet.
+    std::map<Handle, uint32_t> lineErrors_;
 };
 
 }  // namespace

@@ -5,7 +5,8 @@
 // the fake clock. Whatever the unit says, the reading must:
 //  - never crash and never hang: each tick stays within the bounds below;
 //  - follow the reading rules from state to state;
-//  - only ever report 0, 100001, 100002, 100003, 100016, 100020 or a system error code
+//  - only ever report 0, 100001, 100002, 100003, 100016, 100020, 100021, 100022, 100023 or a
+//    system error code
 //    that the input injected.
 //
 // Input layout:
@@ -34,6 +35,7 @@
 //   ReadCircuitVersion  3 writes, 2 reads, 2200 ms
 //   ReadSoftwareVersion 2 memory bytes: 10 writes, 4 reads, 4400 ms
 //   finish              Disconnect: 4 writes, 3 reads, 3800 ms
+// Each byte read is followed by a look at its receive errors, one more call per read.
 // Other line calls (open 6: open, settings read and written twice, time-outs read and
 // written; close 3; 2 purges) add at most 11 per tick.
 #include <cstdint>
@@ -60,7 +62,7 @@ struct TickBound {
 
 // Indexed by reading state; [0] is the link's own teardown, two Disconnects. The steps
 // from the type on may wait for the line to stay quiet after their answer.
-constexpr uint32_t kQuiet = kQuietAfterAnswerMs;
+constexpr uint32_t kQuiet = kQuietWaitCeilingMs;
 constexpr TickBound kBounds[7] = {
     {8, 6, 7600},          {9, 7, 10700},          {7, 6, 6600 + kQuiet}, {20, 8, 8800 + kQuiet},
     {3, 2, 2200 + kQuiet}, {10, 4, 4400 + kQuiet}, {4, 3, 3800 + kQuiet},
@@ -116,6 +118,9 @@ public:
     bool InputWaiting(Handle h, uint32_t& count) override {
         return !Inject() && line_.InputWaiting(h, count);
     }
+    bool TakeLineErrors(Handle h, uint32_t& errors) override {
+        return !Inject() && line_.TakeLineErrors(h, errors);
+    }
     bool Close(Handle h) override { return !Inject() && line_.Close(h); }
     int32_t LastError() const override { return injected_ ? injectedCode_ : line_.LastError(); }
 
@@ -164,7 +169,7 @@ public:
         Require(clock_.now - start <= bound.ms, "a tick waited longer than its bound");
         Require(line_.reads - reads <= bound.reads, "a tick read more bytes than its bound");
         Require(line_.writes - writes <= bound.writes, "a tick wrote more bytes than its bound");
-        Require(line_.calls - calls <= bound.reads + bound.writes + kOtherCallsPerTick,
+        Require(line_.calls - calls <= 2 * bound.reads + bound.writes + kOtherCallsPerTick,
                 "a tick made more line calls than its bound");
         return result;
     }
@@ -184,6 +189,7 @@ bool Allowed(int32_t status, const std::set<int32_t>& injected) {
         case kStatusWrongType:
         case kStatusNotADigit:
         case kStatusOutOfStep:
+        case kStatusLineError:
             return true;
         default:
             return injected.count(status) != 0;

@@ -335,9 +335,10 @@ TEST_F(P06ReadTest, LineFaultNeverGivesAWrongRecordAndTheNextReadingIsGood) {
         "--port", std::to_string(kCom), "--json", "--fast", "--wait", "3", "--lang", "en"};
     for (const LineFaultCase& c : kLineFaultCases) {
         if (!c.pty) continue;
-        SCOPED_TRACE(c.fault);
+        SCOPED_TRACE(CaseName(c));
         std::vector<std::string> options = SimOptions(unit);
-        options.insert(options.end(), {"--fault", c.fault});
+        const std::vector<std::string> faultOptions = SimFaultOptions(c);
+        options.insert(options.end(), faultOptions.begin(), faultOptions.end());
         SimProcess sim(options, kCom, PortsDir());
         ASSERT_TRUE(sim.Ready());
         const ReaderExit reader = Read(args);

@@ -317,21 +317,22 @@ void WindowFaultsTest::portVanishingBetweenReadingsIsLetGoByTheScan() {
 }
 
 void WindowFaultsTest::lineFaultNeverShowsASpoiledValueAsRead_data() {
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("failsAt");
+    QTest::addColumn<int>("row");
     for (const LineFaultCase& c : kLineFaultCases)
-        if (c.pty) QTest::newRow(c.fault) << QString(c.fault) << c.windowFailsAt;
+        if (c.pty) QTest::newRow(CaseName(c).c_str()) << int(&c - kLineFaultCases);
 }
 
 // A line fault on one step: the success report only with the unit's own values; else no
 // line for the step that failed, the transmission error and its box. The next reading on
 // the same port is good (an unplugged port comes back after a second; a loopback stays).
 void WindowFaultsTest::lineFaultNeverShowsASpoiledValueAsRead() {
-    QFETCH(QString, fault);
-    QFETCH(int, failsAt);
+    QFETCH(int, row);
+    const LineFaultCase& c = kLineFaultCases[row];
+    const int failsAt = c.windowFailsAt;
     const ReadUnit unit = {2882343476u, 171, "205.239"};
     std::vector<std::string> options = SimOptions(unit);
-    options.insert(options.end(), {"--fault", fault.toStdString()});
+    const std::vector<std::string> faultOptions = SimFaultOptions(c);
+    options.insert(options.end(), faultOptions.begin(), faultOptions.end());
     SimProcess sim(options, kCom, portsDir_);
     QVERIFY2(sim.Ready(), "p06-sim did not start");
     auto window = NewWindow();

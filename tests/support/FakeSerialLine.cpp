@@ -70,6 +70,7 @@ bool FakeSerialLine::SetTimeouts(Handle, const SerialTimeouts& timeouts) {
 bool FakeSerialLine::Purge(Handle, uint32_t flags) {
     calls.push_back("purge " + std::to_string(flags));
     if (purgeError != 0) return Fail(purgeError);
+    lineErrors_ = 0;  // as a real port's: they went with the bytes discarded
     // A model's answers are pending input; a script stands for the unit's future answers.
     if (model_ != nullptr)
         std::erase_if(answers_, [this](const Answer& a) {
@@ -99,6 +100,7 @@ bool FakeSerialLine::WriteByte(Handle, uint8_t value, uint32_t& written) {
         uint32_t due = clock_.now + reply.delayMs;
         if (!answers_.empty() && static_cast<int32_t>(answers_.back().due - due) > 0)
             due = answers_.back().due;
+        due = static_cast<uint32_t>(ThroughLatencyTimer(due, model_->Faults().latencyTimerMs));
         for (uint8_t byte : reply.bytes) answers_.push_back({byte, due});
     }
     return true;
@@ -133,8 +135,15 @@ bool FakeSerialLine::ReadByte(Handle, uint8_t& value, uint32_t& count) {
     }
     calls.push_back("read " + Hex(*next));
     value = *next;
-    count = 1;
+    Delivered(count);
     return true;
+}
+
+// Counts a byte delivered, and notes the errors it comes with.
+void FakeSerialLine::Delivered(uint32_t& count) {
+    const auto spoiled = lineErrorsAt.find(bytesRead++);
+    if (spoiled != lineErrorsAt.end()) lineErrors_ |= spoiled->second;
+    count = 1;
 }
 
 bool FakeSerialLine::ReadAnswer(uint8_t& value, uint32_t& count) {
@@ -156,7 +165,7 @@ bool FakeSerialLine::ReadAnswer(uint8_t& value, uint32_t& count) {
     value = answers_.front().byte;
     answers_.pop_front();
     calls.push_back("read " + Hex(value));
-    count = 1;
+    Delivered(count);
     return true;
 }
 
@@ -170,6 +179,14 @@ bool FakeSerialLine::InputWaiting(Handle, uint32_t& count) {
     }
     for (const Answer& answer : answers_)
         if (static_cast<int32_t>(answer.due - clock_.now) <= 0) ++count;
+    return true;
+}
+
+bool FakeSerialLine::TakeLineErrors(Handle, uint32_t& errors) {
+    ++takes;
+    if (takeLineErrorsError != 0) return Fail(takeLineErrorsError);
+    errors = lineErrors_;
+    lineErrors_ = 0;
     return true;
 }
 

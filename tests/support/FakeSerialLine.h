@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ public:
     bool ReadByte(Handle handle, uint8_t& value, uint32_t& count) override;
     // With a model, the answers queued and not read; with a script, waitingBytes.
     bool InputWaiting(Handle handle, uint32_t& count) override;
+    // The errors of lineErrorsAt for the bytes read since the last call.
+    bool TakeLineErrors(Handle handle, uint32_t& errors) override;
     bool Close(Handle handle) override;
     int32_t LastError() const override { return lastError_; }
 
@@ -65,6 +68,13 @@ public:
     int looks = 0;  // InputWaiting calls, kept out of calls
     int32_t closeError = 0;
     int writesBeforeFailure = -1;  // the write after this many succeeds fails with writeError
+    // Receive errors (kLineError*), script or model alike: the byte read when bytesRead is
+    // the key (0: the first byte this line delivers) comes with them. takeLineErrorsError
+    // fails TakeLineErrors; takes counts its calls, kept out of calls.
+    std::map<uint32_t, uint32_t> lineErrorsAt;
+    uint32_t bytesRead = 0;
+    int32_t takeLineErrorsError = 0;
+    int takes = 0;
 
     static constexpr Handle kFakeHandle = 7;
 
@@ -88,6 +98,7 @@ private:
     bool Fail(int32_t code);
     uint32_t ReadTimeoutMs() const;
     bool ReadAnswer(uint8_t& value, uint32_t& count);
+    void Delivered(uint32_t& count);
 
     FakeClock& clock_;
     DeviceModel* model_ = nullptr;
@@ -99,4 +110,5 @@ private:
     SerialTimeouts current_{};
     int32_t lastError_ = 0;
     int writes_ = 0;
+    uint32_t lineErrors_ = 0;  // of the bytes delivered since the last TakeLineErrors
 };

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
@@ -21,6 +22,23 @@ inline UnitConfig HexDigitUnit() {
 
 enum class FaultEnd { Read, Incomplete, NoAnswer };
 
+// The line a case runs on: an ideal one, or a slow adapter or unit (FaultConfig's fields).
+struct SlowLine {
+    uint32_t latencyTimerMs = 0;
+    uint32_t answerDelayMinMs = 0;
+    uint32_t answerDelayMaxMs = 0;
+    bool rateAcknowledgeAlone = false;
+};
+
+// Slow lines, as adapters and units are: an FTDI adapter's default latency timer (16 ms) and
+// longer ones, each with a unit that sends nothing after its rate change's 0x84; a unit that
+// takes 20 to 25 ms to answer, on an adapter that hands on bytes at once.
+inline constexpr SlowLine kTimer16 = {16, 0, 0, true};
+inline constexpr SlowLine kTimer25 = {25, 0, 0, true};
+inline constexpr SlowLine kTimer32 = {32, 0, 0, true};
+inline constexpr SlowLine kTimer50 = {50, 0, 0, true};
+inline constexpr SlowLine kSlowUnit = {0, 20, 25, false};
+
 struct LineFaultCase {
     const char* fault;  // p06-sim's --fault STEP:KIND
     LineStep step;
@@ -31,6 +49,7 @@ struct LineFaultCase {
     int32_t windowFailsAt;
     const char* failedSteps;  // the reader's message after "failed: "; see FailedStepsText
     bool pty;                 // also run over a pseudo-terminal
+    SlowLine line = {};
 };
 
 // clang-format off
@@ -87,19 +106,83 @@ inline constexpr LineFaultCase kLineFaultCases[] = {
     {"software:silent", LineStep::Software, LineFault::Silent, FaultEnd::Incomplete, 5, "software version: no answer (error 100002)", false},
     {"software:unplug", LineStep::Software, LineFault::Unplug, FaultEnd::Incomplete, 5, "software version: {unplugged}; end of conversation: {unplugged}", false},
     {"software:echo", LineStep::Software, LineFault::Echo, FaultEnd::Incomplete, 5, "software version: the byte 0x84 is not a digit (error 100021)", false},
-    // The end: every value is right, but a reading that did not end cleanly is not "read".
-    {"end:late", LineStep::End, LineFault::Late, FaultEnd::Incomplete, 6, "end of conversation: 2 bytes came out of turn, from 0x00 (error 100022)", false},
-    {"end:noise", LineStep::End, LineFault::Noise, FaultEnd::Incomplete, 6, "end of conversation: 4 bytes came out of turn, from 0xFF (error 100022)", false},
+    // The end: bytes out of turn there may be the last answer's tail, so its value goes too;
+    // a reading that did not end cleanly is not "read".
+    {"end:late", LineStep::End, LineFault::Late, FaultEnd::Incomplete, 6, "software version, end of conversation: 2 bytes came out of turn, from 0x84 (error 100022)", false},
+    {"end:noise", LineStep::End, LineFault::Noise, FaultEnd::Incomplete, 6, "software version, end of conversation: 4 bytes came out of turn, from 0x00 (error 100022)", false},
     {"end:truncated", LineStep::End, LineFault::Truncated, FaultEnd::Read, 0, "", false},
-    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Incomplete, 6, "end of conversation: the byte 0x04 came out of turn (error 100022)", false},
-    {"end:extra-digits", LineStep::End, LineFault::ExtraDigits, FaultEnd::Incomplete, 6, "end of conversation: 2 bytes came out of turn, from 0x30 (error 100022)", true},
-    {"end:bad-digit", LineStep::End, LineFault::BadDigit, FaultEnd::Incomplete, 6, "end of conversation: the byte 0x04 came out of turn (error 100022)", false},
+    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Incomplete, 6, "software version, end of conversation: the byte 0x00 came out of turn (error 100022)", false},
+    {"end:extra-digits", LineStep::End, LineFault::ExtraDigits, FaultEnd::Incomplete, 6, "software version, end of conversation: 2 bytes came out of turn, from 0x30 (error 100022)", true},
+    {"end:bad-digit", LineStep::End, LineFault::BadDigit, FaultEnd::Incomplete, 6, "software version, end of conversation: the byte 0x00 came out of turn (error 100022)", false},
     {"end:lower-case", LineStep::End, LineFault::LowerCase, FaultEnd::Read, 0, "", false},  // no digits
     {"end:silent", LineStep::End, LineFault::Silent, FaultEnd::Incomplete, 6, "end of conversation: no answer (error 100002)", true},
     {"end:unplug", LineStep::End, LineFault::Unplug, FaultEnd::Incomplete, 6, "end of conversation: {unplugged}", false},
-    {"end:echo", LineStep::End, LineFault::Echo, FaultEnd::Read, 0, "", false},
+    {"end:echo", LineStep::End, LineFault::Echo, FaultEnd::Incomplete, 6, "software version, end of conversation: the byte 0x31 came out of turn (error 100022)", false},
+    // Slow lines: a byte out of turn comes later than on an ideal line, and the quiet wait
+    // after each answer grows with the line's measured answers to still see it.
+    {"serial:doubled", LineStep::Serial, LineFault::Doubled, FaultEnd::Incomplete, 3, "serial number: the byte 0x42 came out of turn (error 100022)", false, kTimer16},
+    {"circuit:doubled", LineStep::Circuit, LineFault::Doubled, FaultEnd::Incomplete, 4, "circuit version: the byte 0x42 came out of turn (error 100022)", false, kTimer16},
+    {"software:doubled", LineStep::Software, LineFault::Doubled, FaultEnd::Incomplete, 5, "software version: the byte 0x46 came out of turn (error 100022)", false, kTimer16},
+    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Read, 0, "", false, kTimer16},
+    {"serial:doubled", LineStep::Serial, LineFault::Doubled, FaultEnd::Incomplete, 3, "serial number: the byte 0x42 came out of turn (error 100022)", false, kTimer25},
+    {"circuit:doubled", LineStep::Circuit, LineFault::Doubled, FaultEnd::Incomplete, 4, "circuit version: the byte 0x42 came out of turn (error 100022)", false, kTimer25},
+    {"software:doubled", LineStep::Software, LineFault::Doubled, FaultEnd::Incomplete, 5, "software version: the byte 0x46 came out of turn (error 100022)", false, kTimer25},
+    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Read, 0, "", false, kTimer25},
+    {"serial:doubled", LineStep::Serial, LineFault::Doubled, FaultEnd::Incomplete, 3, "serial number: the byte 0x42 came out of turn (error 100022)", true, kTimer32},
+    {"circuit:doubled", LineStep::Circuit, LineFault::Doubled, FaultEnd::Incomplete, 4, "circuit version: the byte 0x42 came out of turn (error 100022)", false, kTimer32},
+    {"software:doubled", LineStep::Software, LineFault::Doubled, FaultEnd::Incomplete, 5, "software version: the byte 0x46 came out of turn (error 100022)", false, kTimer32},
+    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Read, 0, "", false, kTimer32},
+    {"serial:doubled", LineStep::Serial, LineFault::Doubled, FaultEnd::Incomplete, 3, "serial number: the byte 0x42 came out of turn (error 100022)", false, kTimer50},
+    {"circuit:doubled", LineStep::Circuit, LineFault::Doubled, FaultEnd::Incomplete, 4, "circuit version: the byte 0x42 came out of turn (error 100022)", true, kTimer50},
+    {"software:doubled", LineStep::Software, LineFault::Doubled, FaultEnd::Incomplete, 5, "software version: the byte 0x46 came out of turn (error 100022)", false, kTimer50},
+    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Read, 0, "", false, kTimer50},
+    {"serial:doubled", LineStep::Serial, LineFault::Doubled, FaultEnd::Incomplete, 3, "serial number: the byte 0x42 came out of turn (error 100022)", false, kSlowUnit},
+    {"circuit:doubled", LineStep::Circuit, LineFault::Doubled, FaultEnd::Incomplete, 4, "circuit version: the byte 0x42 came out of turn (error 100022)", true, kSlowUnit},
+    {"software:doubled", LineStep::Software, LineFault::Doubled, FaultEnd::Incomplete, 5, "software version: the byte 0x46 came out of turn (error 100022)", true, kSlowUnit},
+    {"end:doubled", LineStep::End, LineFault::Doubled, FaultEnd::Incomplete, 6, "software version, end of conversation: the byte 0x00 came out of turn (error 100022)", false, kSlowUnit},
 };
 // clang-format on
+
+// "circuit:doubled", or "circuit:doubled, 50 ms timer, 0x84 alone" on a slow line.
+inline std::string CaseName(const LineFaultCase& c) {
+    std::string name = c.fault;
+    if (c.line.latencyTimerMs != 0)
+        name += ", " + std::to_string(c.line.latencyTimerMs) + " ms timer";
+    if (c.line.answerDelayMaxMs != 0) {
+        name += ", unit answering in " + std::to_string(c.line.answerDelayMinMs) + "-" +
+                std::to_string(c.line.answerDelayMaxMs) + " ms";
+    }
+    if (c.line.rateAcknowledgeAlone) name += ", 0x84 alone";
+    return name;
+}
+
+// The unit's faults for a case, as p06-sim's options below give them.
+inline FaultConfig OnLine(const SlowLine& line, FaultConfig faults = {}) {
+    faults.latencyTimerMs = line.latencyTimerMs;
+    faults.answerDelayMinMs = line.answerDelayMinMs;
+    faults.answerDelayMaxMs = line.answerDelayMaxMs;
+    faults.rateAcknowledgeAlone = line.rateAcknowledgeAlone;
+    return faults;
+}
+
+inline FaultConfig FaultsOf(const LineFaultCase& c) {
+    FaultConfig faults;
+    faults.lineFaults[static_cast<size_t>(c.step)] = c.kind;
+    return OnLine(c.line, faults);
+}
+
+inline std::vector<std::string> SimFaultOptions(const LineFaultCase& c) {
+    std::vector<std::string> options = {"--fault", c.fault};
+    if (c.line.latencyTimerMs != 0)
+        options.insert(options.end(), {"--latency-timer", std::to_string(c.line.latencyTimerMs)});
+    if (c.line.answerDelayMaxMs != 0) {
+        options.insert(options.end(),
+                       {"--answer-delay", std::to_string(c.line.answerDelayMinMs) + "-" +
+                                              std::to_string(c.line.answerDelayMaxMs)});
+    }
+    if (c.line.rateAcknowledgeAlone) options.push_back("--rate-ack-alone");
+    return options;
+}
 
 // The reader's message for a case, with the system's own text for the code an unplugged
 // port gives (EIO, 5, on Linux; Windows says otherwise of the fake line's 5).

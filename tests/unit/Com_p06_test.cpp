@@ -248,10 +248,11 @@ TEST(LinkDeadline, ConnectLongerThanTheCounterWrapEndsAtItsDeadline) {
     FakeSerialLine line(clock);
     CP06 link(line, clock);
     // 4 294 968 s is past 2^32 ms. The purge's wait reads the clock twice (2 leaps), each
-    // silent poll adds 1100 ms and a leap: after 3 polls 5 000 003 300 ms have passed.
+    // silent poll adds 1100 ms and two leaps (its sending is timed, and the deadline read):
+    // after 2 polls 6 000 002 200 ms have passed.
     EXPECT_EQ(link.Connect(4294968), kStatusNothingReceived);
     EXPECT_FALSE(clock.keyPressed);
-    EXPECT_EQ(std::count(line.calls.begin(), line.calls.end(), "write 80"), 3);
+    EXPECT_EQ(std::count(line.calls.begin(), line.calls.end(), "write 80"), 2);
 }
 
 TEST_F(LinkTest, ConnectOutcomes) {
@@ -262,6 +263,7 @@ TEST_F(LinkTest, ConnectOutcomes) {
         int32_t status;
         Bytes sent;
         bool connected, open;
+        std::vector<uint32_t> spoiled = {};  // the replies that came with a parity error
     } cases[] = {
         {"accepts", 1, {0x81}, kStatusOk, {0x80}, true, true},
         {"gives up the line",
@@ -280,12 +282,16 @@ TEST_F(LinkTest, ConnectOutcomes) {
          {0x80, 0x04, 0x04},
          false,
          false},
+        // A reply the line spoiled is no reply: the unit is polled again, the port kept.
+        {"spoiled accept then accepts", 2, {0x81, 0x81}, kStatusOk, {0x80, 0x80}, true, true, {0}},
+        {"spoiled give-up then accepts", 2, {0x85, 0x81}, kStatusOk, {0x80, 0x80}, true, true, {0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeClock clock;
         FakeSerialLine line(clock);
         for (int r : c.replies) line.Queue({r});
+        for (uint32_t read : c.spoiled) line.lineErrorsAt[read] = kLineErrorParity;
         CP06 link(line, clock);
         EXPECT_EQ(link.Connect(c.seconds), c.status);
         EXPECT_EQ(line.sent, c.sent);
@@ -321,6 +327,14 @@ TEST_F(LinkTest, ConnectWithReadErrorClosesThePort) {
     line.readError = 23;
     EXPECT_EQ(link.Connect(1), kStatusNothingReceived);
     EXPECT_FALSE(link.IsOpen());
+
+    // A reply whose receive errors cannot be read is a port that fails the same way.
+    line.readError = 0;
+    line.takeLineErrorsError = 23;
+    line.Queue({kAccept});
+    EXPECT_EQ(link.Connect(1), kStatusNothingReceived);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link.IsConnected());
 }
 
 TEST_F(LinkTest, ConnectStopsPollingOnAKeyPress) {
@@ -560,6 +574,63 @@ TEST_F(LinkTest, ReadCircuitVersionSendsItsCommand) {
     EXPECT_EQ(link.ReadCircuitVersion(version), kStatusOk);
     EXPECT_EQ(version, 3);
     EXPECT_EQ(line.sent, Bytes({0x87, 0x84, 0x84}));
+}
+
+// A byte that came with a receive error fails the exchange where it came, whatever its value,
+// and is not acknowledged; the byte is kept for the message.
+int32_t Circuit(CP06& l) {
+    int32_t v = 0;
+    return l.ReadCircuitVersion(v);
+}
+int32_t Rate(CP06& l) { return l.ChangeBaudRate(19200); }
+int32_t End(CP06& l) { return l.Disconnect(); }
+
+TEST(LinkLineErrors, ASpoiledByteFailsTheExchangeAtThatByte) {
+    const struct {
+        const char* name;
+        std::vector<int> replies;
+        uint32_t spoiled;  // of the replies, the one with a parity error
+        int32_t (*exchange)(CP06&);
+        int32_t status;
+        Bytes sent;
+        int32_t unexpected;  // the byte kept, -1: not looked at
+        bool connectedAfter = true;
+    } cases[] = {
+        {"circuit version, first digit", {'0', '3'}, 0, Circuit, kStatusLineError, {0x87}, '0'},
+        {"circuit version, second", {'0', '3'}, 1, Circuit, kStatusLineError, {0x87, 0x84}, '3'},
+        {"rate change's reply", {0x84, 0x5A}, 0, Rate, kStatusLineError, {0x9E, '4', '0'}, 0x84},
+        // The byte after the acknowledgement carries nothing the host uses.
+        {"byte after the rate change", {0x84, 0x5A}, 1, Rate, kStatusOk, {0x9E, '4', '0'}, -1},
+        {"end byte's answer", {0x84, 0, 4}, 2, End, kStatusLineError, {0x9E, '8', '1', 4}, 4},
+        // At the end the conversation still ends, but the end was spoiled.
+        {"rate change's reply at the end",
+         {0x84, 4},
+         0,
+         End,
+         kStatusLineError,
+         {0x9E, '8', '1', 4},
+         0x84,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeClock clock;
+        FakeSerialLine line(clock);
+        CP06 link(line, clock);
+        line.Queue({kAccept});
+        ASSERT_EQ(link.Connect(1), kStatusOk);
+        line.sent.clear();
+        for (int r : c.replies) line.Queue({r});
+        line.lineErrorsAt[line.bytesRead + c.spoiled] = kLineErrorParity;
+        EXPECT_EQ(c.exchange(link), c.status);
+        EXPECT_EQ(line.sent, c.sent);
+        if (c.unexpected >= 0) {
+            EXPECT_EQ(link.UnexpectedByte(), c.unexpected);
+        }
+        EXPECT_EQ(link.IsConnected(), c.connectedAfter);
+        EXPECT_EQ(line.takes, static_cast<int>(line.bytesRead));  // one look per byte read
+        line.writeError = 1;
+    }
 }
 
 TEST(LinkDestructor, EndsTheConversationTwiceWithAPortOpen) {

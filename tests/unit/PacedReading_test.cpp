@@ -70,9 +70,8 @@ TEST(PacedReading, LineFaultNeverRecordsAWrongValue) {
     const ReadingResult results[] = {ReadingResult::Read, ReadingResult::Incomplete,
                                      ReadingResult::NoAnswer};
     for (const LineFaultCase& c : kLineFaultCases) {
-        SCOPED_TRACE(c.fault);
-        FaultConfig faults;
-        faults.lineFaults[static_cast<size_t>(c.step)] = c.kind;
+        SCOPED_TRACE(CaseName(c));
+        const FaultConfig faults = FaultsOf(c);
         Bench bench(HexDigitUnit(), faults);
         const ReadingOutcome outcome = bench.Read(Plan(kEnglish, 10000, false));
         EXPECT_EQ(outcome.result, results[static_cast<int>(c.reader)]);
@@ -92,6 +91,28 @@ TEST(PacedReading, LineFaultNeverRecordsAWrongValue) {
         if (c.reader != FaultEnd::NoAnswer) {
             EXPECT_EQ(again.result, ReadingResult::Read);
             EXPECT_EQ(ValuesOf(again.record).serialNumber, unit.serialNumber);
+        }
+    }
+}
+
+// Good units on slow lines, each reading at another phase of the adapter's timer or with
+// other answer times: the quiet waits grow with the line and never fail a good unit.
+TEST(PacedReading, SlowLinesReadEveryGoodUnit) {
+    const RecordValues unit = {"P06", "2882343476", "171", "205.239"};
+    for (const SlowLine& slow : {SlowLine{50, 0, 0, false}, SlowLine{0, 50, 300, false}}) {
+        for (uint32_t run = 1; run <= 200; ++run) {
+            SCOPED_TRACE(std::to_string(slow.latencyTimerMs) + " ms timer, run " +
+                         std::to_string(run));
+            FaultConfig faults = OnLine(slow);
+            faults.seed = run;
+            Bench bench(HexDigitUnit(), faults);
+            bench.clock.now += run * 7;
+            const ReadingOutcome outcome = bench.Read(Plan(kEnglish, 10000, false));
+            ASSERT_EQ(outcome.result, ReadingResult::Read) << FailedSteps(outcome.record);
+            const RecordValues values = ValuesOf(outcome.record);
+            EXPECT_EQ(
+                values.serialNumber + " " + values.circuitVersion + " " + values.softwareVersion,
+                unit.serialNumber + " " + unit.circuitVersion + " " + unit.softwareVersion);
         }
     }
 }

@@ -16,6 +16,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "link/Com_p06.h"
@@ -187,6 +189,9 @@ TEST_F(PosixSerialLineTest, BytesPassUnchangedBothWays) {
         ASSERT_TRUE(line_.ReadByte(handle, atHost, count)) << std::strerror(line_.LastError());
         EXPECT_EQ(count, 1u);
         EXPECT_EQ(atHost, byte);
+        uint32_t errors = 99;
+        ASSERT_TRUE(line_.TakeLineErrors(handle, errors));
+        EXPECT_EQ(errors, 0u);
         EXPECT_FALSE(Readable(master_, 0)) << "the port echoed or added bytes";
     }
 }
@@ -201,6 +206,27 @@ TEST_F(PosixSerialLineTest, PurgeDiscardsWhatTheUnitSent) {
     uint32_t count = 99;
     EXPECT_TRUE(line_.ReadByte(handle, value, count));
     EXPECT_EQ(count, 0u);
+}
+
+// With parity on, the tty doubles a real 0xFF (a pseudo-terminal keeps the marking, not the
+// parity): the port counts and gives it as one byte, and a purge drops what it read ahead.
+TEST_F(PosixSerialLineTest, AMarkedByteCountsAndReadsAsOne) {
+    const SerialLine::Handle handle = OpenConfigured(50);
+    const uint8_t sent[] = {0xFF, 0x30, 0xFF};
+    ASSERT_EQ(write(master_, sent, sizeof sent), 3);
+    ASSERT_TRUE(Readable(port_, 1000));
+    uint32_t waiting = 0;
+    uint8_t value = 0;
+    uint32_t count = 0;
+    for (uint32_t left : {3u, 2u}) {
+        ASSERT_TRUE(line_.InputWaiting(handle, waiting)) << std::strerror(line_.LastError());
+        EXPECT_EQ(waiting, left);
+        ASSERT_TRUE(line_.ReadByte(handle, value, count));
+        EXPECT_EQ(value, sent[3 - left]);
+    }
+    EXPECT_TRUE(line_.Purge(handle, 0x0F));
+    ASSERT_TRUE(line_.InputWaiting(handle, waiting));
+    EXPECT_EQ(waiting, 0u);
 }
 
 // When the unit's side goes away, poll() reports the hang-up at once and for good; the
@@ -329,6 +355,7 @@ TEST_F(PosixSerialLineTest, CallsOnAHandleNotOpenFailWithEBADF) {
         {"Purge", line_.Purge(notOpen, 0x0F)},
         {"WriteByte", line_.WriteByte(notOpen, 0x80, count)},
         {"ReadByte", line_.ReadByte(notOpen, value, count)},
+        {"TakeLineErrors", line_.TakeLineErrors(notOpen, count)},
         {"Close", line_.Close(notOpen)},
     };
     for (const auto& call : calls) {
@@ -336,6 +363,53 @@ TEST_F(PosixSerialLineTest, CallsOnAHandleNotOpenFailWithEBADF) {
         EXPECT_FALSE(call.result);
     }
     EXPECT_EQ(line_.LastError(), EBADF);
+}
+
+// The machine's first UART, nothing attached: only a real port keeps parity, so only there
+// can the link's even parity, checked and marked, be seen. The kernel lists a placeholder
+// ttyS0 (type 0) on machines without that UART.
+bool IsRealUart(const char* kernelName) {
+    std::ifstream type(std::string("/sys/class/tty/") + kernelName + "/type");
+    int kind = 0;
+    return static_cast<bool>(type >> kind) && kind != 0;
+}
+
+TEST(PosixSerialLineUartTest, LinkSettingsCheckParityOnARealUartAndCloseGivesItsOwnBack) {
+    if (access("/dev/ttyS0", F_OK) != 0 || !IsRealUart("ttyS0")) {
+        GTEST_SKIP() << "needs a real UART at /dev/ttyS0";
+    }
+    // The port seen from a descriptor of the test's own, opened first.
+    const int port = open("/dev/ttyS0", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (port < 0) GTEST_SKIP() << "/dev/ttyS0: " << std::strerror(errno);
+    const std::unique_ptr<const int, void (*)(const int*)> closing(
+        &port, [](const int* fd) { close(*fd); });
+    termios before{};
+    ASSERT_EQ(tcgetattr(port, &before), 0);
+
+    TempDir aliases;  // none: COM1 is ttyS0 by the kernel numbering
+    PosixSerialLine line(aliases.Path());
+    const SerialLine::Handle handle = line.Open("\\\\.\\COM1");
+    ASSERT_NE(handle, SerialLine::kInvalidHandle) << std::strerror(line.LastError());
+    EXPECT_TRUE(line.SetState(handle, CP06::DefaultSettings())) << std::strerror(line.LastError());
+    termios during{};
+    EXPECT_EQ(tcgetattr(port, &during), 0);
+    EXPECT_EQ(during.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB),
+              static_cast<tcflag_t>(CS8 | PARENB));
+    EXPECT_EQ(during.c_iflag & (INPCK | PARMRK | IGNPAR | ISTRIP),
+              static_cast<tcflag_t>(INPCK | PARMRK));
+    EXPECT_EQ(cfgetispeed(&during), B9600);
+    uint32_t errors = 0;
+    EXPECT_TRUE(line.TakeLineErrors(handle, errors)) << std::strerror(line.LastError());
+    ASSERT_TRUE(line.Close(handle)) << std::strerror(line.LastError());
+
+    termios after{};
+    ASSERT_EQ(tcgetattr(port, &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
 }
 
 }  // namespace

@@ -53,8 +53,11 @@ TEST(SettingsToTermiosTest, FramingFlowAndRate) {
         ASSERT_TRUE(SettingsToTermios(settings, line, freeRate));
         EXPECT_EQ(line.c_cflag & framing, c.cflag);
         EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
-        // Parity is generated but not checked: a byte with a parity error passes as it came.
-        EXPECT_EQ(line.c_iflag & (INPCK | PARMRK | IGNPAR | ISTRIP), 0u);
+        // Parity is checked and errors marked whenever there is parity; never dropped or
+        // stripped.
+        const tcflag_t checks = c.parity != kNoParity ? INPCK | PARMRK : 0;
+        EXPECT_EQ(line.c_iflag & (INPCK | PARMRK), checks);
+        EXPECT_EQ(line.c_iflag & (IGNPAR | ISTRIP), 0u);
         EXPECT_EQ(line.c_iflag & (IXON | IXOFF | IXANY | ICRNL), 0u);
         EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
         EXPECT_EQ(line.c_oflag & OPOST, 0u);
@@ -62,6 +65,18 @@ TEST(SettingsToTermiosTest, FramingFlowAndRate) {
         EXPECT_EQ(cfgetispeed(&line), c.speed);
         EXPECT_EQ(freeRate, c.freeRate);
     }
+}
+
+// Windows checks parity only with fParity, and so does the line here.
+TEST(SettingsToTermiosTest, ParityWithoutItsCheckIsNotChecked) {
+    SerialSettings settings = CP06::DefaultSettings();
+    settings.fParity = 0;
+    termios line{};
+    line.c_iflag = INPCK | PARMRK;
+    bool freeRate = true;
+    ASSERT_TRUE(SettingsToTermios(settings, line, freeRate));
+    EXPECT_EQ(line.c_iflag & (INPCK | PARMRK), 0u);
+    EXPECT_NE(line.c_cflag & PARENB, 0u);
 }
 
 TEST(SettingsToTermiosTest, FlowControlWhenAsked) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -388,6 +389,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
         std::string err;
         const char* lang = "en";
         PortAccess access = {"dialout", false};
+        std::map<uint32_t, uint32_t> lineErrorsAt = {};
     } cases[] = {
         {silentAfterAccept, 0, kExitIncomplete, "\"result\": \"incomplete\"",
          "p06-read: lecture incomplète sur COM4, en échec : type : " + perdu +
@@ -407,6 +409,16 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "\"circuitVersion\": null, \"softwareVersion\": null, \"disconnect\": 0}",
          "p06-read: incomplete reading on COM4, failed: serial number: the byte 0x47 is not a "
          "digit (error 100021)\n"},
+        // The serial number's first digit (after the poll's reply and the type's six) spoiled.
+        {{},
+         0,
+         kExitIncomplete,
+         "\"serialNumber\": 100023",
+         "p06-read: lecture incomplète sur COM4, en échec : numéro de série : l'octet 0x33 est "
+         "arrivé avec une erreur de parité, de trame ou de débordement (erreur 100023)\n",
+         "fr",
+         {"dialout", false},
+         {{7, kLineErrorFrame}}},
         {loopback, 0, kExitNoAnswer, "\"result\": \"no-answer\"",
          "p06-read: COM4 sends back what it receives: is it the transmitter's adapter?\n"},
         {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
@@ -460,6 +472,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
         SCOPED_TRACE(c.result);
         ReaderRun run({}, c.faults);
         run.line.openError = c.openError;
+        run.line.lineErrorsAt = c.lineErrorsAt;
         run.access = c.access;
         EXPECT_EQ(run({"--json", "--wait", "3", "--lang", c.lang}), c.status);
         EXPECT_NE(run.out.str().find(c.result), std::string::npos) << run.out.str();

@@ -168,9 +168,8 @@ TEST(ReadingStep, UnitThatStopsAnsweringEndsTheReadingAtThatStep) {
 TEST(ReadingStep, LineFaultEndsTheReadingAtTheStepThatFailed) {
     const ReadUnit read = {2882343476u, 171, "205.239"};
     for (const LineFaultCase& c : kLineFaultCases) {
-        SCOPED_TRACE(c.fault);
-        FaultConfig faults;
-        faults.lineFaults[static_cast<size_t>(c.step)] = c.kind;
+        SCOPED_TRACE(CaseName(c));
+        const FaultConfig faults = FaultsOf(c);
         Reader reader(HexDigitUnit(), faults);
         const ReadingStep::Report report = reader.Read(kFrench);
         if (c.windowFailsAt == 0) {

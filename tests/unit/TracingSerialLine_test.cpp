@@ -70,6 +70,19 @@ TEST_F(TracingSerialLineTest, FailedCallsShowTheSystemErrorCode) {
     }
 }
 
+// The errors come after their byte; a poll reply the line spoiled is no reply, neither a
+// refusal nor an echo.
+TEST_F(TracingSerialLineTest, LineErrorsFollowTheirByteAndSpoilThePollReply) {
+    line.Queue({kGiveUp});
+    line.lineErrorsAt[0] = kLineErrorParity | kLineErrorFrame;
+    ASSERT_EQ(link.Connect(1), kStatusNothingReceived);
+    EXPECT_EQ(trace.str(),
+              "   1000 ms  > 80\n"
+              "   1000 ms  < 85\n"
+              "   1000 ms  < (line error: parity, framing)\n");
+    EXPECT_EQ(tracer.LastPollReply(), -1);
+}
+
 TEST_F(TracingSerialLineTest, TimesCountFromTheStartTickAcrossTheCounterWrap) {
     FakeClock wrapping(0xFFFFFE00u);  // 512 ms before the wrap
     FakeSerialLine wrapLine{wrapping};
