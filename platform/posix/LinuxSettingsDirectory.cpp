@@ -33,7 +33,11 @@ std::string SettingsDirectory() {
     fs::path directory = ConfigurationHome() / kProgramFolder;
     std::error_code error;
     fs::create_directories(directory, error);
-    if (!fs::is_directory(directory)) {
+    // A folder the user may not enter (HOME left at another user's after dropping rights)
+    // is no folder of theirs: said like one that cannot be made, never thrown past us.
+    std::error_code lookError;
+    if (!fs::is_directory(directory, lookError)) {
+        if (!error) error = lookError;
         // The box is French, as the window is before the settings file is read; so is the
         // system's reason.
         std::string reason =

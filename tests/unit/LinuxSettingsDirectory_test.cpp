@@ -10,6 +10,7 @@
 #include "app/SettingsFile.h"
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"
+#include "tests/support/PosixChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -101,6 +102,25 @@ TEST(LinuxSettingsDirectory, FolderThatCannotBeMadeRaisesAFileError) {
                                                  (dir / "config/quenlor") +
                                                  " (N'est pas un dossier)");
     }
+}
+
+// Rights dropped with HOME left at root's: the folder cannot even be looked at.
+TEST(LinuxSettingsDirectory, FolderThatCannotBeEnteredRaisesAFileError) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "closed/config");
+    std::filesystem::permissions(dir / "closed", std::filesystem::perms::owner_all);
+    ScopedVariable configHome("XDG_CONFIG_HOME", dir / "closed/config");
+    const std::string said = InChildProcess(true, [] {
+        try {
+            return "no error: " + SettingsDirectory();
+        } catch (const FileError& error) {
+            return std::string(error.what());
+        }
+    });
+    EXPECT_EQ(
+        said.rfind("Impossible de créer le dossier " + (dir / "closed/config/quenlor") + " (", 0),
+        0u)
+        << said;
 }
 
 }  // namespace
