@@ -311,6 +311,18 @@ TEST_F(PosixSerialLineTest, TwoStopBitsReachThePort) {
     EXPECT_NE(port.c_cflag & CSTOPB, 0u);
 }
 
+// The port's configuration now, flag for flag, rate and control characters, is before's.
+void ExpectConfigurationAsBefore(int port, const termios& before) {
+    termios after{};
+    ASSERT_EQ(tcgetattr(port, &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
+}
+
 TEST_F(PosixSerialLineTest, CloseGivesBackTheConfigurationFoundAtOpen) {
     termios before{};
     ASSERT_EQ(tcgetattr(port_, &before), 0);
@@ -328,14 +340,8 @@ TEST_F(PosixSerialLineTest, CloseGivesBackTheConfigurationFoundAtOpen) {
     ASSERT_NE(during.c_lflag, before.c_lflag);
     ASSERT_TRUE(line_.Close(handle));
 
-    termios after{};
-    ASSERT_EQ(tcgetattr(port_, &after), 0);
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(after.c_cflag, before.c_cflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(cfgetospeed(&after), B1200);
-    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
+    ExpectConfigurationAsBefore(port_, before);
+    EXPECT_EQ(cfgetospeed(&before), B1200);
 }
 
 TEST_F(PosixSerialLineTest, CallsOnAHandleNotOpenFailWithEBADF) {
@@ -402,14 +408,7 @@ TEST(PosixSerialLineUartTest, LinkSettingsCheckParityOnARealUartAndCloseGivesIts
     EXPECT_TRUE(line.TakeLineErrors(handle, errors)) << std::strerror(line.LastError());
     ASSERT_TRUE(line.Close(handle)) << std::strerror(line.LastError());
 
-    termios after{};
-    ASSERT_EQ(tcgetattr(port, &after), 0);
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(after.c_cflag, before.c_cflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
-    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
+    ExpectConfigurationAsBefore(port, before);
 }
 
 }  // namespace
