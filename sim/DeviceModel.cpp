@@ -117,7 +117,10 @@ std::vector<uint8_t> DeviceModel::Answer(uint8_t byte) {
         // ends the conversation once more and waits for that answer.
         if (byte == kEndOfConversation) return {kEndAnswer};
         if (byte != kPoll) return {};
-        if (faults_.refuses) return {kGiveUp};
+        ++pollCount_;
+        const bool busy = pollCount_ >= faults_.busyFromPoll &&
+                          pollCount_ - faults_.busyFromPoll < faults_.busyPolls;
+        if (faults_.refuses || (faults_.busyFromPoll > 0 && busy)) return {kGiveUp};
         if (pollsSeen_ < faults_.acceptAfterPolls) {
             ++pollsSeen_;
             return {kNotYet};

@@ -44,9 +44,13 @@ enum class LineFault {
 inline constexpr uint32_t kLateAnswerMs = 1500;
 
 struct FaultConfig {
-    bool silent = false;             // never answers anything
-    bool refuses = false;            // answers every poll with 0x85
-    int acceptAfterPolls = 0;        // answers the first N polls with 0x00, then accepts
+    bool silent = false;       // never answers anything
+    bool refuses = false;      // answers every poll with 0x85
+    int acceptAfterPolls = 0;  // answers the first N polls with 0x00, then accepts
+    // Busy for a while: answers busyPolls polls from its busyFromPoll-th (counted from 1)
+    // with 0x85. 0: never.
+    int busyFromPoll = 0;
+    int busyPolls = 0;
     int stopAfterBytes = -1;         // goes silent once it has sent this many bytes (-1: never)
     bool lowerCaseDigits = false;    // sends 'a' to 'f' instead of 'A' to 'F'
     bool refusesRateChange = false;  // answers a rate change with 0x00 instead of 0x84
@@ -127,6 +131,7 @@ private:
     FaultConfig faults_;
     State state_ = State::Idle;
     int pollsSeen_ = 0;
+    int pollCount_ = 0;  // every poll heard outside a conversation
     int bytesSent_ = 0;
     uint32_t draw_;  // the answer delays' generator
     uint32_t baudRate_ = 9600;

@@ -190,6 +190,38 @@ void PtyServer::Present(const PresenceSchedule::Change& change, const SimOptions
         unit_.reset();
 }
 
+// The bench's presence at nowMs on the line, each change said with the wall-clock time in
+// milliseconds, the soak's reference.
+void PtyServer::FollowBench(uint64_t nowMs, const SimOptions& options) {
+    const int onLine = bench_->PresenceAt(nowMs - benchStartMs_);
+    if (onLine == benchOnLine_) return;
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const long long wallMs = wall.tv_sec * 1000LL + wall.tv_nsec / 1000000;
+    const auto say = [&](int index, const char* what) {
+        const BenchScript::Presence& p = bench_->Presences()[static_cast<size_t>(index)];
+        std::fprintf(stderr, "p06-sim: bench %lld presence %d serial %u type %s%s %s\n", wallMs,
+                     index + 1, p.unit.serialNumber, p.unit.type.c_str(),
+                     p.refuses ? " refusing" : "", what);
+    };
+    if (benchOnLine_ >= 0) say(benchOnLine_, "gone");
+    benchOnLine_ = onLine;
+    outgoing_.clear();
+    unit_.reset();
+    if (onLine < 0) return;
+    say(onLine, "present");
+    const BenchScript::Presence& p = bench_->Presences()[static_cast<size_t>(onLine)];
+    FaultConfig faults = options.faults;
+    faults.refuses = faults.refuses || p.refuses;
+    unit_.emplace(p.unit, faults);
+}
+
+std::optional<uint64_t> PtyServer::BenchChangeMs(uint64_t nowMs) const {
+    if (!bench_) return std::nullopt;
+    const std::optional<uint64_t> next = bench_->NextChangeMs(nowMs - benchStartMs_);
+    return next ? std::optional(*next + benchStartMs_) : std::nullopt;
+}
+
 // Feeds one byte to the unit on the line; false when the unit unplugged the port.
 bool PtyServer::Hear(uint8_t byte, const SimOptions& options, uint64_t nowMs) {
     if (!unit_) return true;  // the line is silent: the byte reaches no unit
@@ -236,16 +268,18 @@ bool PtyServer::SendDue(uint64_t nowMs, bool log) {
 
 bool PtyServer::Serve(const SimOptions& options, const sigset_t& waitMask,
                       const volatile sig_atomic_t& stop, std::string& error) {
-    if (options.units > 0)
+    benchStartMs_ = NowMs();
+    if (options.units > 0 && !bench_)
         units_.emplace(options.units, options.presentMs, options.absentMs, NowMs(),
                        options.absentMaxMs);
-    else
+    else if (!bench_)
         unit_.emplace(options.unit, options.faults);
     uint8_t buffer[kReadChunk];
     while (stop == 0) {
         uint64_t now = NowMs();
         if (units_)
             for (const auto& change : units_->AdvanceTo(now)) Present(change, options);
+        if (bench_) FollowBench(now, options);
         if (replugAtMs_ && *replugAtMs_ <= now) {
             replugAtMs_.reset();
             if (!Plug(error)) return false;
@@ -259,9 +293,9 @@ bool PtyServer::Serve(const SimOptions& options, const sigset_t& waitMask,
 
         // Asleep until the host sends, a late byte is due, a unit comes or goes, or the
         // port comes back; unplugged, there is nothing to watch but the time.
-        const std::optional<uint64_t> wake =
-            Earliest({outgoing_.empty() ? std::nullopt : std::optional(outgoing_.front().dueMs),
-                      units_ ? units_->NextChangeMs() : std::nullopt, replugAtMs_});
+        const std::optional<uint64_t> wake = Earliest(
+            {outgoing_.empty() ? std::nullopt : std::optional(outgoing_.front().dueMs),
+             units_ ? units_->NextChangeMs() : std::nullopt, BenchChangeMs(now), replugAtMs_});
         timespec timeout{};
         if (wake) {
             const uint64_t ms = *wake > now ? *wake - now : 0;

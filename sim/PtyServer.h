@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/BenchScript.h"
 #include "sim/DeviceModel.h"
 #include "sim/PresenceSchedule.h"
 #include "sim/SimOptions.h"
@@ -36,6 +37,9 @@ public:
     bool Serve(const SimOptions& options, const sigset_t& waitMask,
                const volatile sig_atomic_t& stop, std::string& error);
 
+    // Plays this production line instead of the units of the options, from Serve's start.
+    void PlayBench(BenchScript bench) { bench_ = std::move(bench); }
+
     const std::string& DevicePath() const { return devicePath_; }
     const std::string& AliasPath() const { return aliasPath_; }
 
@@ -52,6 +56,8 @@ private:
     bool LockComNumber(int comNumber, const std::string& aliasDir, std::string& error);
     bool Hear(uint8_t byte, const SimOptions& options, uint64_t nowMs);
     void Present(const PresenceSchedule::Change& change, const SimOptions& options);
+    void FollowBench(uint64_t nowMs, const SimOptions& options);
+    std::optional<uint64_t> BenchChangeMs(uint64_t nowMs) const;
     void Queue(const Reply& reply, uint64_t nowMs);
     bool SendDue(uint64_t nowMs, bool log);
 
@@ -66,6 +72,9 @@ private:
 
     std::optional<DeviceModel> unit_;        // the unit on the line; none while it is silent
     std::optional<PresenceSchedule> units_;  // with --units
-    std::deque<OutgoingByte> outgoing_;      // in line order, each not before its time
-    std::optional<uint64_t> replugAtMs_;     // while unplugged
+    std::optional<BenchScript> bench_;       // with --bench
+    uint64_t benchStartMs_ = 0;
+    int benchOnLine_ = -1;                // the bench's presence on the line
+    std::deque<OutgoingByte> outgoing_;   // in line order, each not before its time
+    std::optional<uint64_t> replugAtMs_;  // while unplugged
 };

@@ -15,14 +15,14 @@ constexpr uint32_t kLongestAnswerDelayMs = 10000;
 
 const std::vector<OptionDefinition> kOptions = {
     // No short letter that p06-read gives another meaning: -t, -c, -d and -l are its.
-    {"type", 'y', true},        {"serial", 's', true},     {"circuit", 0, true},
-    {"software", 0, true},      {"silent", 0, false},      {"refuse", 0, false},
-    {"accept-after", 0, true},  {"stop-after", 0, true},   {"lower-case", 0, false},
-    {"refuse-rate", 0, false},  {"fault", 0, true},        {"replug-after", 0, true},
-    {"units", 0, true},         {"present", 0, true},      {"absent", 0, true},
-    {"latency-timer", 0, true}, {"answer-delay", 0, true}, {"rate-ack-alone", 0, false},
-    {"com", 'n', true},         {"ports-dir", 'a', true},  {"dump", 'x', false},
-    {"help", 'h', false},       {"version", 'V', false},
+    {"type", 'y', true},          {"serial", 's', true},      {"circuit", 0, true},
+    {"software", 0, true},        {"silent", 0, false},       {"refuse", 0, false},
+    {"accept-after", 0, true},    {"stop-after", 0, true},    {"lower-case", 0, false},
+    {"refuse-rate", 0, false},    {"fault", 0, true},         {"replug-after", 0, true},
+    {"units", 0, true},           {"bench", 0, true},         {"present", 0, true},
+    {"absent", 0, true},          {"latency-timer", 0, true}, {"answer-delay", 0, true},
+    {"rate-ack-alone", 0, false}, {"com", 'n', true},         {"ports-dir", 'a', true},
+    {"dump", 'x', false},         {"help", 'h', false},       {"version", 'V', false},
 };
 
 // The steps in LineStep's order, and the line faults, as --fault names them.
@@ -129,6 +129,9 @@ std::string Apply(SimOptions& o, const std::string& name, const std::string& val
     } else if (name == "com") {
         if (!StoreNumber(value, kLowestComNumber, kHighestComNumber, o.comNumber))
             return "a number from 1 to 100";
+    } else if (name == "bench") {
+        if (value.empty()) return "a file";
+        o.benchPath = value;
     } else if (name == "ports-dir") {
         if (value.empty()) return "a folder";
         o.portsDir = value;
@@ -187,6 +190,9 @@ std::string SimUsage() {
            "                        conversation has ended (default 2000)\n"
            "      --absent MS       silence between two units, in milliseconds (default 1000);\n"
            "                        MIN-MAX: each one drawn between the two\n"
+           "      --bench FILE      play a production line: one presence a line,\n"
+           "                        FROM_MS TO_MS SERIAL [TYPE] [refuse], from the start;\n"
+           "                        each change is said on stderr with the wall-clock time\n"
            "Port:\n"
            "  -n, --com N           register the port as COM<N>, 1 to 100 (default 7);\n"
            "                        refused while another simulator serves it\n"

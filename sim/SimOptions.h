@@ -15,6 +15,7 @@ struct SimOptions {
     uint32_t presentMs = 2000;      // how long a unit stays after its first conversation
     uint32_t absentMs = 1000;       // the silence between two units
     uint32_t absentMaxMs = 0;       // with MIN-MAX: the longest silence, else 0
+    std::string benchPath;          // a production line played from this file
     int comNumber = 7;
     std::string portsDir;  // empty: the program's own port alias folder
     bool dump = false;     // every byte in and out on stderr

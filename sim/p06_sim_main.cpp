@@ -1,14 +1,19 @@
 // p06-sim: a simulated P06 unit on a pseudo-terminal, registered as a COM port alias so
 // that the bench program, the command-line reader and the integration tests find it.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/SettingsDirectory.h"
+#include "sim/BenchScript.h"
 #include "sim/PtyServer.h"
 #include "sim/SimOptions.h"
 
@@ -67,6 +72,18 @@ int main(int argc, char** argv) {
 
     PtyServer server;
     std::string error;
+    if (!options.benchPath.empty()) {
+        std::ifstream file(options.benchPath, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        BenchScript bench = BenchScript::Parse(text.str(), error);
+        if (!file || !error.empty()) {
+            std::fprintf(stderr, "p06-sim: %s: %s\n", options.benchPath.c_str(),
+                         file ? error.c_str() : std::strerror(errno));
+            return kExitBadOption;
+        }
+        server.PlayBench(std::move(bench));
+    }
     if (!server.Start(options.comNumber, aliasDir, error)) {
         std::fprintf(stderr, "p06-sim: %s\n", error.c_str());
         return kExitFailure;

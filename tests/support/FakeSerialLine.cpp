@@ -79,7 +79,15 @@ bool FakeSerialLine::Purge(Handle, uint32_t flags) {
     return true;
 }
 
+void FakeSerialLine::FollowBench() {
+    if (!unitAt_) return;
+    DeviceModel* const unit = unitAt_(clock_.now);
+    if (unit != model_) answers_.clear();
+    model_ = unit;
+}
+
 bool FakeSerialLine::WriteByte(Handle, uint8_t value, uint32_t& written) {
+    FollowBench();
     calls.push_back("write " + Hex(value));
     if (unplugged) {
         written = 0;
@@ -90,6 +98,7 @@ bool FakeSerialLine::WriteByte(Handle, uint8_t value, uint32_t& written) {
         return Fail(writeError);
     }
     ++writes_;
+    clock_.Advance(writeTimeMs);
     sent.push_back(value);
     written = 1;
     if (model_ != nullptr) {
@@ -111,6 +120,7 @@ uint32_t FakeSerialLine::ReadTimeoutMs() const {
 }
 
 bool FakeSerialLine::ReadByte(Handle, uint8_t& value, uint32_t& count) {
+    FollowBench();
     if (unplugged) {
         calls.push_back("read error");
         count = 0;
@@ -171,6 +181,7 @@ bool FakeSerialLine::ReadAnswer(uint8_t& value, uint32_t& count) {
 
 bool FakeSerialLine::InputWaiting(Handle, uint32_t& count) {
     ++looks;
+    FollowBench();
     if (inputWaitingError != 0) return Fail(inputWaitingError);
     count = 0;
     if (model_ == nullptr) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ public:
     // answer is readable only once the clock has reached it; an unplug fails every read and
     // write with EIO until the port is closed (opened again, it is plugged back in).
     void AttachModel(DeviceModel* model) { model_ = model; }
+    // A bench where units come and go: the unit on the line at each moment (nullptr: none).
+    // A unit that goes takes its answers not yet read with it.
+    void AttachBench(std::function<DeviceModel*(uint32_t now)> unitAt) {
+        unitAt_ = std::move(unitAt);
+    }
     // Queues bytes the unit sends; std::nullopt is one read that times out.
     void Queue(std::initializer_list<int> bytes);  // -1 stands for a silence
     void QueueSilence() { incoming.push_back(std::nullopt); }
@@ -67,6 +73,7 @@ public:
     uint32_t waitingBytes = 0;
     int looks = 0;  // InputWaiting calls, kept out of calls
     int32_t closeError = 0;
+    uint32_t writeTimeMs = 0;      // what each byte written takes on the line
     int writesBeforeFailure = -1;  // the write after this many succeeds fails with writeError
     // Receive errors (kLineError*), script or model alike: the byte read when bytesRead is
     // the key (0: the first byte this line delivers) comes with them. takeLineErrorsError
@@ -99,9 +106,11 @@ private:
     uint32_t ReadTimeoutMs() const;
     bool ReadAnswer(uint8_t& value, uint32_t& count);
     void Delivered(uint32_t& count);
+    void FollowBench();
 
     FakeClock& clock_;
     DeviceModel* model_ = nullptr;
+    std::function<DeviceModel*(uint32_t)> unitAt_;
     struct Answer {
         uint8_t byte;
         uint32_t due;  // the clock's tick from which it can be read
