@@ -37,7 +37,10 @@ ReadingStep::Result ReadingStep::Tick(ReadingState state, Language language) {
             Write(Text(kChecking, language));
             const int32_t status = link_.CheckType();
             record_.typeStatus = status;
-            record_.type = link_.LastTypeId();
+            // All three bytes as they came once read, a NUL among them included.
+            record_.type = status == kStatusOk || status == kStatusWrongType
+                               ? std::string(link_.LastTypeId(), 3)
+                               : std::string(link_.LastTypeId());
             // A type spoiled on the line (a digit sent twice) is not another unit: what it
             // shifted still comes after the last acknowledgement. A type that is right shows
             // no value, so what follows it is left to the next step's look.
@@ -133,11 +136,14 @@ std::string ReadingStep::TransmissionFailureMessage(Language language) {
 }
 
 std::string ReadingStep::ReportTransmissionFailure(Language language) {
-    // A failed end of the conversation was already tried by its own step.
+    // A failed end of the conversation was already tried by its own step. An end byte the
+    // unit did not answer is not sent again: a unit gone would cost the time-outs twice.
     // What the failure left on the line is read there and not counted against the end.
-    const int32_t status = link_.Disconnect();
-    if (record_.disconnectStatus == -1 && status != kStatusOutOfStep)
-        record_.disconnectStatus = status;
+    if (record_.disconnectStatus != kStatusNothingReceived) {
+        const int32_t status = link_.Disconnect();
+        if (record_.disconnectStatus == -1 && status != kStatusOutOfStep)
+            record_.disconnectStatus = status;
+    }
     Write(kBlank);
     Write(Text(kTransmissionErrorTitle, language));
     return TransmissionFailureMessage(language);

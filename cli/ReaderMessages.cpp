@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/JsonReport.h"
 #include "cli/ReaderTexts.h"
 #include "link/Com_p06.h"
 #include "platform/SystemError.h"
@@ -53,14 +54,6 @@ std::string StatusText(int32_t status, const ReadingRecord& r, Language l) {
     return Say(texts::kErrorCode, l, {what, std::to_string(status)});
 }
 
-// The first failed step's status, for the record's error code.
-int32_t FirstFailure(const ReadingRecord& r) {
-    for (int32_t status :
-         {r.typeStatus, r.serialStatus, r.circuitStatus, r.softwareStatus, r.disconnectStatus})
-        if (status != kStatusOk) return status;
-    return kStatusOk;
-}
-
 // The port as the user can find it: "COM5 → /dev/serial/by-id/usb-… (absent)" for an alias,
 // "COM33 (/dev/ttyUSB0, absent)" for a kernel device, "COM5" where the system shows none.
 std::string PortName(const ReadingPlace& place) {
@@ -79,6 +72,13 @@ std::string PortName(const ReadingPlace& place) {
 bool PortGone(int32_t status) { return IsSystemError(status) && IsPortGone(status); }
 
 }  // namespace
+
+int32_t FirstFailure(const ReadingRecord& r) {
+    for (int32_t status :
+         {r.typeStatus, r.serialStatus, r.circuitStatus, r.softwareStatus, r.disconnectStatus})
+        if (status != kStatusOk) return status;
+    return kStatusOk;
+}
 
 std::string Say(const TextPair& text, Language language,
                 std::initializer_list<std::string> arguments) {
@@ -187,7 +187,9 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
             return {first, Say(texts::kIncomplete, l, {name, FailedSteps(outcome.record, l)})};
         }
         case ReadingResult::WrongType:
-            return {kStatusWrongType, PlainLines(outcome.wrongTypeMessage)};
+            return {kStatusWrongType,
+                    Say(texts::kWrongType, l,
+                        {name, JsonString(outcome.record.type), CP06::DeviceName()})};
         case ReadingResult::NoAnswer:
             if (outcome.echoed) return {connect, EchoMessage(place)};
             return {connect, Say(texts::kNoAnswer, l, {name, std::to_string(place.waitSeconds)})};

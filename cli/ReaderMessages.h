@@ -31,6 +31,9 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t systemCode);
 // A line that sends the polls back: an adapter in loopback, or another device.
 std::string EchoMessage(const ReadingPlace& place);
 
+// The first failed step's status after the poll (0: none), the record's error code.
+int32_t FirstFailure(const ReadingRecord& record);
+
 // "serial number: no answer (error 100002); circuit version: ..." for the failed steps.
 std::string FailedSteps(const ReadingRecord& record, Language language = Language::English);
 

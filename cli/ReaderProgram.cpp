@@ -77,9 +77,7 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     writer.Record(context, outcome);
     writer.Finish(plan.stopRequested);
     if (!context.error.message.empty()) {
-        // The wrong-type box speaks for itself, as in the window.
-        system.err << (outcome.result == ReadingResult::WrongType ? "" : "p06-read: ")
-                   << context.error.message << std::endl;
+        system.err << "p06-read: " << context.error.message << std::endl;
     }
     if (!writer.Error().empty()) return OutputFailure(writer.Error(), system);
     return ExitStatusOf(outcome.result);

@@ -56,6 +56,9 @@ inline constexpr TextPair kGone = {
     "the port %1 went away during the reading (adapter unplugged?): %2"};
 
 // How a reading ended.
+inline constexpr TextPair kWrongType = {
+    "l'appareil sur %1 est de type %2, pas \"P06\" (%3) : branchez un appareil \"P06\"",
+    "the unit on %1 is of type %2, not \"P06\" (%3): plug in a \"P06\" unit"};
 inline constexpr TextPair kIncomplete = {"lecture incomplète sur %1, en échec : %2",
                                          "incomplete reading on %1, failed: %2"};
 inline constexpr TextPair kNoAnswer = {"pas de réponse de l'appareil sur %1 en %2 s",
@@ -99,9 +102,9 @@ inline constexpr TextPair kTryingAgain = {"%1 ; nouvel essai chaque seconde",
                                           "%1; trying again every second"};
 inline constexpr TextPair kSummary = {
     "unités présentées : %1 ; lues : %2, relues : %3, incomplètes : %4, de mauvais type : %5, "
-    "refusées : %6 ; unités distinctes : %7",
+    "refusées : %6, arrêtées : %7 ; unités distinctes : %8",
     "units presented: %1; read: %2, read again: %3, incomplete: %4, wrong type: %5, "
-    "refused: %6; distinct units: %7"};
+    "refused: %6, stopped: %7; distinct units: %8"};
 
 // The records on their way to the log and to standard output.
 inline constexpr TextPair kLogLocked = {

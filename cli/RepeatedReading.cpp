@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "cli/ExitCode.h"
 #include "cli/ReaderMessages.h"
@@ -11,9 +12,13 @@
 
 namespace {
 
-// Polls without an answer, one after the other, that show a unit gone. One could be a
-// reply lost on the line, and taking it for a departure would record the unit twice.
+// Checks in a row that show a unit gone: no answer to the poll, or the unit fell silent in
+// the check's conversation. One could be a reply lost on the line, and taking it for a
+// departure would record the unit twice.
 constexpr int kSilentChecksForGone = 2;
+// Refused check polls in a row that make a unit just seen answering a refusing one: a unit
+// busy for one poll is still the unit read.
+constexpr int kRefusalsForRefusing = 2;
 
 struct Tally {
     int read = 0;
@@ -21,6 +26,7 @@ struct Tally {
     int incomplete = 0;
     int wrongType = 0;
     int refused = 0;
+    int stopped = 0;
     std::set<std::string> units;  // the identities of the units read
 };
 
@@ -29,16 +35,17 @@ void Count(Tally& tally, ReadingResult result, bool again) {
     if (result == ReadingResult::Incomplete) ++tally.incomplete;
     if (result == ReadingResult::WrongType) ++tally.wrongType;
     if (result == ReadingResult::Refused) ++tally.refused;
+    if (result == ReadingResult::Stopped) ++tally.stopped;
 }
 
 std::string Summary(const Tally& tally, Language language) {
-    const int presented =
-        tally.read + tally.readAgain + tally.incomplete + tally.wrongType + tally.refused;
-    return Say(
-        reader_texts::kSummary, language,
-        {std::to_string(presented), std::to_string(tally.read), std::to_string(tally.readAgain),
-         std::to_string(tally.incomplete), std::to_string(tally.wrongType),
-         std::to_string(tally.refused), std::to_string(tally.units.size())});
+    const int presented = tally.read + tally.readAgain + tally.incomplete + tally.wrongType +
+                          tally.refused + tally.stopped;
+    return Say(reader_texts::kSummary, language,
+               {std::to_string(presented), std::to_string(tally.read),
+                std::to_string(tally.readAgain), std::to_string(tally.incomplete),
+                std::to_string(tally.wrongType), std::to_string(tally.refused),
+                std::to_string(tally.stopped), std::to_string(tally.units.size())});
 }
 
 // A unit is the same one, unchanged, only when all that identifies it is the same: a unit
@@ -47,33 +54,106 @@ std::string Identity(const RecordValues& v) {
     return v.type + '\n' + v.serialNumber + '\n' + v.circuitVersion + '\n' + v.softwareVersion;
 }
 
-// Checks the unit on the line, about once a second (each poll follows the link's second of
-// purge), until a new presence may be there: it went (two polls without an answer, or its
-// port gone), it was swapped for another (a serial number other than serial), or the
-// refusal it was left in changed (it accepts now, or a unit that accepted refuses). A
-// serial number that cannot be read is no news. Between two checks, the log gets what
-// was kept from it.
-void WaitForNextPresence(CP06& link, TracingSerialLine& tracer, RecordWriter& writer,
-                         ReaderSystem& system, bool refusing, std::optional<uint32_t> serial) {
-    int silent = 0;
+// What the wait knows of the unit last recorded: what identifies it, as far as it was read.
+struct RecordedUnit {
+    std::optional<std::string> type;  // right or wrong
+    std::optional<uint32_t> serial;
+    bool refusing = false;    // recorded as refused
+    bool wentSilent = false;  // its reading ended on a silence: it may have gone
+};
+
+RecordedUnit RecordedUnitOf(const ReadingOutcome& outcome) {
+    const ReadingRecord& r = outcome.record;
+    RecordedUnit unit;
+    if (r.typeStatus == kStatusOk || r.typeStatus == kStatusWrongType) unit.type = r.type;
+    if (r.serialStatus == kStatusOk) unit.serial = r.serialNumber;
+    unit.refusing = outcome.result == ReadingResult::Refused;
+    unit.wentSilent =
+        outcome.result == ReadingResult::Incomplete && FirstFailure(r) == kStatusNothingReceived;
+    return unit;
+}
+
+// One check's conversation with a unit that accepted the poll: its serial number, and its
+// type while no serial number tells the recorded unit from another. Silent when the unit
+// stopped answering anywhere in it, the end of the conversation included.
+struct CheckAnswer {
+    bool silent = false;
+    bool identified = false;  // everything asked came, unspoiled
+    std::string type;
+    uint32_t serial = 0;
+};
+
+CheckAnswer AskIdentity(CP06& link, bool withType) {
+    CheckAnswer answer;
+    int32_t status = kStatusOk;
+    if (withType) {
+        char text[4] = {};
+        status = link.ReadTypeId(text);
+        answer.type.assign(text, 3);
+    }
+    if (status == kStatusOk) status = link.ReadSerialNumber(answer.serial);
+    const int32_t end = link.Disconnect();
+    answer.silent = status == kStatusNothingReceived || end == kStatusNothingReceived;
+    answer.identified = status == kStatusOk && end == kStatusOk;
+    return answer;
+}
+
+// Checks the unit on the line, about once a second and a half (each poll follows the
+// link's second of purge), until a new presence may be there. Returns a refusal to record
+// as it is, without a poll more, or nothing when a unit is to be read:
+// - it went: two silent checks in a row, or its port gone;
+// - it was swapped: a type or serial number other than the recorded one. A unit recorded
+//   without a serial number gets it from the first check, unless it may have gone since:
+//   its reading ended on a silence, or a check was silent;
+// - its refusal changed: a refusing unit accepts, or a unit that answered refuses twice;
+//   a refusal after a silent check is a new unit's.
+// A check spoiled on the line is no news. Between two checks, the log gets what was kept.
+std::optional<ReadingOutcome> WaitForNextPresence(CP06& link, TracingSerialLine& tracer,
+                                                  RecordWriter& writer, ReaderSystem& system,
+                                                  RecordedUnit unit) {
+    int silent = unit.wentSilent ? 1 : 0;
+    int refusals = 0;
+    bool unbroken = !unit.wentSilent;  // the recorded unit answered every check since
     while (system.stopSignal() == 0 && writer.Healthy()) {
         writer.Flush();
+        const uint32_t checkStart = system.clock.TickCount();
         const int32_t status = link.Connect(1);
+        if (IsSystemError(status)) return std::nullopt;
         if (status == kStatusOk) {
+            if (unit.refusing) {
+                link.Disconnect();
+                return std::nullopt;
+            }
+            const CheckAnswer answer = AskIdentity(link, !unit.serial);
+            if (answer.silent) {
+                unbroken = false;
+                if (++silent >= kSilentChecksForGone) return std::nullopt;
+                continue;
+            }
             silent = 0;
-            uint32_t seen = 0;
-            const bool known = serial && link.ReadSerialNumber(seen) == kStatusOk;
-            link.Disconnect();
-            if (refusing || (known && seen != *serial)) return;
-        } else if (IsSystemError(status)) {
-            return;
+            refusals = 0;
+            if (!answer.identified) continue;
+            const bool typeDiffers = unit.type && !unit.serial && answer.type != *unit.type;
+            if (typeDiffers || (unit.serial && answer.serial != *unit.serial)) return std::nullopt;
+            if (!unit.serial && !unbroken) return std::nullopt;
+            unit.serial = answer.serial;
         } else if (tracer.LastPollReply() == kGiveUp) {
-            silent = 0;
-            if (!refusing) return;
-        } else if (++silent >= kSilentChecksForGone) {
-            return;
+            if (unit.refusing) {
+                silent = 0;
+                continue;
+            }
+            if (silent == 0 && ++refusals < kRefusalsForRefusing) continue;
+            ReadingOutcome refusal;
+            refusal.result = ReadingResult::Refused;
+            refusal.record.connectStatus = status;
+            refusal.elapsedMs = system.clock.TickCount() - checkStart;
+            return refusal;
+        } else {
+            unbroken = false;
+            if (++silent >= kSilentChecksForGone) return std::nullopt;
         }
     }
+    return std::nullopt;
 }
 
 // What a port that cannot be opened while waiting for a unit is said as.
@@ -102,6 +182,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     Tally tally;
     int32_t lastPortError = 0;
     bool echoSaid = false;  // said once for as long as the line sends the polls back
+    std::optional<ReadingOutcome> refusal;  // seen by a check, to be recorded as it is
     while (!ended()) {
         ReadingPlan plan;
         plan.language = options.language;
@@ -139,7 +220,8 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
             echoSaid = echoed;
         };
         const ReadingOutcome outcome =
-            RunReading(link, system.clock, plan, [](const std::string&) {});
+            refusal ? *std::exchange(refusal, std::nullopt)
+                    : RunReading(link, system.clock, plan, [](const std::string&) {});
         // A stop while waiting for a unit leaves nothing to record; a unit stopped half-way
         // is recorded with what was read of it.
         const bool accepted = outcome.record.connectStatus == kStatusOk;
@@ -159,10 +241,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         if (!context.error.message.empty())
             system.err << "p06-read: " << PlainLines(context.error.message) << std::endl;
         if (!written || outcome.result == ReadingResult::Stopped) break;
-        std::optional<uint32_t> serial;
-        if (outcome.record.serialStatus == kStatusOk) serial = outcome.record.serialNumber;
-        WaitForNextPresence(link, tracer, writer, system, outcome.result == ReadingResult::Refused,
-                            serial);
+        refusal = WaitForNextPresence(link, tracer, writer, system, RecordedUnitOf(outcome));
     }
     writer.Finish(stopped);
     system.err << "p06-read: " << Summary(tally, options.language) << std::endl;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "Version.h"
+#include "link/Com_p06.h"
 #include "tests/support/ExpectedReading.h"
 #include "tests/support/LineFaultCases.h"
 #include "tests/support/PosixChildProcess.h"
@@ -231,7 +232,8 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
          {"--json"},
          2,
          "\"result\": \"wrong-type\"",
-         WrongTypeMessage(kFrench, "\n") + "\n",
+         "p06-read: l'appareil sur COM8 est de type \"P07\", pas \"P06\" (" + CP06::DeviceName() +
+             ") : branchez un appareil \"P06\"\n",
          "fr"},
         {"silent unit",
          {"--silent"},
@@ -686,9 +688,31 @@ TEST_F(P06ReadTest, RepeatRecordsEachUnitOnceAReworkedUnitAgainAndARefusingUnitO
     EXPECT_GE(Count(err, "p06-read: waiting for COM8"), 1) << err;
     EXPECT_LE(Count(err, "p06-read: waiting for COM8"), 7) << err;
     EXPECT_NE(err.find("p06-read: units presented: 7; read: 5, read again: 1, incomplete: 0, "
-                       "wrong type: 0, refused: 1; distinct units: 5\n"),
+                       "wrong type: 0, refused: 1, stopped: 0; distinct units: 5\n"),
               std::string::npos)
         << err;
+}
+
+TEST_F(P06ReadTest, RepeatReadsEveryUnitSwappedInAfterAUnitOfAnotherType) {
+    // A unit of another type, then three units swapped in with no gap, each 8 s on one port
+    // that stays: no silence tells them apart, only what each unit says it is.
+    RepeatReader reader(configHome_.Path());
+    ASSERT_TRUE(reader.Started());
+    TempDir dir;
+    const std::string bench = dir / "bench";
+    std::ofstream(bench) << "0 4000 7 P07\n4000 12000 1001\n12000 20000 1002\n20000 28000 1003\n";
+    SimProcess sim({"--bench", bench}, kCom, PortsDir());
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_TRUE(WaitForText(reader.Log(), SerialField(1003), 60));
+    reader.Stop(SIGINT);
+    const std::vector<std::string> lines = LinesOf(FileText(reader.Log()));
+    ASSERT_EQ(lines.size(), 4u) << FileText(reader.Log());
+    EXPECT_NE(lines[0].find("\"type\": \"P07\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"result\": \"wrong-type\""), std::string::npos) << lines[0];
+    for (uint32_t i = 1; i <= 3; ++i) {
+        EXPECT_NE(lines[i].find(SerialField(1000 + i)), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find("\"result\": \"read\""), std::string::npos) << lines[i];
+    }
 }
 
 TEST_F(P06ReadTest, RepeatLogGetsEveryUnitWhenStandardOutputFails) {

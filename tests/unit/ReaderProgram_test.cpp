@@ -146,19 +146,31 @@ TEST(ReaderProgram, RecordNamesTheDeviceOpenedForTheReading) {
     EXPECT_NE(run.out.str().find("\"device\": \"/dev/pts/3\""), std::string::npos) << run.out.str();
 }
 
-TEST(ReaderProgram, WrongTypePrintsTheBoxMessageOnStandardError) {
+TEST(ReaderProgram, WrongTypeNamesTheTypeReceivedOnce) {
+    // The window's lines on standard output; the type as it came, bytes outside printable
+    // ASCII escaped as in the record.
+    const std::string device = CP06::DeviceName();
     const struct {
         const char* lang;
         int32_t language;
-    } cases[] = {{"fr", kFrench}, {"en", kEnglish}};
+        std::string type;
+        std::string message;
+    } cases[] = {
+        {"fr", kFrench, "P07",
+         "l'appareil sur COM4 est de type \"P07\", pas \"P06\" (" + device +
+             ") : branchez un appareil \"P06\""},
+        {"en", kEnglish, std::string("\0P7", 3),
+         "the unit on COM4 is of type \"\\u0000P7\", not \"P06\" (" + device +
+             "): plug in a \"P06\" unit"},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lang);
         UnitConfig unit;
-        unit.type = "P07";
+        unit.type = c.type;
         ReaderRun run(unit);
         EXPECT_EQ(run({"--lang", c.lang}), kExitWrongType);
         EXPECT_EQ(run.out.str(), AsOutput(WrongTypeReading(c.language)));
-        EXPECT_EQ(run.err.str(), WrongTypeMessage(c.language, "\n") + "\n");
+        EXPECT_EQ(run.err.str(), "p06-read: " + c.message + "\n");
     }
 }
 
@@ -562,6 +574,46 @@ private:
 #endif
 };
 
+// A unit on the bench from fromMs to toMs of the fake clock; a new presence each time.
+struct Presence {
+    uint32_t fromMs, toMs;
+    UnitConfig unit = {};
+    FaultConfig faults = {};
+};
+
+// p06-read --repeat --csv over units that come and go, stopped at untilMs: each record as
+// "TYPE,SERIAL,RESULT".
+std::vector<std::string> RecordsOfBench(const std::vector<Presence>& bench, uint32_t untilMs,
+                                        bool fast = true) {
+    std::vector<std::unique_ptr<DeviceModel>> units;
+    for (const Presence& p : bench)
+        units.push_back(std::make_unique<DeviceModel>(p.unit, p.faults));
+    ReaderRun run;
+    run.line.writeTimeMs = 2;  // a byte each way at 9600 bit/s: each step of a check has a length
+    run.line.AttachBench([&](uint32_t now) -> DeviceModel* {
+        for (size_t i = 0; i < bench.size(); ++i)
+            if (now >= bench[i].fromMs && now < bench[i].toMs) return units[i].get();
+        return nullptr;
+    });
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.stopSignal = [&] { return run.clock.now >= untilMs ? 2 : 0; };
+    Args args = {"--repeat", "--csv", "--lang", "en"};
+    if (fast) args.push_back("--fast");
+    EXPECT_EQ(RunReader(args, system), kExitRead) << run.err.str();
+    std::vector<std::string> records;
+    std::istringstream lines(run.out.str());
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+        if (fields.size() > 7) records.push_back(fields[3] + "," + fields[4] + "," + fields[7]);
+    }
+    return records;
+}
+
 TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
     // Units come and go on the fake clock: the first, the same one again (read again), then
     // the same one reworked one field at a time (circuit, software, then at once a serial
@@ -671,17 +723,117 @@ TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
                       "p06-read: waiting for the log '" +
                       log +
                       "', locked by another program; the records are kept until it is free\n"
-                      "p06-read: " +
-                      WrongTypeMessage(kEnglish, "\n") +
-                      "\n"
+                      "p06-read: the unit on COM4 is of type \"=A1\", not \"P06\" (" +
+                      CP06::DeviceName() +
+                      "): plug in a \"P06\" unit\n"
                       "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not "
                       "ready; try again\n"
                       "p06-read: the log '" +
                       log +
                       "' is free again; the records kept are in it\n"
                       "p06-read: units presented: 8; read: 5, read again: 1, incomplete: 0, "
-                      "wrong type: 1, refused: 1; distinct units: 5\n");
+                      "wrong type: 1, refused: 1, stopped: 0; distinct units: 5\n");
         EXPECT_FALSE(run.line.isOpen);
+    }
+}
+
+TEST(ReaderProgram, RepeatRecordsEveryPresenceWhateverTheRecordBefore) {
+    UnitConfig p07;
+    p07.type = "P07";
+    p07.serialNumber = 7;
+    const auto unit = [](uint32_t serial) {
+        UnitConfig u;
+        u.serialNumber = serial;
+        return u;
+    };
+    const auto leaving = [](int afterBytes) {  // goes quiet: gone in the middle of a reading
+        FaultConfig f;
+        f.stopAfterBytes = afterBytes;
+        return f;
+    };
+    FaultConfig busyOnce;  // one check poll refused
+    busyOnce.busyFromPoll = 3;
+    busyOnce.busyPolls = 1;
+    FaultConfig busyAfter = busyOnce;  // every poll refused once read
+    busyAfter.busyFromPoll = 2;
+    busyAfter.busyPolls = 1000;
+    const struct {
+        const char* what;
+        std::vector<Presence> bench;
+        std::vector<std::string> records;
+    } cases[] = {
+        {"a wrong type, then swaps with no gap",
+         {{0, 4000, p07}, {4000, 12000, unit(1)}, {12000, 20000, unit(2)}, {20000, 28000, unit(3)}},
+         {"P07,,wrong-type", "P06,1,read", "P06,2,read", "P06,3,read"}},
+        {"a wrong type swapped before the first check",
+         {{0, 2000, p07}, {2000, 10000, unit(1)}},
+         {"P07,,wrong-type", "P06,1,read"}},
+        {"gone during the type, the next at once",
+         {{0, 1200, {}, leaving(1)}, {1200, 9000, unit(1)}},
+         {",,incomplete", "P06,1,read"}},
+        {"gone during the type, the next 3 s later",
+         {{0, 1200, {}, leaving(1)}, {4200, 12000, unit(1)}},
+         {",,incomplete", "P06,1,read"}},
+        {"gone during the serial number, the next at once",
+         {{0, 1200, {}, leaving(8)}, {1200, 9000, unit(1)}},
+         {"P06,,incomplete", "P06,1,read"}},
+        {"gone during the serial number, the same one back at once",
+         {{0, 1200, {}, leaving(8)}, {1200, 9000}},
+         {"P06,,incomplete", "P06,4660,read"}},
+        {"gone during the software version, the next 1.5 s later",
+         {{0, 1200, {}, leaving(25)}, {2700, 10000, unit(1)}},
+         {"P06,4660,incomplete", "P06,1,read"}},
+        {"one check poll refused", {{0, 20000, {}, busyOnce}}, {"P06,4660,read"}},
+        {"every check poll refused", {{0, 20000, {}, busyAfter}}, {"P06,4660,read", ",,refused"}},
+        {"a refusing unit, then another unit",
+         {{0, 5000, {}, busyAfter}, {5000, 8000, unit(1), busyAfter}, {8000, 16000, unit(2)}},
+         {"P06,4660,read", ",,refused", "P06,2,read"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(RecordsOfBench(c.bench, c.bench.back().toMs + 6000), c.records);
+    }
+}
+
+TEST(ReaderProgram, RepeatHoldsTheFiguresTheHelpStatesAtEveryPhase) {
+    // At every moment of the checks, 10 ms apart: the same unit away less than 2 s is one
+    // presence and away 5 s is two; a new unit that stays the stated time gets its record,
+    // whether it came on an empty line or in place of a unit.
+    FaultConfig refusing;
+    refusing.refuses = true;
+    UnitConfig next;
+    next.serialNumber = 77;
+    for (const bool fast : {true, false}) {
+        SCOPED_TRACE(fast ? "--fast" : "paced");
+        for (uint32_t left = 2500; left < 6000; left += 10) {
+            EXPECT_EQ(
+                RecordsOfBench({{0, left}, {left + 1990, left + 12000}}, left + 14000, fast).size(),
+                1u)
+                << "left at " << left;
+            EXPECT_EQ(
+                RecordsOfBench({{0, left}, {left + 5000, left + 15000}}, left + 17000, fast).size(),
+                2u)
+                << "left at " << left;
+        }
+        const struct {
+            bool swapped, refuses;
+            uint32_t fastStayMs, pacedStayMs;
+            const char* record;
+        } stays[] = {{false, false, 3000, 5000, "P06,77,read"},
+                     {true, false, 6000, 8000, "P06,77,read"},
+                     {false, true, 2500, 2500, ",,refused"},
+                     {true, true, 5000, 5000, ",,refused"}};
+        for (const auto& s : stays) {
+            const uint32_t stay = fast ? s.fastStayMs : s.pacedStayMs;
+            for (uint32_t came = 3000; came < 6000; came += 50) {
+                std::vector<Presence> bench;
+                if (s.swapped) bench.push_back({0, came});
+                bench.push_back({came, came + stay, next, s.refuses ? refusing : FaultConfig{}});
+                const auto records = RecordsOfBench(bench, came + stay + 12000, fast);
+                EXPECT_NE(std::find(records.begin(), records.end(), s.record), records.end())
+                    << s.record << " came at " << came << (s.swapped ? ", swapped in" : "");
+            }
+        }
     }
 }
 
