@@ -15,6 +15,12 @@ namespace {
 
 std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
 
+// "COM5 (/dev/ttyUSB0)": the device too where it is not the COM name itself.
+std::string PortAndDevice(const ReadingPlace& place) {
+    const bool shown = !place.device.empty() && place.device != ComName(place.port);
+    return ComName(place.port) + (shown ? " (" + place.device + ")" : std::string());
+}
+
 std::string ByteText(int32_t byte) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(byte & 0xFF));
@@ -167,9 +173,7 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
 }
 
 std::string EchoMessage(const ReadingPlace& place) {
-    const bool shown = !place.device.empty() && place.device != ComName(place.port);
-    return Say(texts::kEcho, place.language,
-               {ComName(place.port) + (shown ? " (" + place.device + ")" : std::string())});
+    return Say(texts::kEcho, place.language, {PortAndDevice(place)});
 }
 
 Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
@@ -184,7 +188,11 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
             // Every step after an unplug fails alike: say what happened once.
             if (PortGone(first))
                 return {first, Say(texts::kGone, l, {name, SystemReasonIn(first, l)})};
-            return {first, Say(texts::kIncomplete, l, {name, FailedSteps(outcome.record, l)})};
+            const std::string failed =
+                Say(texts::kIncomplete, l, {name, FailedSteps(outcome.record, l)});
+            const bool spoiled =
+                first == kStatusNotADigit || first == kStatusOutOfStep || first == kStatusLineError;
+            return {first, spoiled ? Say(texts::kSpoiledRemedy, l, {failed}) : failed};
         }
         case ReadingResult::WrongType:
             return {kStatusWrongType,
@@ -192,7 +200,8 @@ Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
                         {name, JsonString(outcome.record.type), CP06::DeviceName()})};
         case ReadingResult::NoAnswer:
             if (outcome.echoed) return {connect, EchoMessage(place)};
-            return {connect, Say(texts::kNoAnswer, l, {name, std::to_string(place.waitSeconds)})};
+            return {connect, Say(texts::kNoAnswer, l,
+                                 {PortAndDevice(place), std::to_string(place.waitSeconds)})};
         case ReadingResult::Refused:
             return {connect, Say(texts::kRefused, l, {name})};
         case ReadingResult::PortError:

@@ -61,8 +61,15 @@ inline constexpr TextPair kWrongType = {
     "the unit on %1 is of type %2, not \"P06\" (%3): plug in a \"P06\" unit"};
 inline constexpr TextPair kIncomplete = {"lecture incomplète sur %1, en échec : %2",
                                          "incomplete reading on %1, failed: %2"};
-inline constexpr TextPair kNoAnswer = {"pas de réponse de l'appareil sur %1 en %2 s",
-                                       "no answer from the unit on %1 within %2 s"};
+inline constexpr TextPair kNoAnswer = {
+    "pas de réponse de l'appareil sur %1 en %2 s : l'appareil est-il allumé et son câble "
+    "branché ? Est-ce bien le port de l'appareil ?",
+    "no answer from the unit on %1 within %2 s: is the unit switched on and its cable plugged "
+    "in? Is this the unit's port?"};
+// After the failed steps, when the first failed on a spoiled answer.
+inline constexpr TextPair kSpoiledRemedy = {
+    "%1 ; la ligne a abîmé une réponse : vérifiez le câble et relisez",
+    "%1; the line spoiled an answer: check the cable and read again"};
 inline constexpr TextPair kEcho = {
     "%1 renvoie ce qu'il reçoit : est-ce bien l'adaptateur de l'émetteur ?",
     "%1 sends back what it receives: is it the transmitter's adapter?"};

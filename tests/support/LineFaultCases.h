@@ -194,3 +194,14 @@ inline std::string FailedStepsText(const LineFaultCase& c, int32_t unpluggedCode
         text.replace(at, 11, unplugged);
     return text;
 }
+
+// What the reader says after the failed steps: the remedy when the first failed on a spoiled
+// answer.
+inline std::string SpoiledRemedyText(const LineFaultCase& c) {
+    const std::string steps = c.failedSteps;
+    const std::string first = steps.substr(0, steps.find("; "));
+    for (const char* code : {"(error 100021)", "(error 100022)", "(error 100023)"})
+        if (first.find(code) != std::string::npos)
+            return "; the line spoiled an answer: check the cable and read again";
+    return "";
+}

@@ -180,7 +180,9 @@ TEST(ReaderProgram, SilentUnitEndsWithNoAnswerAfterTheWait) {
     ReaderRun run({}, faults);
     EXPECT_EQ(run({"--wait", "1", "--lang", "en"}), kExitNoAnswer);
     EXPECT_EQ(run.out.str(), "");
-    EXPECT_EQ(run.err.str(), "p06-read: no answer from the unit on COM4 within 1 s\n");
+    EXPECT_EQ(run.err.str(),
+              "p06-read: no answer from the unit on COM4 within 1 s: is the unit switched on and "
+              "its cable plugged in? Is this the unit's port?\n");
 }
 
 TEST(ReaderProgram, PortThatCannotBeOpenedGivesTheSystemsMessage) {
@@ -420,14 +422,15 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "\"status\": {\"connect\": 0, \"type\": 0, \"serialNumber\": 100021, "
          "\"circuitVersion\": null, \"softwareVersion\": null, \"disconnect\": 0}",
          "p06-read: incomplete reading on COM4, failed: serial number: the byte 0x47 is not a "
-         "digit (error 100021)\n"},
+         "digit (error 100021); the line spoiled an answer: check the cable and read again\n"},
         // The serial number's first digit (after the poll's reply and the type's six) spoiled.
         {{},
          0,
          kExitIncomplete,
          "\"serialNumber\": 100023",
          "p06-read: lecture incomplète sur COM4, en échec : numéro de série : l'octet 0x33 est "
-         "arrivé avec une erreur de parité, de trame ou de débordement (erreur 100023)\n",
+         "arrivé avec une erreur de parité, de trame ou de débordement (erreur 100023) ; la "
+         "ligne a abîmé une réponse : vérifiez le câble et relisez\n",
          "fr",
          {"dialout", false},
          {{7, kLineErrorFrame}}},
