@@ -161,9 +161,12 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
         return Say(texts::kNotUsed, l, {name, reason});
     }
     if (IsPortInUse(code)) return Say(texts::kInUse, l, {name, reason});
-    if (IsNoAccess(code) && !place.access.group.empty()) {
-        std::string hint = Say(texts::kJoinGroup, l, {place.access.group});
-        if (place.access.udevRule) hint = Say(texts::kUdevRule, l, {hint});
+    // A hint only where it helps: a group the user may join, or root alone.
+    const PortAccess& access = place.access;
+    if (IsNoAccess(code) && (!access.group.empty() || access.rootOnly)) {
+        std::string hint = access.rootOnly ? Say(texts::kRootOnly, l, {place.device, access.mode})
+                                           : Say(texts::kJoinGroup, l, {access.group});
+        if (access.udevRule) hint = Say(texts::kUdevRule, l, {hint});
         const bool shown = place.where.target.empty() && !place.device.empty();
         const std::string device = shown ? name + " (" + place.device + ")" : name;
         return Say(texts::kNoAccess, l, {device, hint, reason});

@@ -46,6 +46,11 @@ inline constexpr TextPair kNoAccess = {"pas d'accès à %1 : %2 : %3", "no acces
 inline constexpr TextPair kJoinGroup = {
     "ajoutez votre utilisateur au groupe %1 (sudo usermod -aG %1 $USER), puis reconnectez-vous",
     "add your user to the %1 group (sudo usermod -aG %1 $USER), then log in again"};
+inline constexpr TextPair kRootOnly = {
+    "seul root peut ouvrir %1 (mode %2) : utilisez un adaptateur sur un port USB, ou demandez "
+    "une règle udev à l'administrateur",
+    "only root may open %1 (mode %2): use an adapter on a USB port, or ask the administrator "
+    "for a udev rule"};
 inline constexpr TextPair kUdevRule = {
     "la règle udev 60-quenlor-cp210x.rules donne l'adaptateur CP210x à l'utilisateur connecté "
     "sur le PC : connectez-vous sur le PC et rebranchez l'adaptateur, ou %1",

@@ -23,12 +23,16 @@ bool IsNoAccess(int32_t systemCode);
 // The port went away while it was in use: its adapter was unplugged (the tty hangs up).
 bool IsPortGone(int32_t systemCode);
 
-// Who may open a device, for the no-access hint: the group that owns it ("dialout",
-// "uucp", "tty"), empty where the system has no such thing; and whether the package's udev
-// rule, which gives the user at the PC the adapters, is installed.
+// Who may open a device, for the no-access hint, where it helps: the group to join (it
+// owns the device, may read and write it, is not root's, and the user is not in it);
+// whether only root may open it, with its mode ("600"); and whether the device is a
+// CP210x's and the package's udev rule, which gives those adapters to the user at the PC,
+// is installed. All empty where the system has no such thing.
 struct PortAccess {
     std::string group;
     bool udevRule = false;
+    bool rootOnly = false;
+    std::string mode;
 };
 PortAccess AccessOf(const std::string& device);
 

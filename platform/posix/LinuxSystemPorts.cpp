@@ -1,8 +1,12 @@
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "platform/ComPorts.h"
 #include "platform/FileError.h"
@@ -20,6 +24,17 @@ std::string AliasDirectory() {
     } catch (const FileError&) {
         return {};  // no settings folder: no aliases, kernel devices still resolve
     }
+}
+
+// Whether the process may use what the group may: its own group or one of its others.
+bool InGroup(gid_t gid) {
+    if (getegid() == gid) return true;
+    const int count = getgroups(0, nullptr);
+    if (count <= 0) return false;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    const int got = getgroups(count, groups.data());
+    return std::find(groups.begin(), groups.begin() + std::max(got, 0), gid) !=
+           groups.begin() + std::max(got, 0);
 }
 
 std::string Canonical(const std::string& path) {
@@ -62,17 +77,25 @@ bool IsPortGone(int32_t code) { return code == EIO || code == ENXIO || code == E
 
 PortAccess AccessOf(const std::string& device) {
     PortAccess access;
-    access.group = "dialout";  // Debian's and Ubuntu's group of the serial ports
     struct stat status{};
-    if (stat(device.c_str(), &status) == 0) {
-        const group* owner = getgrgid(status.st_gid);
-        if (owner != nullptr && owner->gr_name != nullptr) access.group = owner->gr_name;
-    }
-    for (const char* rules : {"/usr/lib/udev/rules.d", "/lib/udev/rules.d", "/etc/udev/rules.d"}) {
-        std::error_code error;
+    if (stat(device.c_str(), &status) != 0) return access;
+    const mode_t mode = status.st_mode & 0777;
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%o", static_cast<unsigned>(mode));
+    access.mode = octal;
+    const bool groupMayUse = (mode & 060) == 060 && status.st_gid != 0;
+    const group* owner = getgrgid(status.st_gid);
+    if (groupMayUse && !InGroup(status.st_gid) && owner != nullptr && owner->gr_name != nullptr)
+        access.group = owner->gr_name;
+    access.rootOnly = status.st_uid == 0 && !groupMayUse && (mode & 006) != 006;
+    std::error_code error;
+    const fs::path driver =
+        fs::path("/sys/class/tty") / fs::path(Canonical(device)).filename() / "device/driver";
+    const bool cp210x = fs::read_symlink(driver, error).filename() == "cp210x";
+    for (const char* rules : {"/usr/lib/udev/rules.d", "/lib/udev/rules.d", "/etc/udev/rules.d"})
         access.udevRule =
-            access.udevRule || fs::exists(fs::path(rules) / "60-quenlor-cp210x.rules", error);
-    }
+            access.udevRule ||
+            (cp210x && fs::exists(fs::path(rules) / "60-quenlor-cp210x.rules", error));
     return access;
 }
 

@@ -2,14 +2,17 @@
 // Win32 device path: the alias first, then the kernel device the numbering gives.
 #include "platform/posix/LinuxDevicePath.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "platform/SystemPorts.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -106,6 +109,43 @@ TEST(LinuxDevicePath, ResolveTakesTheAliasFirst) {
         SCOPED_TRACE(std::string(c.devicePath) + " with aliases in \"" + c.aliasDir + "\"");
         EXPECT_EQ(ResolveDevicePath(c.devicePath, c.aliasDir), c.resolved);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The no-access hint's facts, on a file of each owner and mode (the tests run as root, in no
+// group but root's).
+TEST(LinuxDevicePath, AccessNamesAGroupOnlyWhereJoiningItHelps) {
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    if (getuid() != 0) GTEST_SKIP() << "changing a file's owner needs root";
+    const struct {
+        mode_t mode;
+        gid_t gid;
+        PortAccess access;
+    } cases[] = {
+        {0600, 0, {"", false, true, "600"}},                        // a motherboard port
+        {0660, dialout->gr_gid, {"dialout", false, false, "660"}},  // a USB adapter
+        {0620, 5, {"", false, true, "620"}},                        // a getty's port (root:tty)
+        {0660, 0, {"", false, true, "660"}},  // root's group: no hint to join it
+        {0666, 0, {"", false, false, "666"}},
+    };
+    TempDir dir;
+    const std::string device = dir / "ttyX";
+    std::ofstream(device).put('\n');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.access.mode);
+        ASSERT_EQ(chown(device.c_str(), 0, c.gid), 0);
+        ASSERT_EQ(chmod(device.c_str(), c.mode), 0);
+        const PortAccess access = AccessOf(device);
+        EXPECT_EQ(access.group, c.access.group);
+        EXPECT_EQ(access.rootOnly, c.access.rootOnly);
+        EXPECT_EQ(access.mode, c.access.mode);
+        EXPECT_FALSE(access.udevRule);  // no CP210x
+    }
+    EXPECT_EQ(AccessOf(dir / "none").mode, "");
 }
 
 }  // namespace

@@ -473,6 +473,16 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
              SystemErrorText(13) + " (error 13)\n",
          "en",
          {"dialout", true}},
+        // No group to join: root alone may open it.
+        {{},
+         13,
+         kExitPortError,
+         "\"code\": 13",
+         "p06-read: pas d'accès à COM4 (COM4) : seul root peut ouvrir COM4 (mode 600) : utilisez "
+         "un adaptateur sur un port USB, ou demandez une règle udev à l'administrateur : "
+         "Permission refusée (erreur 13)\n",
+         "fr",
+         {"", false, true, "600"}},
         // Every step after an unplug fails alike: what happened is said once.
         {unplugged, 0, kExitIncomplete, "\"code\": 5",
          "p06-read: the port COM4 went away during the reading (adapter unplugged?): " +
