@@ -3,10 +3,12 @@
 // and it says so on standard error and returns 1. --version and --help are
 // answered before any window exists, so that packaging tools and a terminal without a
 // display get an answer, and on Windows in the console that started the program.
+#include <QString>
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "Version.h"
 #include "app/QuenlorApplication.h"
@@ -41,17 +43,36 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Without a display Qt says so in several lines and aborts; one line and status 1 tell a
-    // user at a terminal what is wrong. Qt's start-up messages are held back meanwhile.
+    // user at a terminal what is wrong, with Qt's own first word on it. Qt's start-up
+    // messages are held back meanwhile.
     const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            static std::string reason;
+            if (reason.empty()) reason = text.section('\n', 0, 0).trimmed().toStdString();
             if (type != QtFatalMsg) return;
-            std::fputs(
-                "quenlor: no display to show the window on (DISPLAY or WAYLAND_DISPLAY unset or "
-                "unreachable); run it in a desktop session, or read the unit with p06-read\n",
-                stderr);
+            const char* display = std::getenv("DISPLAY");
+            const char* wayland = std::getenv("WAYLAND_DISPLAY");
+            // Qt's reason tells a display it could not reach from a platform it lacks.
+            const bool noDisplay = (display == nullptr || *display == '\0') &&
+                                   (wayland == nullptr || *wayland == '\0') &&
+                                   reason.find("display") != std::string::npos;
+            if (noDisplay)
+                std::fprintf(stderr,
+                             "quenlor: no display to show the window on (DISPLAY or "
+                             "WAYLAND_DISPLAY unset or unreachable); run it in a desktop "
+                             "session, or read the unit with p06-read (Qt: %s)\n",
+                             reason.c_str());
+            else
+                std::fprintf(stderr, "quenlor: the window cannot be shown: %s\n", reason.c_str());
             std::_Exit(1);
         });
     QuenlorApplication application(argc, argv);
     qInstallMessageHandler(previous);
+    // Qt took its own options (-platform, -style); anything left is not the program's.
+    if (argc > 1) {
+        std::fprintf(stderr, "quenlor: unknown option '%s'\nUsage: quenlor [--help | --version]\n",
+                     argv[1]);
+        return 1;
+    }
     return RunStartup(application);
 }
