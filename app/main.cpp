@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "Version.h"
@@ -66,13 +67,20 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "quenlor: the window cannot be shown: %s\n", reason.c_str());
             std::_Exit(1);
         });
-    QuenlorApplication application(argc, argv);
-    qInstallMessageHandler(previous);
-    // Qt took its own options (-platform, -style); anything left is not the program's.
-    if (argc > 1) {
-        std::fprintf(stderr, "quenlor: unknown option '%s'\nUsage: quenlor [--help | --version]\n",
-                     argv[1]);
-        return 1;
+    // Anything the start-up did not expect ends in one line and status 1, never an abort.
+    try {
+        QuenlorApplication application(argc, argv);
+        qInstallMessageHandler(previous);
+        // Qt took its own options (-platform, -style); anything left is not the program's.
+        if (argc > 1) {
+            std::fprintf(stderr,
+                         "quenlor: unknown option '%s'\nUsage: quenlor [--help | --version]\n",
+                         argv[1]);
+            return 1;
+        }
+        return RunStartup(application);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "quenlor: %s\n", failure.what());
     }
-    return RunStartup(application);
+    return 1;
 }

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,8 +13,9 @@
 #include "platform/Process.h"
 #include "platform/SystemPorts.h"
 
-int main(int argc, char** argv) {
-    EnsureStandardStreams();
+namespace {
+
+int Run(int argc, char** argv) {
     CatchStopSignals();
     // Standard error must not wait for standard output: tied, each message would flush it,
     // and a pipe that nobody reads would stop the reader there.
@@ -44,4 +46,19 @@ int main(int argc, char** argv) {
     }
     if (StopSignal() != 0 && status != kExitOutputError) EndWithSignal(StopSignal());
     return status;
+}
+
+}  // namespace
+
+// Anything the code above did not expect ends in one line and status 1, never an abort.
+int main(int argc, char** argv) {
+    EnsureStandardStreams();
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "p06-read: " << failure.what() << std::endl;
+    } catch (...) {
+        std::cerr << "p06-read: unexpected failure" << std::endl;
+    }
+    return kExitBadOption;
 }

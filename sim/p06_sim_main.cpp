@@ -33,9 +33,7 @@ int Print(const std::string& text) {
     return kExitFailure;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     EnsureStandardStreams();
     const ParsedOptions parsed = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -98,4 +96,18 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
     return kExitOk;
+}
+
+}  // namespace
+
+// Anything the code above did not expect ends in one line and status 1, never an abort.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "p06-sim: %s\n", failure.what());
+    } catch (...) {
+        std::fputs("p06-sim: unexpected failure\n", stderr);
+    }
+    return kExitFailure;
 }
