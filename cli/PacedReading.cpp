@@ -63,8 +63,7 @@ ReadingOutcome RunReading(CP06& link, Clock& clock, const ReadingPlan& plan,
             // A port that cannot be opened does not heal by waiting; a silent unit may
             // still be switched on.
             if (IsSystemError(tick.status)) {
-                if (plan.waitThroughPortErrors) {
-                    plan.portErrorSeen(tick.status);
+                if (plan.waitThroughPortErrors && plan.portErrorSeen(tick.status)) {
                     clock.Sleep(kPortRetryMs);
                     continue;
                 }

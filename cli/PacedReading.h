@@ -32,7 +32,8 @@ struct ReadingPlan {
     bool paced = true;                   // the 300 ms between ticks
     uint32_t startTick = 0;              // the clock's tick count when the run began
     bool waitThroughPortErrors = false;  // a port that cannot be opened is tried again
-    std::function<void(int32_t)> portErrorSeen = [](int32_t) {};  // each such failure's code
+    // Each such failure's code; false when waiting cannot mend it, which ends the reading.
+    std::function<bool(int32_t)> portErrorSeen = [](int32_t) { return true; };
     std::function<bool()> stopRequested = [] { return false; };
     std::function<bool()> refused = [] { return false; };  // the last reply was 0x85
     std::function<bool()> echoed = [] { return false; };   // the last reply was the poll itself

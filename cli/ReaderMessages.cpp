@@ -161,6 +161,12 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
         return Say(texts::kNotUsed, l, {name, reason});
     }
     if (IsPortInUse(code)) return Say(texts::kInUse, l, {name, reason});
+    // No waiting or plugging in mends an alias that leads to a file: the alias must change.
+    const PortWhere& where = place.where;
+    if (where.state == PortWhere::State::NotADevice && !where.alias.empty())
+        return Say(texts::kAliasNotADevice, l,
+                   {ComName(place.port), where.target,
+                    Text(where.folder ? texts::kFolder : texts::kFile, l), where.alias});
     // A hint only where it helps: a group the user may join, or root alone.
     const PortAccess& access = place.access;
     if (IsNoAccess(code) && (!access.group.empty() || access.rootOnly)) {

@@ -46,6 +46,11 @@ inline constexpr TextPair kNoAccess = {"pas d'accès à %1 : %2 : %3", "no acces
 inline constexpr TextPair kJoinGroup = {
     "ajoutez votre utilisateur au groupe %1 (sudo usermod -aG %1 $USER), puis reconnectez-vous",
     "add your user to the %1 group (sudo usermod -aG %1 $USER), then log in again"};
+inline constexpr TextPair kAliasNotADevice = {
+    "%1 mène à %2, qui est un %3, pas un périphérique : supprimez ou corrigez l'alias (%4)",
+    "%1 leads to %2, which is a %3, not a device: remove or fix the alias (%4)"};
+inline constexpr TextPair kFile = {"fichier", "file"};
+inline constexpr TextPair kFolder = {"dossier", "folder"};
 inline constexpr TextPair kRootOnly = {
     "seul root peut ouvrir %1 (mode %2) : utilisez un adaptateur sur un port USB, ou demandez "
     "une règle udev à l'administrateur",

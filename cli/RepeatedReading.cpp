@@ -183,6 +183,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     int32_t lastPortError = 0;
     bool echoSaid = false;  // said once for as long as the line sends the polls back
     std::optional<ReadingOutcome> refusal;  // seen by a check, to be recorded as it is
+    int exitStatus = kExitRead;
     while (!ended()) {
         ReadingPlan plan;
         plan.language = options.language;
@@ -196,16 +197,17 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         plan.elapsedFromAcceptedPoll = true;
         // Said once in each absence, and again only when the reason changes: a port that is
         // missing, that is no serial port, that another program holds.
+        // An alias that leads to a file is not mended by waiting: it ends the run.
         plan.portErrorSeen = [&](int32_t code) {
             writer.Flush();
-            if (code == lastPortError) return;
+            const ReadingPlace place = PlaceOf(system, context.port, false, 0,
+                                               system.devicePathOf(context.port), options.language);
+            if (place.where.state == PortWhere::State::NotADevice && !place.where.alias.empty())
+                return false;
+            if (code == lastPortError) return true;
             lastPortError = code;
-            system.err << "p06-read: "
-                       << WaitingMessage(
-                              PlaceOf(system, context.port, false, 0,
-                                      system.devicePathOf(context.port), options.language),
-                              code)
-                       << std::endl;
+            system.err << "p06-read: " << WaitingMessage(place, code) << std::endl;
+            return true;
         };
         plan.pollUnanswered = [&] {
             writer.Flush();
@@ -224,6 +226,16 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
                     : RunReading(link, system.clock, plan, [](const std::string&) {});
         // A stop while waiting for a unit leaves nothing to record; a unit stopped half-way
         // is recorded with what was read of it.
+        if (outcome.result == ReadingResult::PortError) {
+            system.err << "p06-read: "
+                       << PortErrorMessage(
+                              PlaceOf(system, context.port, false, 0,
+                                      system.devicePathOf(context.port), options.language),
+                              outcome.portError)
+                       << std::endl;
+            exitStatus = kExitPortError;
+            break;
+        }
         const bool accepted = outcome.record.connectStatus == kStatusOk;
         if (outcome.result == ReadingResult::Stopped && !accepted) break;
         lastPortError = 0;
@@ -249,5 +261,5 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
         system.err << "p06-read: " << writer.Error() << std::endl;
         return kExitOutputError;
     }
-    return kExitRead;
+    return exitStatus;
 }

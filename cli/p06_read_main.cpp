@@ -1,8 +1,8 @@
 // p06-read: reads a transmitter from the command line, for scripts and production lines.
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>

@@ -44,5 +44,6 @@ struct PortWhere {
     std::string alias;   // the alias file; empty when the number is no alias's
     std::string target;  // where the alias leads, or the kernel device
     State state = State::Present;
+    bool folder = false;  // NotADevice: the alias leads to a folder, not a file
 };
 PortWhere WhereIs(int32_t port);

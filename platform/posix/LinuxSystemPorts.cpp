@@ -115,6 +115,7 @@ PortWhere WhereIs(int32_t port) {
         where.state = verdict == AliasVerdict::Port       ? PortWhere::State::Present
                       : verdict == AliasVerdict::Dangling ? PortWhere::State::Absent
                                                           : PortWhere::State::NotADevice;
+        where.folder = fs::is_directory(target, error);
         return where;
     }
     const std::string kernelName = KernelNameForComNumber(port);

@@ -191,12 +191,23 @@ TEST(ReaderProgram, PortThatCannotBeOpenedGivesTheSystemsMessage) {
     const PortWhere alias{"/h/.config/quenlor/ports/COM9", "/dev/serial/by-id/usb-X",
                           PortWhere::State::Absent};
     const PortWhere kernel{"", "/dev/ttyS8", PortWhere::State::Absent};
+    // An alias to a file or a folder: no waiting mends it, with --repeat neither.
+    const PortWhere file{"/h/COM9", "/etc/passwd", PortWhere::State::NotADevice};
+    const PortWhere folder{"/h/COM9", "/etc", PortWhere::State::NotADevice, true};
     const std::string missing = SystemErrorText(2) + " (error 2)";
     const struct {
         PortWhere where;
         const char* lang;
         std::string err;
+        bool repeat = false;
     } cases[] = {
+        {file, "en",
+         "COM9 leads to /etc/passwd, which is a file, not a device: remove or fix the alias "
+         "(/h/COM9)"},
+        {folder, "fr",
+         "COM9 mène à /etc, qui est un dossier, pas un périphérique : supprimez ou corrigez "
+         "l'alias (/h/COM9)",
+         true},
         {{},
          "en",
          "COM9 could not be opened: no such device; plug the adapter in, or see the ports with "
@@ -216,9 +227,15 @@ TEST(ReaderProgram, PortThatCannotBeOpenedGivesTheSystemsMessage) {
         ReaderRun run;
         run.line.openError = 2;
         run.where = c.where;
-        EXPECT_EQ(run({"--port", "9", "--wait", "600", "--lang", c.lang}), kExitPortError);
+        const Args args = c.repeat ? Args{"--port", "9", "--repeat", "--lang", c.lang}
+                                   : Args{"--port", "9", "--wait", "600", "--lang", c.lang};
+        EXPECT_EQ(run(args), kExitPortError);
         EXPECT_EQ(run.out.str(), "");
-        EXPECT_EQ(run.err.str(), "p06-read: " + c.err + "\n");
+        if (c.repeat)
+            EXPECT_NE(run.err.str().find("\np06-read: " + c.err + "\n"), std::string::npos)
+                << run.err.str();
+        else
+            EXPECT_EQ(run.err.str(), "p06-read: " + c.err + "\n");
     }
 }
 
