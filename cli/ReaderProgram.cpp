@@ -10,6 +10,7 @@
 #include "cli/ReaderTexts.h"
 #include "cli/RepeatedReading.h"
 #include "cli/TracingSerialLine.h"
+#include "cli/WatchedClock.h"
 #include "dialogs/PortDiscovery.h"
 #include "link/Com_p06.h"
 #include "platform/RecordLog.h"
@@ -204,7 +205,9 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     int status = kExitRead;
     {
         // Made after the tracer, the link goes before it: its last words on closing are traced.
-        CP06 link(tracer, system.clock);
+        // A locked log is said on time even in the middle of a reading.
+        WatchedClock linkClock(system.clock, [&writer] { writer.TellLockIfDue(); });
+        CP06 link(tracer, linkClock);
         link.SetPort(port);
         RecordContext context;
         context.port = port;

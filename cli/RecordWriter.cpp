@@ -90,10 +90,7 @@ bool RecordWriter::LogOldest() {
     if (code == record_log::kLocked) {
         if (!locked_) lockedSince_ = now;
         locked_ = true;
-        if (!lockSaid_ && clock_ != nullptr && now - lockedSince_ >= kLockPatienceMs) {
-            Tell(Say(texts::kLogLocked, language_, {logPath_}));
-            lockSaid_ = true;
-        }
+        TellLockIfDue();
         return true;
     }
     locked_ = false;
@@ -109,6 +106,14 @@ bool RecordWriter::LogOldest() {
         lockSaid_ = false;
     }
     return written;
+}
+
+void RecordWriter::TellLockIfDue() {
+    if (!locked_ || lockSaid_ || clock_ == nullptr ||
+        clock_->TickCount() - lockedSince_ < kLockPatienceMs)
+        return;
+    Tell(Say(texts::kLogLocked, language_, {logPath_}));
+    lockSaid_ = true;
 }
 
 bool RecordWriter::Flush() {

@@ -52,6 +52,9 @@ public:
     bool Record(const RecordContext& context, const ReadingOutcome& outcome);
     // Writes what was kept from a locked log, if it is free now.
     bool Flush();
+    // Says the log is locked once it has been for kLockPatienceMs, without touching it: cheap
+    // enough for every tick of a reading.
+    void TellLockIfDue();
     // Waits for a locked log until it is free, or until stopRequested; then the records kept
     // go to standard output, and that they are not in the log is a failure. Then waits a
     // while for standard output to take what is queued for it.
