@@ -6,6 +6,14 @@
 
 namespace {
 
+// The wording with %1 replaced by what.
+std::string Fill(const char* wording, const std::string& what) {
+    std::string text = wording;
+    const size_t at = text.find("%1");
+    if (at != std::string::npos) text.replace(at, 2, what);
+    return text;
+}
+
 // getopt_long keeps its place in globals; each parse starts afresh.
 void ResetGetopt() {
     optind = 0;
@@ -26,7 +34,7 @@ std::string OptionName(const std::vector<OptionDefinition>& definitions,
 
 std::string ParseCommandLine(const std::vector<std::string>& args,
                              const std::vector<OptionDefinition>& definitions,
-                             const ApplyOption& apply) {
+                             const ApplyOption& apply, const CommandLineWords& words) {
     std::vector<std::string> storage;
     storage.reserve(args.size() + 1);
     storage.emplace_back("program");
@@ -64,9 +72,9 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
             const bool needsValue = optopt >= 256
                                         ? definitions[static_cast<size_t>(optopt - 256)].takesValue
                                         : key == ':';
-            if (needsValue) return "option '" + name + "' needs a value";
-            if (optopt >= 256) return "option '" + name + "' takes no value";
-            return "unknown option '" + name + "'";
+            if (needsValue) return Fill(words.needsValue, name);
+            if (optopt >= 256) return Fill(words.takesNoValue, name);
+            return Fill(words.unknown, name);
         }
         const OptionDefinition* option = nullptr;
         if (key >= 256) {
@@ -75,14 +83,13 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
             for (const OptionDefinition& s : definitions)
                 if (s.shortName == key) option = &s;
         }
-        if (option == nullptr) return "unknown option";
+        if (option == nullptr) return Fill(words.unknown, "?");
         const std::string error = apply(*option, optarg != nullptr ? optarg : "");
         if (!error.empty()) return error;
     }
     // getopt_long has moved the arguments that are no options to the end of argv (not of
     // storage): the first of them is at optind there.
-    if (optind < argc)
-        return "unexpected argument '" + std::string(argv[static_cast<size_t>(optind)]) + "'";
+    if (optind < argc) return Fill(words.unexpected, argv[static_cast<size_t>(optind)]);
     return {};
 }
 
@@ -97,8 +104,9 @@ std::optional<uint64_t> ParseWholeNumber(const std::string& text, uint64_t low, 
     return value;
 }
 
-std::string BadOptionText(const std::string& program, const std::string& error) {
-    return program + ": " + error + "\nTry '" + program + " --help' for more information.\n";
+std::string BadOptionText(const std::string& program, const std::string& error,
+                          const CommandLineWords& words) {
+    return program + ": " + error + "\n" + Fill(words.tryHelp, program) + "\n";
 }
 
 std::string VersionLine(const std::string& program) {

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "cli/ReaderMessages.h"
+#include "cli/ReaderTexts.h"
 #include "platform/RecordLog.h"
 #include "platform/SystemError.h"
 
@@ -12,9 +14,9 @@ std::string SystemReason(int32_t code) {
     return SystemErrorText(code) + " (error " + std::to_string(code) + ")";
 }
 
-std::string LogReason(int32_t code) {
-    return code == record_log::kNotRegularFile ? std::string("not a regular file")
-                                               : SystemReason(code);
+std::string LogReason(int32_t code, Language language) {
+    return code == record_log::kNotRegularFile ? Say(reader_texts::kNotRegularFile, language)
+                                               : SystemReasonIn(code, language);
 }
 
 std::string LastWriteReason() {
@@ -23,19 +25,19 @@ std::string LastWriteReason() {
 }
 
 std::unique_ptr<std::ofstream> OpenOutputFile(const std::string& path, bool append,
-                                              std::string& reason) {
+                                              std::string& reason, Language language) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (!error && fs::exists(status) && !fs::is_regular_file(status) &&
         !fs::is_character_file(status)) {
-        reason = "not a regular file";
+        reason = Say(reader_texts::kNotRegularFile, language);
         return nullptr;
     }
     errno = 0;
     auto file = std::make_unique<std::ofstream>(
         path, std::ios::out | std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     if (!*file) {
-        reason = errno != 0 ? SystemReason(errno) : "cannot be opened";
+        reason = errno != 0 ? SystemReasonIn(errno, language) : "cannot be opened";
         return nullptr;
     }
     return file;

@@ -5,11 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "dialogs/Language.h"
+
 // Opens path for writing, from its start or appended. Refuses, without blocking, what is
 // neither a regular file nor a device (a FIFO would hang the open, a folder cannot be
 // written). On failure returns nullptr with the system's reason, code included.
+// The reason is in the language given.
 std::unique_ptr<std::ofstream> OpenOutputFile(const std::string& path, bool append,
-                                              std::string& reason);
+                                              std::string& reason,
+                                              Language language = Language::English);
 
 // The system's text for a code and the code: "No space left on device (error 28)".
 std::string SystemReason(int32_t code);
@@ -18,4 +22,4 @@ std::string SystemReason(int32_t code);
 std::string LastWriteReason();
 
 // Why the log at a path cannot be written, from platform/RecordLog.h's code.
-std::string LogReason(int32_t code);
+std::string LogReason(int32_t code, Language language = Language::English);

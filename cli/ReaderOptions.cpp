@@ -1,6 +1,8 @@
 #include "cli/ReaderOptions.h"
 
 #include "cli/CommandLine.h"
+#include "cli/ReaderMessages.h"
+#include "cli/ReaderTexts.h"
 #include "platform/ComPorts.h"
 
 namespace {
@@ -12,28 +14,25 @@ const std::vector<OptionDefinition> kOptions = {
     {"version", 'V', false},
 };
 
-// Stores one option's value; returns the error, empty when the value is good.
-std::string Apply(ReaderOptions& options, const std::string& name, const std::string& value) {
+namespace texts = reader_texts;
+
+// Stores one option's value; returns the error in the language asked, empty when the value
+// is good.
+std::string Apply(ReaderOptions& options, const std::string& name, const std::string& value,
+                  Language l) {
     if (name == "port") {
         const auto port = ParseWholeNumber(value, kLowestComNumber, kHighestComNumber);
-        if (!port) {
-            return "invalid port '" + value + "': give a COM number from 1 to " +
-                   std::to_string(kHighestComNumber);
-        }
+        if (!port) return Say(texts::kBadPort, l, {value, std::to_string(kHighestComNumber)});
         options.port = static_cast<int32_t>(*port);
     } else if (name == "wait") {
         const auto seconds = ParseWholeNumber(value, 0, kLongestWaitSeconds);
-        if (!seconds) {
-            return "invalid wait '" + value + "': give whole seconds from 0 to " +
-                   std::to_string(kLongestWaitSeconds);
-        }
+        if (!seconds) return Say(texts::kBadWait, l, {value, std::to_string(kLongestWaitSeconds)});
         options.waitSeconds = static_cast<uint32_t>(*seconds);
     } else if (name == "lang") {
-        if (value != "fr" && value != "en")
-            return "invalid language '" + value + "': give fr or en";
+        if (value != "fr" && value != "en") return Say(texts::kBadLanguage, l, {value});
         options.language = value == "en" ? Language::English : Language::French;
     } else if (name == "device" || name == "trace" || name == "log") {
-        if (value.empty()) return "option '--" + name + "' needs a file name";
+        if (value.empty()) return Say(texts::kNeedsFileName, l, {name});
         (name == "device"  ? options.device
          : name == "trace" ? options.tracePath
                            : options.logPath) = value;
@@ -52,25 +51,48 @@ std::string Apply(ReaderOptions& options, const std::string& name, const std::st
 
 }  // namespace
 
+Language LanguageAsked(const std::vector<std::string>& args) {
+    Language language = Language::French;
+    for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        const std::string value = args[i] == "--lang" && i + 1 < args.size() ? args[i + 1]
+                                  : args[i].rfind("--lang=", 0) == 0         ? args[i].substr(7)
+                                                                             : std::string();
+        if (value == "fr" || value == "en")
+            language = value == "en" ? Language::English : Language::French;
+    }
+    return language;
+}
+
+CommandLineWords CommandLineWordsIn(Language l) {
+    return {Text(texts::kNeedsValue, l), Text(texts::kTakesNoValue, l),
+            Text(texts::kUnknownOption, l), Text(texts::kUnexpectedArgument, l),
+            Text(texts::kTryHelp, l)};
+}
+
 ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args) {
     ParsedReaderOptions parsed;
+    // Read first, so that an error in any option is already in the user's language.
+    const Language l = LanguageAsked(args);
+    parsed.options.language = l;
     bool waitGiven = false;
     parsed.error = ParseCommandLine(
-        args, kOptions, [&](const OptionDefinition& option, const std::string& value) {
+        args, kOptions,
+        [&](const OptionDefinition& option, const std::string& value) {
             waitGiven = waitGiven || std::string(option.longName) == "wait";
-            return Apply(parsed.options, option.longName, value);
-        });
+            return Apply(parsed.options, option.longName, value, l);
+        },
+        CommandLineWordsIn(l));
     const ReaderOptions& o = parsed.options;
     if (parsed.error.empty() && o.port != 0 && !o.device.empty())
-        parsed.error = "give --port or --device, not both";
-    if (parsed.error.empty() && o.csv && o.json) parsed.error = "give --csv or --json, not both";
+        parsed.error = Text(texts::kPortOrDevice, l);
+    if (parsed.error.empty() && o.csv && o.json) parsed.error = Text(texts::kCsvOrJson, l);
     // Each unit of a run is waited for until it comes or the run is stopped.
-    if (parsed.error.empty() && o.repeat && waitGiven)
-        parsed.error = "give --wait or --repeat, not both: --repeat waits for each unit";
+    if (parsed.error.empty() && o.repeat && waitGiven) parsed.error = Text(texts::kWaitOrRepeat, l);
     return parsed;
 }
 
-std::string ReaderHelpText() {
+std::string ReaderHelpText(Language language) {
+    if (language == Language::French) return FrenchHelpText();
     return "Usage: p06-read [options]\n"
            "Reads the type, serial number, circuit version and software version of an\n"
            "Emetteur Radio TALVERN8 transmitter over its serial line, as the bench program's\n"

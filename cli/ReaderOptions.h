@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
 #include "dialogs/Language.h"
 
 struct ReaderOptions {
@@ -33,4 +34,12 @@ inline constexpr uint32_t kLongestWaitSeconds = 86400;
 // args: the arguments after the program name.
 ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args);
 
-std::string ReaderHelpText();
+// The language of the messages as the arguments ask it, read before any other option: the
+// last valid --lang, else French.
+Language LanguageAsked(const std::vector<std::string>& args);
+// The command line's own errors in that language.
+CommandLineWords CommandLineWordsIn(Language language);
+
+std::string ReaderHelpText(Language language = Language::English);
+// The same in French, line for line.
+std::string FrenchHelpText();

@@ -147,12 +147,13 @@ ReadingPlace PlaceOf(ReaderSystem& system, int32_t port, bool opened, uint32_t w
 
 int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     const ParsedReaderOptions parsed = ParseReaderOptions(args);
+    const ReaderOptions& options = parsed.options;
     if (!parsed.error.empty()) {
-        system.err << BadOptionText(kProgram, parsed.error) << std::flush;
+        system.err << BadOptionText(kProgram, parsed.error, CommandLineWordsIn(options.language))
+                   << std::flush;
         return kExitUsage;
     }
-    const ReaderOptions& options = parsed.options;
-    if (options.help) return Print(ReaderHelpText(), system);
+    if (options.help) return Print(ReaderHelpText(options.language), system);
     if (options.version) return Print(VersionLine(kProgram), system);
     if (options.list) {
         std::vector<std::string> leftOut;
@@ -163,7 +164,8 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
             PortListing(system.makePortTable(), options.port, format, &leftOut);
         // An alias that is no port is easy to make by hand; say why it is not listed.
         for (const std::string& why : leftOut)
-            system.err << kProgram << ": not a port: " << why << '\n';
+            system.err << kProgram << ": "
+                       << Say(reader_texts::kListedNotAPort, options.language, {why}) << '\n';
         return listing.empty() ? kExitRead : Print(listing, system);
     }
 
@@ -177,10 +179,12 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     std::unique_ptr<std::ofstream> traceFile;
     std::string reason;
     if (!options.tracePath.empty() && options.tracePath != "-") {
-        traceFile = OpenOutputFile(options.tracePath, false, reason);
+        traceFile = OpenOutputFile(options.tracePath, false, reason, options.language);
         if (!traceFile) {
             system.err << BadOptionText(
-                kProgram, "cannot write the trace to '" + options.tracePath + "': " + reason);
+                kProgram,
+                Say(reader_texts::kCannotWriteTrace, options.language, {options.tracePath, reason}),
+                CommandLineWordsIn(options.language));
             return kExitUsage;
         }
     }
@@ -188,8 +192,10 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         // A log another program holds now is written when it lets go.
         const int32_t code = record_log::Check(options.logPath);
         if (code != 0 && code != record_log::kLocked) {
-            system.err << BadOptionText(
-                kProgram, "cannot write the log to '" + options.logPath + "': " + LogReason(code));
+            system.err << BadOptionText(kProgram,
+                                        Say(reader_texts::kCannotWriteLog, options.language,
+                                            {options.logPath, LogReason(code, options.language)}),
+                                        CommandLineWordsIn(options.language));
             return kExitUsage;
         }
     }

@@ -22,6 +22,36 @@ inline constexpr TextPair kWaitingForAdapter = {
 inline constexpr TextPair kNoSuchDevice = {
     "%1 : aucun périphérique de ce nom ; branchez l'adaptateur, ou voyez les ports avec --list",
     "%1: no such device; plug the adapter in, or see the ports with --list"};
+// The command line.
+inline constexpr TextPair kBadPort = {"port '%1' invalide : donnez un numéro de COM de 1 à %2",
+                                      "invalid port '%1': give a COM number from 1 to %2"};
+inline constexpr TextPair kBadWait = {
+    "attente '%1' invalide : donnez des secondes entières de 0 à %2",
+    "invalid wait '%1': give whole seconds from 0 to %2"};
+inline constexpr TextPair kBadLanguage = {"langue '%1' invalide : donnez fr ou en",
+                                          "invalid language '%1': give fr or en"};
+inline constexpr TextPair kNeedsFileName = {"l'option '--%1' demande un nom de fichier",
+                                            "option '--%1' needs a file name"};
+inline constexpr TextPair kPortOrDevice = {"donnez --port ou --device, pas les deux",
+                                           "give --port or --device, not both"};
+inline constexpr TextPair kCsvOrJson = {"donnez --csv ou --json, pas les deux",
+                                        "give --csv or --json, not both"};
+inline constexpr TextPair kWaitOrRepeat = {
+    "donnez --wait ou --repeat, pas les deux : --repeat attend chaque unité",
+    "give --wait or --repeat, not both: --repeat waits for each unit"};
+inline constexpr TextPair kNeedsValue = {"l'option '%1' demande une valeur",
+                                         "option '%1' needs a value"};
+inline constexpr TextPair kTakesNoValue = {"l'option '%1' ne prend pas de valeur",
+                                           "option '%1' takes no value"};
+inline constexpr TextPair kUnknownOption = {"option inconnue '%1'", "unknown option '%1'"};
+inline constexpr TextPair kUnexpectedArgument = {"argument inattendu '%1'",
+                                                 "unexpected argument '%1'"};
+inline constexpr TextPair kTryHelp = {"Essayez '%1 --help' pour en savoir plus.",
+                                      "Try '%1 --help' for more information."};
+inline constexpr TextPair kCannotWriteTrace = {"impossible d'écrire la trace dans '%1' : %2",
+                                               "cannot write the trace to '%1': %2"};
+inline constexpr TextPair kListedNotAPort = {"pas un port : %1", "not a port: %1"};
+
 inline constexpr TextPair kNotAPort = {"'%1' n'est pas un port série ; voyez les ports avec --list",
                                        "'%1' is not a serial port; see the ports with --list"};
 

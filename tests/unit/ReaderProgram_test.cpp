@@ -15,6 +15,7 @@
 #include "Version.h"
 #include "cli/CsvReport.h"
 #include "cli/ExitCode.h"
+#include "cli/ReaderOptions.h"
 #include "platform/SystemError.h"
 #include "sim/DeviceModel.h"
 #include "tests/support/ExpectedReading.h"
@@ -342,14 +343,26 @@ TEST(ReaderProgram, UsageErrorsTouchNoPort) {
         Args args;
         const char* err;
     } cases[] = {
+        // French unless --lang en stands anywhere: read before the option at fault.
         {{"--port", "0"},
-         "p06-read: invalid port '0': give a COM number from 1 to 100\n"
-         "Try 'p06-read --help' for more information.\n"},
+         "p06-read: port '0' invalide : donnez un numéro de COM de 1 à 100\n"
+         "Essayez 'p06-read --help' pour en savoir plus.\n"},
         {{"--lang", "de", "--list"},
-         "p06-read: invalid language 'de': give fr or en\n"
-         "Try 'p06-read --help' for more information.\n"},
-        {{"--verbose"},
+         "p06-read: langue 'de' invalide : donnez fr ou en\n"
+         "Essayez 'p06-read --help' pour en savoir plus.\n"},
+        {{"--wait"},
+         "p06-read: l'option '--wait' demande une valeur\n"
+         "Essayez 'p06-read --help' pour en savoir plus.\n"},
+        {{"--csv", "--json", "x"},
+         "p06-read: argument inattendu 'x'\nEssayez 'p06-read --help' pour en savoir plus.\n"},
+        {{"-r", "-w", "3"},
+         "p06-read: donnez --wait ou --repeat, pas les deux : --repeat attend chaque unité\n"
+         "Essayez 'p06-read --help' pour en savoir plus.\n"},
+        {{"--verbose", "--lang", "en"},
          "p06-read: unknown option '--verbose'\nTry 'p06-read --help' for more information.\n"},
+        {{"--lang=en", "--json=1"},
+         "p06-read: option '--json' takes no value\nTry 'p06-read --help' for more "
+         "information.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);
@@ -364,7 +377,10 @@ TEST(ReaderProgram, UsageErrorsTouchNoPort) {
 TEST(ReaderProgram, HelpGoesToStandardOutput) {
     ReaderRun run;
     EXPECT_EQ(run({"--help"}), kExitRead);
-    EXPECT_EQ(run.out.str().rfind("Usage: p06-read [options]\n", 0), 0u);
+    EXPECT_EQ(run.out.str().rfind("Usage : p06-read [options]\n", 0), 0u);
+    ReaderRun english;
+    EXPECT_EQ(english({"--help", "--lang", "en"}), kExitRead);
+    EXPECT_EQ(english.out.str(), ReaderHelpText(Language::English));
     ReaderRun version;
     EXPECT_EQ(version({"-V"}), kExitRead);
     EXPECT_EQ(version.out.str(), "p06-read " QUENLOR_VERSION "\n");
@@ -393,7 +409,7 @@ TEST(ReaderProgram, TraceFileThatCannotBeWrittenIsAUsageError) {
     TempDir dir;
     const std::string path = dir / "missing/wire.txt";
     ReaderRun run;
-    EXPECT_EQ(run({"--trace", path}), kExitUsage);
+    EXPECT_EQ(run({"--trace", path, "--lang", "en"}), kExitUsage);
     EXPECT_EQ(run.err.str(), "p06-read: cannot write the trace to '" + path +
                                  "': " + SystemErrorText(2) +
                                  " (error 2)\nTry 'p06-read --help' for more information.\n");
