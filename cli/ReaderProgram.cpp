@@ -163,9 +163,16 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         const std::string listing =
             PortListing(system.makePortTable(), options.port, format, &leftOut);
         // An alias that is no port is easy to make by hand; say why it is not listed.
-        for (const std::string& why : leftOut)
+        for (std::string why : leftOut) {
+            for (const TextPair& reason : reader_texts::kLeftOutReasons) {
+                const std::string english = Text(reason, Language::English);
+                if (why.ends_with(": " + english))
+                    why.replace(why.size() - english.size(), english.size(),
+                                Text(reason, options.language));
+            }
             system.err << kProgram << ": "
                        << Say(reader_texts::kListedNotAPort, options.language, {why}) << '\n';
+        }
         return listing.empty() ? kExitRead : Print(listing, system);
     }
 

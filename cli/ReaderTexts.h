@@ -51,6 +51,12 @@ inline constexpr TextPair kTryHelp = {"Essayez '%1 --help' pour en savoir plus."
 inline constexpr TextPair kCannotWriteTrace = {"impossible d'écrire la trace dans '%1' : %2",
                                                "cannot write the trace to '%1': %2"};
 inline constexpr TextPair kListedNotAPort = {"pas un port : %1", "not a port: %1"};
+// Why the port table left an alias out, as the table says it in English.
+inline constexpr TextPair kLeftOutReasons[] = {
+    {"pas nommé COM1 à COM100", "not named COM1 to COM100"},
+    {"numéro hors de 1 à 100", "number outside 1 to 100"},
+    {"ne mène à rien", "leads to nothing"},
+    {"ne mène à aucun périphérique en mode caractère", "leads to no character device"}};
 
 inline constexpr TextPair kNotAPort = {"'%1' n'est pas un port série ; voyez les ports avec --list",
                                        "'%1' is not a serial port; see the ports with --list"};

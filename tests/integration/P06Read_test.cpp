@@ -431,7 +431,9 @@ TEST_F(P06ReadTest, ListShowsEveryPortAndOnlyTheAdaptersIsReadUnasked) {
     const ReaderExit list = Read({"--list"});
     EXPECT_EQ(list.code, 0);
     EXPECT_EQ(list.out.find("COM3"), std::string::npos) << list.out;
-    EXPECT_NE(list.err.find("p06-read: not a port: " + PortsDir() + "/COM3: "), std::string::npos)
+    EXPECT_NE(list.err.find("p06-read: pas un port : " + PortsDir() +
+                            "/COM3: ne mène à aucun périphérique en mode caractère\n"),
+              std::string::npos)
         << list.err;
     const std::string simLabel = "COM1";
     // Then the device the port leads to. A pseudo-terminal carries no adapter mark: it is
