@@ -6,12 +6,25 @@
 
 namespace {
 
-// The wording with %1 replaced by what.
-std::string Fill(const char* wording, const std::string& what) {
+// The wording with %1 replaced by what, %2 by more.
+std::string Fill(const char* wording, const std::string& what, const std::string& more = {}) {
     std::string text = wording;
-    const size_t at = text.find("%1");
+    size_t at = text.find("%1");
     if (at != std::string::npos) text.replace(at, 2, what);
+    at = text.find("%2");
+    if (at != std::string::npos) text.replace(at, 2, more);
     return text;
+}
+
+// The long options a shortened one may stand for ("--list, --lang, --log" for "--l").
+std::string LongOptionsStartingWith(const std::vector<OptionDefinition>& definitions,
+                                    const std::string& typed) {
+    std::string names;
+    if (typed.rfind("--", 0) != 0 || typed.size() < 3) return names;
+    for (const OptionDefinition& option : definitions)
+        if (std::string(option.longName).rfind(typed.substr(2), 0) == 0)
+            names += (names.empty() ? "--" : ", --") + std::string(option.longName);
+    return names;
 }
 
 // getopt_long keeps its place in globals; each parse starts afresh.
@@ -74,6 +87,9 @@ std::string ParseCommandLine(const std::vector<std::string>& args,
                                         : key == ':';
             if (needsValue) return Fill(words.needsValue, name);
             if (optopt >= 256) return Fill(words.takesNoValue, name);
+            const std::string candidates = LongOptionsStartingWith(definitions, name);
+            if (candidates.find(',') != std::string::npos)
+                return Fill(words.ambiguous, name, candidates);
             return Fill(words.unknown, name);
         }
         const OptionDefinition* option = nullptr;

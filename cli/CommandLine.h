@@ -28,6 +28,7 @@ struct CommandLineWords {
     const char* needsValue = "option '%1' needs a value";
     const char* takesNoValue = "option '%1' takes no value";
     const char* unknown = "unknown option '%1'";
+    const char* ambiguous = "option '%1' is ambiguous: it may be %2";
     const char* unexpected = "unexpected argument '%1'";
     const char* tryHelp = "Try '%1 --help' for more information.";
 };

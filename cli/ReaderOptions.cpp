@@ -21,7 +21,11 @@ namespace texts = reader_texts;
 std::string Apply(ReaderOptions& options, const std::string& name, const std::string& value,
                   Language l) {
     if (name == "port") {
-        const auto port = ParseWholeNumber(value, kLowestComNumber, kHighestComNumber);
+        // "COM9" as --device takes it, or the number alone.
+        const bool named = value.size() > 3 && (value[0] | 0x20) == 'c' &&
+                           (value[1] | 0x20) == 'o' && (value[2] | 0x20) == 'm';
+        const auto port =
+            ParseWholeNumber(named ? value.substr(3) : value, kLowestComNumber, kHighestComNumber);
         if (!port) return Say(texts::kBadPort, l, {value, std::to_string(kHighestComNumber)});
         options.port = static_cast<int32_t>(*port);
     } else if (name == "wait") {
@@ -64,9 +68,9 @@ Language LanguageAsked(const std::vector<std::string>& args) {
 }
 
 CommandLineWords CommandLineWordsIn(Language l) {
-    return {Text(texts::kNeedsValue, l), Text(texts::kTakesNoValue, l),
-            Text(texts::kUnknownOption, l), Text(texts::kUnexpectedArgument, l),
-            Text(texts::kTryHelp, l)};
+    return {Text(texts::kNeedsValue, l),         Text(texts::kTakesNoValue, l),
+            Text(texts::kUnknownOption, l),      Text(texts::kAmbiguousOption, l),
+            Text(texts::kUnexpectedArgument, l), Text(texts::kTryHelp, l)};
 }
 
 ParsedReaderOptions ParseReaderOptions(const std::vector<std::string>& args) {

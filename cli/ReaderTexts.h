@@ -44,6 +44,8 @@ inline constexpr TextPair kNeedsValue = {"l'option '%1' demande une valeur",
 inline constexpr TextPair kTakesNoValue = {"l'option '%1' ne prend pas de valeur",
                                            "option '%1' takes no value"};
 inline constexpr TextPair kUnknownOption = {"option inconnue '%1'", "unknown option '%1'"};
+inline constexpr TextPair kAmbiguousOption = {"l'option '%1' est ambiguë : ce peut être %2",
+                                              "option '%1' is ambiguous: it may be %2"};
 inline constexpr TextPair kUnexpectedArgument = {"argument inattendu '%1'",
                                                  "unexpected argument '%1'"};
 inline constexpr TextPair kTryHelp = {"Essayez '%1 --help' pour en savoir plus.",

@@ -214,6 +214,9 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
             if (expected.empty()) return std::string();
             return "bad value '" + value + "' for --" + option.longName + ": expected " + expected;
         });
+    // Before 1.1.0 -c gave the COM number.
+    if (parsed.error == "unknown option '-c'")
+        parsed.error += " (the COM number is given with -n or --com since 1.1.0)";
     const SimOptions& o = parsed.options;
     if (parsed.error.empty() && o.units > 0 &&
         uint64_t{o.unit.serialNumber} + static_cast<uint64_t>(o.units - 1) > UINT32_MAX) {

@@ -76,8 +76,10 @@ int Run(int argc, char** argv) {
         text << file.rdbuf();
         BenchScript bench = BenchScript::Parse(text.str(), error);
         if (!file || !error.empty()) {
-            std::fprintf(stderr, "p06-sim: %s: %s\n", options.benchPath.c_str(),
-                         file ? error.c_str() : std::strerror(errno));
+            const std::string why = file ? error : std::strerror(errno);
+            std::fputs(
+                BadOptionText("p06-sim", "--bench " + options.benchPath + ": " + why).c_str(),
+                stderr);
             return kExitBadOption;
         }
         server.PlayBench(std::move(bench));
