@@ -878,7 +878,7 @@ double HelpFigure(const std::string& help, const std::string& words) {
 }
 
 TEST_F(P06ReadTest, WaitEndsWithinTheBoundTheHelpStates) {
-    const std::string help = Read({"--help"}).out;
+    const std::string help = Read({"--help", "--lang", "en"}).out;
     const double plus = HelpFigure(help, "SECONDS plus ");
     const double least = HelpFigure(help, "and within ");
     ASSERT_GT(plus, 0) << help;
