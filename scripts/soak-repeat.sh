@@ -8,6 +8,8 @@
 # A figure for notes, not a test: it runs for about 8 s a presence.
 #
 #   scripts/soak-repeat.sh <build dir> [presences, default 300] [seed, default 1]
+#   KEEP=1 scripts/soak-repeat.sh ...   keeps the run's folder, which --score scores again:
+#   scripts/soak-repeat.sh --score <folder>
 set -uo pipefail
 
 build=${1:?usage: scripts/soak-repeat.sh <build dir> [presences] [seed]}
@@ -17,9 +19,15 @@ sim=$build/sim/p06-sim
 reader=${READER:-$build/cli/p06-read}
 com=${COM:-11}
 # The README's figures for --fast: a unit swapped in is read once it stays 6 s (a refusing
-# one 5 s); the same unit away 5 s or more is recorded again, less than 2 s is one presence.
+# one 5 s); the same unit away 5 s or more is recorded again, less than 2 s is one presence;
+# a refusing unit less than 8 s after another refusing unit left is taken for it.
 stay_ms=6000 refusing_stay_ms=5000 again_ms=5000 merged_ms=2000
+if [[ $build == --score ]]; then
+    work=${2:?usage: scripts/soak-repeat.sh --score <folder>}
+    count=0
+fi
 
+play() {
 for program in "$sim" "$reader"; do
     [[ -x $program ]] || { echo "soak: $program is missing; build first" >&2; exit 1; }
 done
@@ -41,11 +49,11 @@ awk -v n="$count" -v seed="$seed" 'BEGIN {
     srand(seed); t = 3000; serial = 500000; last = 0; lastKind = ""
     for (i = 1; i <= n; i++) {
         r = rand()
-        kind = r < .45 ? "new" : r < .60 ? "back" : r < .72 ? "other-type" : r < .85 ? "leaves" : "refusing"
+        kind = r < .40 ? "new" : r < .65 ? "back" : r < .75 ? "other-type" : r < .87 ? "leaves" : "refusing"
         if (kind == "back" && lastKind != "new" && lastKind != "back") kind = "new"
         gap = kind == "back" ? 1000 + int(rand() * 5000) : rand() < .3 ? 0 : int(rand() * 5000)
-        # Two refusing units in a row cannot be told apart: the second comes after a gap.
-        if (kind == "refusing" && lastKind == "refusing" && gap < 5000) gap = 5000
+        # Two refusing units in a row cannot be told apart: the second comes 8 s after.
+        if (kind == "refusing" && lastKind == "refusing" && gap < 8000) gap = 8000
         stay = kind == "leaves" ? 800 + int(rand() * 1200) : 1500 + int(rand() * 10500)
         t += gap
         s = kind == "back" ? last : ++serial
@@ -75,6 +83,9 @@ kill -INT "$reader_pid"
 wait "$reader_pid"
 reader_pid=
 
+}
+[[ $count -eq 0 ]] || play
+
 # Each record as: epoch-seconds type serial result.
 while IFS= read -r record; do
     iso=$(sed -n 's/.*"time": "\([^"]*\)".*/\1/p' <<<"$record")
@@ -94,8 +105,11 @@ awk -v stay="$stay_ms" -v refusingStay="$refusing_stay_ms" -v again="$again_ms" 
         serial[p] = $6; type[p] = $8; refusing[p] = ($9 == "refusing"); n = p > n ? p : n; next
     }
     { t[++m] = $1; rtype[m] = $2; rserial[m] = $3; result[m] = $4 }
-    function fits(i, j) {
-        if (t[j] < int(from[i] / 1000) - 1 || t[j] > int(to[i] / 1000) + 8) return 0
+    # A record is written once its reading ends: a unit read is still there, one cut short
+    # is recorded after the time-outs of its silence.
+    function fits(i, j,   late) {
+        late = result[j] == "incomplete" ? 7 : result[j] == "refused" ? 4 : 2
+        if (t[j] < int(from[i] / 1000) - 1 || t[j] > int(to[i] / 1000) + late) return 0
         if (result[j] == "refused") return refusing[i]
         if (refusing[i]) return 0
         if (rserial[j] != "-") return rserial[j] == serial[i] && rtype[j] == type[i]
@@ -112,6 +126,13 @@ awk -v stay="$stay_ms" -v refusingStay="$refusing_stay_ms" -v again="$again_ms" 
         }
         for (i = 1; i <= n; i++) {
             lasted = to[i] - from[i]
+            # A refusing unit less than 8 s after another left is taken for it (README),
+            # unless a unit recorded came between.
+            if (!refusing[i] && matched[i]) refusingGone = -8000
+            if (refusing[i] && refusingGone > 0 && from[i] - refusingGone < 8000) {
+                refusingGone = to[i]; continue
+            }
+            if (refusing[i]) refusingGone = to[i]
             need = refusing[i] ? refusingStay : stay
             if (kind[i] == "back" && gap[i] < merged) { short++; shortMerged += !matched[i]; continue }
             if (kind[i] == "back" && gap[i] < again) continue
