@@ -21,9 +21,14 @@ mutant() { files+=("$1") seds+=("$2") tests+=("$3") targets+=("${4:-unit_tests}"
 # target that holds it when it is not unit_tests.
 repeat='^ReaderProgram\.Repeat' link='^LinkTest\.' reports='^JsonReport\.'
 settings='^(ParseLanguageSetting|ReadLanguageSetting|WriteLanguageSetting)\.'
-mutant cli/RepeatedReading.cpp 's/a\.circuitVersion == b\.circuitVersion && //' "$repeat"
-mutant cli/RepeatedReading.cpp 's/ && a\.softwareVersion == b\.softwareVersion//' "$repeat"
-mutant cli/RepeatedReading.cpp 's/ && a\.serialNumber == b\.serialNumber//' "$repeat"
+mutant cli/RepeatedReading.cpp 's/ + v\.circuitVersion + .\\n.//' "$repeat"
+mutant cli/RepeatedReading.cpp 's/ + .\\n. + v\.softwareVersion//' "$repeat"
+mutant cli/RepeatedReading.cpp 's/ + v\.serialNumber + .\\n.//' "$repeat"
+mutant cli/RepeatedReading.cpp 's/kSilentChecksForGone = 2/kSilentChecksForGone = 3/' "$repeat"
+mutant cli/RepeatedReading.cpp 's/kRefusalsForRefusing = 2/kRefusalsForRefusing = 1/' "$repeat"
+mutant cli/RepeatedReading.cpp 's/ || end == kStatusNothingReceived;/;/' "$repeat"
+mutant cli/RepeatedReading.cpp 's/if (!unit.serial \&\& !unbroken) return std::nullopt;//' "$repeat"
+mutant cli/RepeatedReading.cpp 's/AskIdentity(link, !unit.serial)/AskIdentity(link, false)/' "$repeat"
 mutant app/TDlgLectureInformation.cpp 's/Name(Translated(kReadName/Name(Translated(kMemoName/' \
     '^Accessibility_test$' Accessibility_test
 mutant platform/posix/PosixFileAccess.cpp 's/FileCalls()\.fsync(creation\.data) != 0 ||/false ||/' \
