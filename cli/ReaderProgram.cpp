@@ -109,14 +109,9 @@ int32_t WaitForAdapter(const ReaderOptions& options, ReaderSystem& system) {
     }
 }
 
-int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
-    const Language l = options.language;
-    const std::string message =
-        options.device.empty() ? Say(reader_texts::kNoAdapter, l)
-        // A port name (COM101) or a file that is there but is no port.
-        : options.device.find('/') == std::string::npos || system.deviceExists(options.device)
-            ? Say(reader_texts::kNotAPort, l, {options.device})
-            : Say(reader_texts::kNoSuchDevice, l, {options.device});
+// A port that is not read at all: the message, and with --json the record.
+int ReportPortError(const std::string& message, const ReaderOptions& options,
+                    ReaderSystem& system) {
     if (options.json) {
         RecordContext context;
         context.unixTime = system.unixTime();
@@ -128,6 +123,31 @@ int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
     }
     system.err << kProgram << ": " << message << std::endl;
     return kExitPortError;
+}
+
+int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
+    const Language l = options.language;
+    const std::string message =
+        options.device.empty() ? Say(reader_texts::kNoAdapter, l)
+        // A port name (COM101) or a file that is there but is no port.
+        : options.device.find('/') == std::string::npos || system.deviceExists(options.device)
+            ? Say(reader_texts::kNotAPort, l, {options.device})
+            : Say(reader_texts::kNoSuchDevice, l, {options.device});
+    return ReportPortError(message, options, system);
+}
+
+// Another program that has the port open without a lock would read the unit's answers
+// before the link does: the reading would look like a unit that answers nothing.
+int ReportHolders(int32_t port, const ReaderOptions& options, ReaderSystem& system) {
+    const std::string device = system.devicePathOf(port);
+    const std::vector<std::string> holders = system.holdersOf(device);
+    if (holders.empty()) return kExitRead;
+    std::string names;
+    for (const std::string& holder : holders) names += (names.empty() ? "" : ", ") + holder;
+    const std::string name = "COM" + std::to_string(port);
+    const std::string place = device.empty() || device == name ? name : name + " (" + device + ")";
+    return ReportPortError(Say(reader_texts::kHeldByOthers, options.language, {place, names}),
+                           options, system);
 }
 
 }  // namespace
@@ -182,6 +202,10 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
         waitForAdapter ? WaitForAdapter(options, system) : ChoosePort(options, system);
     if (port == 0 && system.stopSignal() != 0) return kExitRead;  // stopped before any unit
     if (port == 0) return ReportNoPort(options, system);
+    // A run of --repeat waits for a port in use instead.
+    if (const int held = options.repeat ? kExitRead : ReportHolders(port, options, system);
+        held != kExitRead)
+        return held;
 
     std::unique_ptr<std::ofstream> traceFile;
     std::string reason;

@@ -43,6 +43,10 @@ struct ReaderSystem {
     std::function<PortAccess(const std::string&)> accessOf = [](const std::string&) {
         return PortAccess{"dialout", false};
     };
+    // The other programs that hold a device open (SystemPorts.h).
+    std::function<std::vector<std::string>(const std::string&)> holdersOf = [](const std::string&) {
+        return std::vector<std::string>{};
+    };
     // Whether a device path names a file at all.
     std::function<bool(const std::string&)> deviceExists = [](const std::string&) { return false; };
     // The signal that asked the program to stop; 0 while none has.

@@ -89,6 +89,11 @@ inline constexpr TextPair kAliasNotADevice = {
     "%1 leads to %2, which is a %3, not a device: remove or fix the alias (%4)"};
 inline constexpr TextPair kFile = {"fichier", "file"};
 inline constexpr TextPair kFolder = {"dossier", "folder"};
+inline constexpr TextPair kHeldByOthers = {
+    "%1 est ouvert aussi par %2 : il prendrait les réponses de l'appareil ; fermez-le et "
+    "réessayez",
+    "%1 is open in another program too, %2: it would take the unit's answers; close it and "
+    "try again"};
 inline constexpr TextPair kRootOnly = {
     "seul root peut ouvrir %1 (mode %2) : utilisez un adaptateur sur un port USB, ou demandez "
     "une règle udev à l'administrateur",

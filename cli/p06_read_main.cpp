@@ -31,6 +31,7 @@ int Run(int argc, char** argv) {
         system.portOfDevice = PortOfDevicePath;
         system.whereIs = WhereIs;
         system.accessOf = AccessOf;
+        system.holdersOf = OtherHoldersOf;
         system.deviceExists = [](const std::string& path) {
             std::error_code error;
             return std::filesystem::exists(path, error);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The system's path of COM<port>: "/dev/ttyUSB0" (an alias followed to its device), "COM5".
 std::string DevicePathOfPort(int32_t port);
@@ -47,3 +48,8 @@ struct PortWhere {
     bool folder = false;  // NotADevice: the alias leads to a folder, not a file
 };
 PortWhere WhereIs(int32_t port);
+
+// The other programs that hold a device open, as "socat (pid 4242)": one that reads it
+// without a lock would take the unit's answers. Empty where the system does not tell
+// (Windows, whose ports open for one program only) or shows no other.
+std::vector<std::string> OtherHoldersOf(const std::string& device);

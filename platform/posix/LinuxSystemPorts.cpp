@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "platform/ComPorts.h"
@@ -97,6 +98,52 @@ PortAccess AccessOf(const std::string& device) {
             access.udevRule ||
             (cp210x && fs::exists(fs::path(rules) / "60-quenlor-cp210x.rules", error));
     return access;
+}
+
+// Whether a process's descriptor is the master of pseudo-terminal N: that process is the
+// line's far end (p06-sim), not a rival reader.
+bool IsMasterOf(const fs::path& fd, const fs::path& fdInfo, const std::string& ptyIndex) {
+    std::error_code error;
+    const std::string target = fs::read_symlink(fd, error).string();
+    if (target != "/dev/ptmx" && target != "/dev/pts/ptmx") return false;
+    std::ifstream info(fdInfo);
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("tty-index:", 0) == 0)
+            return line.substr(line.find_first_not_of(" \t", 10)) == ptyIndex;
+    return false;
+}
+
+std::vector<std::string> OtherHoldersOf(const std::string& device) {
+    std::vector<std::string> holders;
+    const std::string wanted = Canonical(device);
+    if (wanted.empty()) return holders;
+    const std::string ptyIndex =
+        wanted.rfind("/dev/pts/", 0) == 0 ? wanted.substr(9) : std::string();
+    const std::string self = std::to_string(getpid());
+    std::error_code error;
+    // As fuser does: every process's open files, where this user may look.
+    for (fs::directory_iterator process("/proc", error), end; !error && process != end;
+         process.increment(error)) {
+        const std::string pid = process->path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+        bool holds = false, farEnd = false;
+        std::error_code fdError;
+        for (fs::directory_iterator fd(process->path() / "fd", fdError), fdEnd;
+             !fdError && fd != fdEnd; fd.increment(fdError)) {
+            std::error_code linkError;
+            holds = holds || fs::read_symlink(fd->path(), linkError).string() == wanted;
+            farEnd = farEnd ||
+                     (!ptyIndex.empty() &&
+                      IsMasterOf(fd->path(), process->path() / "fdinfo" / fd->path().filename(),
+                                 ptyIndex));
+        }
+        if (!holds || farEnd) continue;
+        std::ifstream comm(process->path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        holders.push_back((name.empty() ? "?" : name) + " (pid " + pid + ")");
+    }
+    return holders;
 }
 
 PortWhere WhereIs(int32_t port) {

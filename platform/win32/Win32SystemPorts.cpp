@@ -38,4 +38,6 @@ bool IsPortGone(int32_t code) {
 
 PortAccess AccessOf(const std::string&) { return {}; }
 
+std::vector<std::string> OtherHoldersOf(const std::string&) { return {}; }
+
 PortWhere WhereIs(int32_t) { return {}; }

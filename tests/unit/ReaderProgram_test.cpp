@@ -140,11 +140,28 @@ TEST(ReaderProgram, RecordNamesTheDeviceOpenedForTheReading) {
     int lookups = 0;
     ReaderSystem system{run.out, run.err, run.line, run.clock,
                         [&run] { return std::make_unique<FakePortTable>(run.ports); }};
-    system.devicePathOf = [&lookups](int32_t) {
-        return ++lookups == 1 ? std::string("/dev/pts/3") : std::string("/dev/ttyS3");
+    system.devicePathOf = [&](int32_t) {
+        lookups += run.line.isOpen ? 1 : 0;
+        return lookups <= 1 ? std::string("/dev/pts/3") : std::string("/dev/ttyS3");
     };
     EXPECT_EQ(RunReader({"--json", "--fast"}, system), kExitRead);
     EXPECT_NE(run.out.str().find("\"device\": \"/dev/pts/3\""), std::string::npos) << run.out.str();
+}
+
+TEST(ReaderProgram, AnotherProgramHoldingThePortIsNamedAndNoPollGoesOut) {
+    ReaderRun run;
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.devicePathOf = [](int32_t) { return std::string("/dev/ttyUSB0"); };
+    system.holdersOf = [](const std::string& device) {
+        return device == "/dev/ttyUSB0" ? std::vector<std::string>{"socat (pid 42)"}
+                                        : std::vector<std::string>{};
+    };
+    EXPECT_EQ(RunReader({}, system), kExitPortError);
+    EXPECT_EQ(run.err.str(),
+              "p06-read: COM4 (/dev/ttyUSB0) est ouvert aussi par socat (pid 42) : il prendrait "
+              "les réponses de l'appareil ; fermez-le et réessayez\n");
+    EXPECT_TRUE(run.line.calls.empty());
 }
 
 TEST(ReaderProgram, WrongTypeNamesTheTypeReceivedOnce) {
