@@ -526,10 +526,13 @@ TEST_F(P06ReadTest, SecondCtrlCEndsAtOnceWithThePortPutBack) {
     // A silent unit: the end of the conversation would wait out its time-outs.
     SimProcess sim({"--silent"}, kCom, PortsDir());
     ASSERT_TRUE(sim.Ready());
-    const int tty = open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // The settings are looked at with the port closed: the reader refuses a port that another
+    // program has open. The simulator keeps its side open, so they stay between two opens.
+    int tty = open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(tty, 0);
     termios before{};
     ASSERT_EQ(tcgetattr(tty, &before), 0);
+    close(tty);
     TempDir dir;
     const std::string trace = dir / "wire.txt";
     const pid_t reader = StartReader({"--port", std::to_string(kCom), "--trace", trace},
@@ -545,6 +548,8 @@ TEST_F(P06ReadTest, SecondCtrlCEndsAtOnceWithThePortPutBack) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - second).count();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
     EXPECT_LT(seconds, 0.3);
+    tty = open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(tty, 0);
     termios after{};
     ASSERT_EQ(tcgetattr(tty, &after), 0);
     close(tty);
