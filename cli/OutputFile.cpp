@@ -10,18 +10,9 @@
 
 namespace fs = std::filesystem;
 
-std::string SystemReason(int32_t code) {
-    return SystemErrorText(code) + " (error " + std::to_string(code) + ")";
-}
-
 std::string LogReason(int32_t code, Language language) {
     return code == record_log::kNotRegularFile ? Say(reader_texts::kNotRegularFile, language)
                                                : SystemReasonIn(code, language);
-}
-
-std::string LastWriteReason() {
-    const int code = errno;
-    return code != 0 ? SystemReason(code) : "write error";
 }
 
 std::unique_ptr<std::ofstream> OpenOutputFile(const std::string& path, bool append,
@@ -37,7 +28,8 @@ std::unique_ptr<std::ofstream> OpenOutputFile(const std::string& path, bool appe
     auto file = std::make_unique<std::ofstream>(
         path, std::ios::out | std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     if (!*file) {
-        reason = errno != 0 ? SystemReasonIn(errno, language) : "cannot be opened";
+        reason =
+            errno != 0 ? SystemReasonIn(errno, language) : Say(reader_texts::kWriteError, language);
         return nullptr;
     }
     return file;

@@ -15,11 +15,5 @@ std::unique_ptr<std::ofstream> OpenOutputFile(const std::string& path, bool appe
                                               std::string& reason,
                                               Language language = Language::English);
 
-// The system's text for a code and the code: "No space left on device (error 28)".
-std::string SystemReason(int32_t code);
-
-// The reason for the write that just failed, from errno.
-std::string LastWriteReason();
-
 // Why the log at a path cannot be written, from platform/RecordLog.h's code.
 std::string LogReason(int32_t code, Language language = Language::English);

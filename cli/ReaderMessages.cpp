@@ -13,12 +13,10 @@ namespace texts = reader_texts;
 
 namespace {
 
-std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
+std::string ComName(const ReadingPlace& place) { return ::ComName(place.port, place.device); }
 
-// "COM5 (/dev/ttyUSB0)": the device too where it is not the COM name itself.
 std::string PortAndDevice(const ReadingPlace& place) {
-    const bool shown = !place.device.empty() && place.device != ComName(place.port);
-    return ComName(place.port) + (shown ? " (" + place.device + ")" : std::string());
+    return ::PortAndDevice(place.port, place.device);
 }
 
 std::string ByteText(int32_t byte) {
@@ -64,7 +62,7 @@ std::string StatusText(int32_t status, const ReadingRecord& r, Language l) {
 // "COM33 (/dev/ttyUSB0, absent)" for a kernel device, "COM5" where the system shows none.
 std::string PortName(const ReadingPlace& place) {
     const PortWhere& where = place.where;
-    const std::string name = ComName(place.port);
+    const std::string name = ComName(place);
     if (where.target.empty()) return name;
     const std::string state =
         where.state == PortWhere::State::Absent       ? Text(texts::kAbsent, place.language)
@@ -78,6 +76,15 @@ std::string PortName(const ReadingPlace& place) {
 bool PortGone(int32_t status) { return IsSystemError(status) && IsPortGone(status); }
 
 }  // namespace
+
+std::string ComName(int32_t port, const std::string& device) {
+    return port == 0 ? device : "COM" + std::to_string(port);
+}
+
+std::string PortAndDevice(int32_t port, const std::string& device) {
+    const std::string name = ComName(port, device);
+    return name + (device.empty() || device == name ? "" : " (" + device + ")");
+}
 
 int32_t FirstFailure(const ReadingRecord& r) {
     for (int32_t status :
@@ -157,7 +164,7 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
     const std::string name = PortName(place);
     const std::string reason = SystemReasonIn(code, l);
     if (place.portWasOpened) {
-        if (PortGone(code)) return Say(texts::kGone, l, {ComName(place.port), reason});
+        if (PortGone(code)) return Say(texts::kGone, l, {ComName(place), reason});
         return Say(texts::kNotUsed, l, {name, reason});
     }
     if (IsPortInUse(code)) return Say(texts::kInUse, l, {name, reason});
@@ -165,7 +172,7 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
     const PortWhere& where = place.where;
     if (where.state == PortWhere::State::NotADevice && !where.alias.empty())
         return Say(texts::kAliasNotADevice, l,
-                   {ComName(place.port), where.target,
+                   {ComName(place), where.target,
                     Text(where.folder ? texts::kFolder : texts::kFile, l), where.alias});
     // A hint only where it helps: a group the user may join, or root alone.
     const PortAccess& access = place.access;
@@ -173,11 +180,11 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t code) {
         std::string hint = access.rootOnly ? Say(texts::kRootOnly, l, {place.device, access.mode})
                                            : Say(texts::kJoinGroup, l, {access.group});
         if (access.udevRule) hint = Say(texts::kUdevRule, l, {hint});
-        const bool shown = place.where.target.empty() && !place.device.empty();
-        const std::string device = shown ? name + " (" + place.device + ")" : name;
+        const std::string device = place.where.target.empty() ? PortAndDevice(place) : name;
         return Say(texts::kNoAccess, l, {device, hint, reason});
     }
     if (IsNoSuchPort(code)) return Say(texts::kMissing, l, {name, reason});
+    if (IsNotASerialLine(code)) return Say(texts::kNotASerialLine, l, {name, reason});
     return Say(texts::kNotOpened, l, {name, reason});
 }
 
@@ -187,7 +194,7 @@ std::string EchoMessage(const ReadingPlace& place) {
 
 Failure FailureOf(const ReadingOutcome& outcome, const ReadingPlace& place) {
     const Language l = place.language;
-    const std::string name = ComName(place.port);
+    const std::string name = ComName(place);
     const int32_t connect = outcome.record.connectStatus;
     switch (outcome.result) {
         case ReadingResult::Read:

@@ -13,7 +13,7 @@
 inline constexpr int32_t kStatusStopped = 100100;
 
 struct ReadingPlace {
-    int32_t port = 0;  // COM number
+    int32_t port = 0;  // COM number; 0 for a device that has none
     bool portWasOpened = false;
     uint32_t waitSeconds = 0;
     std::string device;  // the system's path of the port
@@ -30,6 +30,11 @@ std::string PortErrorMessage(const ReadingPlace& place, int32_t systemCode);
 
 // A line that sends the polls back: an adapter in loopback, or another device.
 std::string EchoMessage(const ReadingPlace& place);
+
+// How the messages name a port: "COM5", or the device itself for one without a COM number
+// (port 0); with the device too where it is not that name: "COM5 (/dev/ttyUSB0)".
+std::string ComName(int32_t port, const std::string& device);
+std::string PortAndDevice(int32_t port, const std::string& device);
 
 // The first failed step's status after the poll (0: none), the record's error code.
 int32_t FirstFailure(const ReadingRecord& record);

@@ -84,6 +84,9 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
     return ExitStatusOf(outcome.result);
 }
 
+// A device named by its path, which is read even without a COM number.
+bool IsPath(const std::string& device) { return device.find('/') != std::string::npos; }
+
 // The port to read: given, or the adapter's that discovery chooses; 0 when there is none.
 // Without --port or --device no other port is polled: it may belong to other equipment.
 int32_t ChoosePort(const ReaderOptions& options, ReaderSystem& system) {
@@ -109,6 +112,8 @@ int32_t WaitForAdapter(const ReaderOptions& options, ReaderSystem& system) {
     }
 }
 
+int ReadPort(int32_t port, uint32_t startTick, const ReaderOptions& options, ReaderSystem& system);
+
 // A port that is not read at all: the message, and with --json the record.
 int ReportPortError(const std::string& message, const ReaderOptions& options,
                     ReaderSystem& system) {
@@ -127,12 +132,11 @@ int ReportPortError(const std::string& message, const ReaderOptions& options,
 
 int ReportNoPort(const ReaderOptions& options, ReaderSystem& system) {
     const Language l = options.language;
-    const std::string message =
-        options.device.empty() ? Say(reader_texts::kNoAdapter, l)
-        // A port name (COM101) or a file that is there but is no port.
-        : options.device.find('/') == std::string::npos || system.deviceExists(options.device)
-            ? Say(reader_texts::kNotAPort, l, {options.device})
-            : Say(reader_texts::kNoSuchDevice, l, {options.device});
+    const std::string message = options.device.empty() ? Say(reader_texts::kNoAdapter, l)
+                                // A name that is no port's (COM101, ttyUSB0).
+                                : !IsPath(options.device)
+                                    ? Say(reader_texts::kNotAPort, l, {options.device})
+                                    : Say(reader_texts::kNoSuchDevice, l, {options.device});
     return ReportPortError(message, options, system);
 }
 
@@ -144,10 +148,9 @@ int ReportHolders(int32_t port, const ReaderOptions& options, ReaderSystem& syst
     if (holders.empty()) return kExitRead;
     std::string names;
     for (const std::string& holder : holders) names += (names.empty() ? "" : ", ") + holder;
-    const std::string name = "COM" + std::to_string(port);
-    const std::string place = device.empty() || device == name ? name : name + " (" + device + ")";
-    return ReportPortError(Say(reader_texts::kHeldByOthers, options.language, {place, names}),
-                           options, system);
+    return ReportPortError(
+        Say(reader_texts::kHeldByOthers, options.language, {PortAndDevice(port, device), names}),
+        options, system);
 }
 
 }  // namespace
@@ -201,7 +204,20 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     const int32_t port =
         waitForAdapter ? WaitForAdapter(options, system) : ChoosePort(options, system);
     if (port == 0 && system.stopSignal() != 0) return kExitRead;  // stopped before any unit
-    if (port == 0) return ReportNoPort(options, system);
+    if (port != 0) return ReadPort(port, startTick, options, system);
+    if (!IsPath(options.device) || !system.deviceExists(options.device))
+        return ReportNoPort(options, system);
+    // A device without a COM number (a pty, a Bluetooth tty): named and opened by its path.
+    ReaderSystem deviceSystem = system;
+    deviceSystem.devicePathOf = [&options](int32_t) { return options.device; };
+    deviceSystem.whereIs = [](int32_t) { return PortWhere{}; };
+    return ReadPort(0, startTick, options, deviceSystem);
+}
+
+namespace {
+
+// Reads the port (0: options.device, which has no COM number) once or with --repeat.
+int ReadPort(int32_t port, uint32_t startTick, const ReaderOptions& options, ReaderSystem& system) {
     // A run of --repeat waits for a port in use instead.
     if (const int held = options.repeat ? kExitRead : ReportHolders(port, options, system);
         held != kExitRead)
@@ -234,6 +250,7 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
                           : traceFile               ? traceFile.get()
                                                     : &system.err;
     TracingSerialLine tracer(system.line, system.clock, trace, startTick);
+    if (port == 0) tracer.OpenInstead(options.device);
     tracer.SetDeviceLookup([&system, port] { return system.devicePathOf(port); });
     RecordWriter writer(system.out, options.logPath, FormatOf(options));
     writer.SetNotices(system.err, system.clock, options.language);
@@ -258,9 +275,13 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     }
     if (!tracer.TraceWritten()) {
         const int32_t code = tracer.TraceError();
-        return OutputFailure("cannot write the trace to '" + options.tracePath +
-                                 "': " + (code != 0 ? SystemReason(code) : "write error"),
-                             system);
+        const Language l = options.language;
+        return OutputFailure(
+            Say(reader_texts::kCannotWriteTrace, l,
+                {options.tracePath,
+                 code != 0 ? SystemReasonIn(code, l) : Say(reader_texts::kWriteError, l)}),
+            system);
     }
     return status;
 }
+}  // namespace

@@ -158,14 +158,10 @@ std::optional<ReadingOutcome> WaitForNextPresence(CP06& link, TracingSerialLine&
 
 // What a port that cannot be opened while waiting for a unit is said as.
 std::string WaitingMessage(const ReadingPlace& place, int32_t code) {
-    const int32_t port = place.port;
-    const std::string& device = place.device;
-    const std::string name = "COM" + std::to_string(port);
     if (!IsNoSuchPort(code))
         return Say(reader_texts::kTryingAgain, place.language, {PortErrorMessage(place, code)});
-    const bool shown = !device.empty() && device != name;
     return Say(reader_texts::kWaitingForPort, place.language,
-               {name + (shown ? " (" + device + ")" : std::string())});
+               {PortAndDevice(place.port, place.device)});
 }
 
 }  // namespace
@@ -177,7 +173,7 @@ int RunRepeated(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Rec
     const auto ended = [&] { return stopped() || !writer.Healthy(); };
     system.err << "p06-read: "
                << Say(reader_texts::kRepeatStart, options.language,
-                      {"COM" + std::to_string(context.port)})
+                      {ComName(context.port, system.devicePathOf(context.port))})
                << std::endl;
     Tally tally;
     int32_t lastPortError = 0;

@@ -48,7 +48,7 @@ void TracingSerialLine::Trace(char direction, const std::string& what) {
 }
 
 SerialLine::Handle TracingSerialLine::Open(const std::string& devicePath) {
-    const Handle handle = line_.Open(devicePath);
+    const Handle handle = line_.Open(instead_.empty() ? devicePath : instead_);
     if (handle != kInvalidHandle && lookup_) openedDevice_ = lookup_();
     return handle;
 }

@@ -44,6 +44,9 @@ public:
     // that works, so a record names the device that was read even when its alias changes
     // or its port goes away later.
     void SetDeviceLookup(std::function<std::string()> lookup) { lookup_ = std::move(lookup); }
+    // device: opened instead of the port the link names, for a device that has no COM
+    // number (a pty, a Bluetooth tty).
+    void OpenInstead(std::string device) { instead_ = std::move(device); }
     // The device of the last open that worked; empty when none did.
     const std::string& OpenedDevice() const { return openedDevice_; }
 
@@ -58,6 +61,7 @@ private:
 
     SerialLine& line_;
     Clock& clock_;
+    std::string instead_;
     std::ostream* trace_;
     uint32_t startTick_;
     bool pollSent_ = false;       // the next byte read answers a poll

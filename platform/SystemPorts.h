@@ -24,6 +24,9 @@ bool IsNoAccess(int32_t systemCode);
 // The port went away while it was in use: its adapter was unplugged (the tty hangs up).
 bool IsPortGone(int32_t systemCode);
 
+// The device opened is no serial line (/dev/null): it has no line settings.
+bool IsNotASerialLine(int32_t systemCode);
+
 // Who may open a device, for the no-access hint, where it helps: the group to join (it
 // owns the device, may read and write it, is not root's, and the user is not in it);
 // whether only root may open it, with its mode ("600"); and whether the device is a

@@ -93,6 +93,8 @@ const char* AliasVerdictText(AliasVerdict verdict) {
 }
 
 std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir) {
+    // A device the user named by its path (a pty, a Bluetooth tty) is opened as named.
+    if (devicePath.starts_with('/')) return devicePath;
     const int number = ComNumberOfDevicePath(devicePath);
     if (!IsComNumber(number)) return std::string();
     const std::string aliasName = std::string(kComPrefix) + std::to_string(number);

@@ -23,5 +23,6 @@ const char* AliasVerdictText(AliasVerdict verdict);
 // The file to open for a Win32 device path: <aliasDir>/COM<n> when that alias is a port by
 // the rule above, else /dev/<kernel name> from the numbering rule when there is no entry
 // COM<n>; empty when the path names no port or its alias leads to none, so that the open
-// fails as for a missing one (never another device of that number).
+// fails as for a missing one (never another device of that number). A path of the system
+// ("/dev/pts/3") stands as it is.
 std::string ResolveDevicePath(const std::string& devicePath, const std::string& aliasDir);

@@ -1,5 +1,6 @@
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The device numbers of the pseudo-terminals' far ends (/dev/pts/N).
+constexpr unsigned kFirstPtyMajor = 136;
+constexpr unsigned kLastPtyMajor = 143;
 
 std::string AliasDirectory() {
     try {
@@ -76,6 +81,8 @@ bool IsNoAccess(int32_t code) { return code == EACCES || code == EPERM; }
 
 bool IsPortGone(int32_t code) { return code == EIO || code == ENXIO || code == ENODEV; }
 
+bool IsNotASerialLine(int32_t code) { return code == ENOTTY; }
+
 PortAccess AccessOf(const std::string& device) {
     PortAccess access;
     struct stat status{};
@@ -113,10 +120,24 @@ bool IsMasterOf(const fs::path& fd, const fs::path& fdInfo, const std::string& p
     return false;
 }
 
+// A tty, without opening it (an open raises DTR): the kernel files it in the tty class,
+// or it is a pseudo-terminal's far end, which sysfs does not list.
+bool IsTerminal(const std::string& device) {
+    struct stat status{};
+    if (stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+    const unsigned type = major(status.st_rdev);
+    if (type >= kFirstPtyMajor && type <= kLastPtyMajor) return true;
+    std::error_code error;
+    const fs::path subsystem = "/sys/dev/char/" + std::to_string(type) + ":" +
+                               std::to_string(minor(status.st_rdev)) + "/subsystem";
+    return fs::read_symlink(subsystem, error).filename() == "tty";
+}
+
 std::vector<std::string> OtherHoldersOf(const std::string& device) {
     std::vector<std::string> holders;
     const std::string wanted = Canonical(device);
-    if (wanted.empty()) return holders;
+    // Who else holds /dev/null says nothing about a serial line.
+    if (wanted.empty() || !IsTerminal(wanted)) return holders;
     const std::string ptyIndex =
         wanted.rfind("/dev/pts/", 0) == 0 ? wanted.substr(9) : std::string();
     const std::string self = std::to_string(getpid());

@@ -36,6 +36,9 @@ bool IsPortGone(int32_t code) {
            code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_DEVICE_REMOVED;
 }
 
+// Every port the reader opens on Windows is a COM port.
+bool IsNotASerialLine(int32_t) { return false; }
+
 PortAccess AccessOf(const std::string&) { return {}; }
 
 std::vector<std::string> OtherHoldersOf(const std::string&) { return {}; }

@@ -104,6 +104,7 @@ TEST(LinuxDevicePath, ResolveTakesTheAliasFirst) {
         {"\\\\.\\COM97", aliases, ""},
         {"\\\\.\\COM0", aliases, ""},
         {"\\\\.\\NUL", aliases, ""},
+        {"/dev/pts/3", aliases, "/dev/pts/3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.devicePath) + " with aliases in \"" + c.aliasDir + "\"");

@@ -101,24 +101,28 @@ TEST(ReaderProgram, PortOptionBypassesDiscovery) {
     }
     const struct {
         const char* lang;
-        bool exists;
         const char* err;
     } unknown[] = {
-        {"en", false,
-         "/dev/ttyUSB0: no such device; plug the adapter in, or see the ports with --list"},
-        {"fr", false,
+        {"en", "/dev/ttyUSB0: no such device; plug the adapter in, or see the ports with --list"},
+        {"fr",
          "/dev/ttyUSB0 : aucun périphérique de ce nom ; branchez l'adaptateur, ou voyez les ports "
          "avec --list"},
-        {"en", true, "'/dev/ttyUSB0' is not a serial port; see the ports with --list"},
+        {"en", "'ttyUSB0' is not a serial port; see the ports with --list"},
     };
     for (const auto& c : unknown) {
         SCOPED_TRACE(c.err);
         ReaderRun run;
-        run.deviceExists = c.exists;
-        EXPECT_EQ(run({"--device", "/dev/ttyUSB0", "--lang", c.lang}), kExitPortError);
+        const char* device = c.err[0] == '\'' ? "ttyUSB0" : "/dev/ttyUSB0";
+        EXPECT_EQ(run({"--device", device, "--lang", c.lang}), kExitPortError);
         EXPECT_EQ(run.err.str(), std::string("p06-read: ") + c.err + "\n");
         EXPECT_TRUE(run.line.calls.empty());
     }
+    // A tty without a COM number (a pty) is read by its path and recorded without a port.
+    ReaderRun run({}, {}, {});
+    run.deviceExists = true;
+    EXPECT_EQ(run({"--device", "/dev/pts/3", "--json", "--fast"}), kExitRead);
+    EXPECT_EQ(run.line.calls.front(), "open /dev/pts/3");
+    EXPECT_NE(run.out.str().find("\"port\": null, \"device\": \"/dev/pts/3\""), std::string::npos);
 }
 
 TEST(ReaderProgram, JsonReplacesTheLines) {
@@ -500,7 +504,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          13,
          kExitPortError,
          "\"result\": \"port-error\", \"error\": {\"code\": 13",
-         "p06-read: no access to COM4 (COM4): add your user to the dialout group (sudo usermod "
+         "p06-read: no access to COM4: add your user to the dialout group (sudo usermod "
          "-aG dialout $USER), then log in again: " +
              SystemErrorText(13) + " (error 13)\n"},
         // The device's own group, and the package's udev rule when it is installed.
@@ -508,7 +512,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          13,
          kExitPortError,
          "\"code\": 13",
-         "p06-read: pas d'accès à COM4 (COM4) : ajoutez votre utilisateur au groupe uucp (sudo "
+         "p06-read: pas d'accès à COM4 : ajoutez votre utilisateur au groupe uucp (sudo "
          "usermod -aG uucp $USER), puis reconnectez-vous : Permission refusée (erreur 13)\n",
          "fr",
          {"uucp", false}},
@@ -516,7 +520,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          13,
          kExitPortError,
          "\"code\": 13",
-         "p06-read: no access to COM4 (COM4): the udev rule 60-quenlor-cp210x.rules gives the "
+         "p06-read: no access to COM4: the udev rule 60-quenlor-cp210x.rules gives the "
          "CP210x adapter to the user logged in at the PC: log in there and plug the adapter in "
          "again, or add your user to the dialout group (sudo usermod -aG dialout $USER), then "
          "log in again: " +
@@ -528,7 +532,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          13,
          kExitPortError,
          "\"code\": 13",
-         "p06-read: pas d'accès à COM4 (COM4) : seul root peut ouvrir COM4 (mode 600) : utilisez "
+         "p06-read: pas d'accès à COM4 : seul root peut ouvrir COM4 (mode 600) : utilisez "
          "un adaptateur sur un port USB, ou demandez une règle udev à l'administrateur : "
          "Permission refusée (erreur 13)\n",
          "fr",
