@@ -41,7 +41,7 @@ struct ReaderSystem {
     // Where a COM port leads and who may open a device, for the messages (SystemPorts.h).
     std::function<PortWhere(int32_t)> whereIs = [](int32_t) { return PortWhere{}; };
     std::function<PortAccess(const std::string&)> accessOf = [](const std::string&) {
-        return PortAccess{.group = "dialout"};
+        return PortAccess{"dialout", false, false, ""};
     };
     // The other programs that hold a device open (SystemPorts.h).
     std::function<std::vector<std::string>(const std::string&)> holdersOf = [](const std::string&) {

@@ -62,7 +62,7 @@ struct ReaderRun {
     FakeClock clock;
     FakeSerialLine line{clock};
     PortWhere where;
-    PortAccess access{"dialout", false};
+    PortAccess access{"dialout", false, false, ""};
     bool deviceExists = false;
     std::ostringstream out;
     std::ostringstream err;
@@ -456,7 +456,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
         const char* result;
         std::string err;
         const char* lang = "en";
-        PortAccess access = {"dialout", false};
+        PortAccess access = {"dialout", false, false, ""};
         std::map<uint32_t, uint32_t> lineErrorsAt = {};
     } cases[] = {
         {silentAfterAccept, 0, kExitIncomplete, "\"result\": \"incomplete\"",
@@ -486,7 +486,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "arrivé avec une erreur de parité, de trame ou de débordement (erreur 100023) ; la "
          "ligne a abîmé une réponse : vérifiez le câble et relisez\n",
          "fr",
-         {"dialout", false},
+         {"dialout", false, false, ""},
          {{7, kLineErrorFrame}}},
         {loopback, 0, kExitNoAnswer, "\"result\": \"no-answer\"",
          "p06-read: COM4 sends back what it receives: is it the transmitter's adapter?\n"},
@@ -515,7 +515,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "p06-read: pas d'accès à COM4 : ajoutez votre utilisateur au groupe uucp (sudo "
          "usermod -aG uucp $USER), puis reconnectez-vous : Permission refusée (erreur 13)\n",
          "fr",
-         {"uucp", false}},
+         {"uucp", false, false, ""}},
         {{},
          13,
          kExitPortError,
@@ -526,7 +526,7 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
          "log in again: " +
              SystemErrorText(13) + " (error 13)\n",
          "en",
-         {"dialout", true}},
+         {"dialout", true, false, ""}},
         // No group to join: root alone may open it.
         {{},
          13,
