@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "platform/FileError.h"
+
 QuenlorApplication::QuenlorApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(kApplicationTitle);
     // Desktops match the windows to the desktop entry by this name; the icon is the one the
@@ -19,7 +21,7 @@ bool QuenlorApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        ShowApplicationError(QString::fromUtf8(error.what()));
+        ShowApplicationError(ErrorTextOf(error));
     } catch (...) {
         ShowApplicationError(QString());
     }
@@ -29,6 +31,13 @@ bool QuenlorApplication::notify(QObject* receiver, QEvent* event) {
 QString ErrorBoxText(const QString& message) {
     if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
     return message;
+}
+
+QString ErrorTextOf(const std::exception& error) {
+    const QString message = QString::fromUtf8(error.what());
+    const auto* fileError = dynamic_cast<const FileError*>(&error);
+    if (fileError == nullptr || fileError->reason().empty()) return message;
+    return ErrorBoxText(message) + u'\n' + QString::fromStdString(fileError->reason());
 }
 
 void ShowApplicationError(const QString& message) {

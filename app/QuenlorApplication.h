@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <exception>
 
 class QuenlorApplication : public QApplication {
 public:
@@ -17,5 +18,8 @@ inline constexpr const char* kApplicationTitle = "Quenlor";
 // The error box's text: the message, with "." added when it is not empty and its last
 // character sorts after ".".
 QString ErrorBoxText(const QString& message);
+// What an error says in the box: its message, and the system's reason on a line of its own
+// when a file failed (platform/FileError.h).
+QString ErrorTextOf(const std::exception& error);
 // A modal error box captioned with the application's title.
 void ShowApplicationError(const QString& message);

@@ -8,6 +8,7 @@
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"
+#include "platform/SystemError.h"
 #include "platform/TextCompare.h"
 
 namespace {
@@ -22,10 +23,17 @@ constexpr const char* kValueEnd = ";";
 // Only the first bytes of the file count; the buffer keeps room for a closing zero.
 constexpr uint32_t kReadLimit = 200;
 
-// The message names the file that failed: the path, or where the platform keeps it.
-std::string WithPath(const char* format, const std::string& path) {
+// The box is French, as the window is before the settings file is read; so is the
+// system's reason.
+constexpr int32_t kFrenchIndex = 0;
+
+// The failure of the file call just made: the message names the file that failed (the path,
+// or where the platform keeps it), the system's code gives the reason.
+[[noreturn]] void ThrowFileError(const char* format, const std::string& path) {
+    const int32_t code = file_access::LastError();
     std::string message = format;
-    return message.replace(message.find("%s"), 2, file_access::UsedPath(path));
+    message.replace(message.find("%s"), 2, file_access::UsedPath(path));
+    throw FileError(message, code != 0 ? SystemErrorText(code, kFrenchIndex) : std::string());
 }
 
 // 1-based position of the first occurrence, 0 when there is none.
@@ -111,7 +119,7 @@ int32_t ParseLanguageSetting(const std::string& fileText) {
 
 int32_t ReadLanguageSetting(const std::string& path) {
     file_access::Handle file = file_access::OpenExisting(path);
-    if (file == file_access::kInvalidFile) throw FileError(WithPath(kOpenError, path));
+    if (file == file_access::kInvalidFile) ThrowFileError(kOpenError, path);
     std::array<char, kReadLimit + 1> buffer{};
     uint32_t count = 0;
     {
@@ -127,7 +135,7 @@ int32_t ReadLanguageSetting(const std::string& path) {
 void WriteLanguageSetting(const std::string& path, int32_t index, SettingsWrite why) {
     file_access::Handle file = why == SettingsWrite::kWriteBack ? file_access::CreateWriteBack(path)
                                                                 : file_access::CreateAlways(path);
-    if (file == file_access::kInvalidFile) throw FileError(WithPath(kCreateError, path));
+    if (file == file_access::kInvalidFile) ThrowFileError(kCreateError, path);
     FileGuard guard(file);
     std::array<char, 32> line{};
     int length = std::snprintf(line.data(), line.size(), kLineFormat, kKey.data(),
@@ -136,5 +144,5 @@ void WriteLanguageSetting(const std::string& path, int32_t index, SettingsWrite 
     // A line cut short (a full disk) would leave a settings file that reads as French.
     if (!file_access::Write(file, line.data(), static_cast<uint32_t>(length), written) ||
         written != static_cast<uint32_t>(length))
-        throw FileError(WithPath(kCreateError, path));
+        ThrowFileError(kCreateError, path);
 }

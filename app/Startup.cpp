@@ -41,7 +41,7 @@ int RunStartup(QuenlorApplication& application, WindowSeams seams) {
         windows.DlgLectureInformation->show();
         application.exec();
     } catch (const std::exception& error) {
-        ShowApplicationError(QString::fromUtf8(error.what()));
+        ShowApplicationError(ErrorTextOf(error));
     } catch (...) {
         ShowApplicationError(QString());
     }

@@ -232,7 +232,7 @@ void TDlgLectureInformation::ButtonChoixLangueClick() {
     try {
         SetLanguage(languageDialog_->GetLanguage());
     } catch (const std::exception& error) {
-        ShowApplicationError(QString::fromUtf8(error.what()));
+        ShowApplicationError(ErrorTextOf(error));
     }
 }
 

@@ -36,6 +36,10 @@ void Close(Handle file);
 // directory).
 std::string UsedPath(const std::string& path);
 
+// The system's code for the last call above that failed on this thread (errno, or
+// GetLastError), for the message's reason; 0 where it gave none.
+int32_t LastError();
+
 // Any other file of the program's own (a log, a trace), with fopen's modes: opened only
 // when it is a regular file (or made as one), never blocking on a FIFO or a device.
 // nullptr with errno on failure (EINVAL: not a regular file).

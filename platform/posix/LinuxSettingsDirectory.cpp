@@ -40,9 +40,8 @@ std::string SettingsDirectory() {
         if (!error) error = lookError;
         // The box is French, as the window is before the settings file is read; so is the
         // system's reason.
-        std::string reason =
-            error ? " (" + SystemErrorText(error.value(), kFrenchIndex) + ")" : std::string();
-        throw FileError("Impossible de créer le dossier " + directory.string() + reason);
+        throw FileError("Impossible de créer le dossier " + directory.string(),
+                        error ? SystemErrorText(error.value(), kFrenchIndex) : std::string());
     }
     return directory.string();
 }

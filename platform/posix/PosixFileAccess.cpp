@@ -172,6 +172,8 @@ void Close(Handle file) {
     ::close(ToFd(file));
 }
 
+int32_t LastError() { return errno; }
+
 // A file here lives only at its path, whose bytes are what messages show.
 std::string UsedPath(const std::string& path) { return path; }
 

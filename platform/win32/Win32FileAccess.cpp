@@ -310,6 +310,8 @@ void Close(Handle file) {
     if (creation.created) DeleteFileW(creation.path.c_str());
 }
 
+int32_t LastError() { return static_cast<int32_t>(GetLastError()); }
+
 std::string UsedPath(const std::string& path) {
     return Utf8(path == lastRequest ? lastFile : Wide(path));
 }

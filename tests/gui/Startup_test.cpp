@@ -223,6 +223,7 @@ void StartupTest::readOnlyFileHoldingEnglishEndsStartupWithErrorBox() {
         "found=1",
         "title=Quenlor",
         QStringLiteral("text=Impossible de créer le fichier ") + QString::fromStdString(path) + ".",
+        QStringLiteral("Permission refusée."),
         QStringLiteral("icon=%1").arg(static_cast<int>(QMessageBox::Critical)),
         "buttons=OK",
         "mainWindowShown=0",
@@ -287,7 +288,8 @@ void StartupTest::errorInClickHandlerIsShownAndLoopGoesOn() {
     QVERIFY(seen->found);
     QCOMPARE(seen->title, QStringLiteral("Quenlor"));
     QCOMPARE(seen->text, QStringLiteral("Impossible de créer le fichier ") +
-                             QString::fromStdString(path) + ".");
+                             QString::fromStdString(path) +
+                             ".\nAucun fichier ou dossier de ce type.");
     QCOMPARE(seen->icon, QMessageBox::Critical);
     // The window already shows the new language; nothing was written.
     QCOMPARE(window.LanguageIndex(), 1);

@@ -469,7 +469,8 @@ void TDlgLectureInformationTest::languageButtonShowsSettingsErrorAndGoesOn() {
 
     QVERIFY(seen->found);
     QCOMPARE(seen->text, QStringLiteral("Impossible de créer le fichier ") +
-                             QString::fromStdString(path) + ".");
+                             QString::fromStdString(path) +
+                             ".\nAucun fichier ou dossier de ce type.");
     QCOMPARE(bench->LanguageIndex(), 1);
     QVERIFY(bench->isVisible());
 }

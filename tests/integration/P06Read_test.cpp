@@ -489,8 +489,8 @@ TEST_F(P06ReadTest, OutputThatCannotBeWrittenFailsAndAClosedOutputIsNoPort) {
     const ReaderExit trace = Read({"-p", port, "-f", "-t", "/dev/full"});
     EXPECT_EQ(trace.code, 6);
     EXPECT_EQ(trace.err,
-              "p06-read: cannot write the trace to '/dev/full': No space left on "
-              "device (error 28)\n");
+              "p06-read: impossible d'écrire la trace dans '/dev/full' : Aucun espace disponible "
+              "sur le périphérique (erreur 28)\n");
     // Standard output closed: the port must not become descriptor 1 and take the lines.
     const ReaderExit closed =
         RunReader({"-p", port, "-f", "-t", configHome_ / "wire.txt"}, configHome_.Path(), {}, true);
