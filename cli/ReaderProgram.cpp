@@ -1,6 +1,7 @@
 #include "cli/ReaderProgram.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "cli/ExitCode.h"
 #include "cli/OutputFile.h"
@@ -55,6 +56,21 @@ RecordFormat FormatOf(const ReaderOptions& options) {
     return options.json || options.repeat ? RecordFormat::Json : RecordFormat::Lines;
 }
 
+// A second stop ends the process before the reading can: it still leaves a record of
+// the reading cut short, and says so.
+void PrepareLastWords(RecordContext context, const ReaderOptions& options, ReaderSystem& system) {
+    const std::string message = Text(reader_texts::kStoppedAtOnce, options.language);
+    std::ostringstream record;
+    if (!options.repeat) {
+        context.device = system.devicePathOf(context.port);
+        context.error = {kStatusStopped, message};
+        ReadingOutcome outcome;
+        outcome.result = ReadingResult::Stopped;
+        RecordWriter(record, {}, FormatOf(options)).Record(context, outcome);
+    }
+    system.setLastWords(record.str(), std::string(kProgram) + ": " + message + "\n");
+}
+
 // One reading, its record and its message.
 int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, RecordContext context,
              const ReaderOptions& options, ReaderSystem& system) {
@@ -76,6 +92,7 @@ int ReadOnce(CP06& link, TracingSerialLine& tracer, RecordWriter& writer, Record
         FailureOf(outcome, PlaceOf(system, context.port, link.IsOpen(), options.waitSeconds,
                                    context.device, options.language));
     writer.Record(context, outcome);
+    system.setLastWords({}, {});
     writer.Finish(plan.stopRequested);
     if (!context.error.message.empty()) {
         system.err << "p06-read: " << context.error.message << std::endl;
@@ -267,6 +284,7 @@ int ReadPort(int32_t port, uint32_t startTick, const ReaderOptions& options, Rea
         context.port = port;
         context.unixTime = system.unixTime();
         if (!writer.Begin()) return OutputFailure(writer.Error(), system);
+        PrepareLastWords(context, options, system);
         status = options.repeat ? RunRepeated(link, tracer, writer, context, options, system)
                                 : ReadOnce(link, tracer, writer, context, options, system);
         // Let go of the port here: the link's destructor would end the conversation twice,

@@ -49,6 +49,9 @@ struct ReaderSystem {
     };
     // Whether a device path names a file at all.
     std::function<bool(const std::string&)> deviceExists = [](const std::string&) { return false; };
+    // What to say if a second stop ends the process at once (platform/Process.h).
+    std::function<void(const std::string&, const std::string&)> setLastWords =
+        [](const std::string&, const std::string&) {};
     // The signal that asked the program to stop; 0 while none has.
     std::function<int()> stopSignal = [] { return 0; };
 };

@@ -131,6 +131,9 @@ inline constexpr TextPair kEcho = {
 inline constexpr TextPair kRefused = {
     "l'appareil sur %1 a refusé l'appel (0x85) : il est occupé ou pas prêt ; réessayez",
     "the unit on %1 refused the poll (0x85): it is busy or not ready; try again"};
+inline constexpr TextPair kStoppedAtOnce = {
+    "arrêté aussitôt par un second signal : la lecture en cours n'a pas pu finir",
+    "stopped at once by a second signal: the reading in progress could not end"};
 inline constexpr TextPair kStopped = {"arrêté avant la fin de la lecture",
                                       "stopped before the reading ended"};
 

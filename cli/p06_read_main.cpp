@@ -37,6 +37,7 @@ int Run(int argc, char** argv) {
             return std::filesystem::exists(path, error);
         };
         system.stopSignal = StopSignal;
+        system.setLastWords = SetLastWords;
         status = RunReader(args, system);
     }
     // The port is closed and put back by now. Standard output that nobody reads would hang

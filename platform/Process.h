@@ -2,6 +2,8 @@
 // signals that ask it to stop. POSIX and Win32 each have their file; the build picks one.
 #pragma once
 
+#include <string>
+
 // Opens /dev/null on each of the standard descriptors 0 to 2 that is closed, so that no file
 // the program opens later (a serial port) takes their place and receives its output. Called
 // first thing in main. Nothing to do on Windows.
@@ -18,6 +20,11 @@ void UseParentConsole();
 // stop signal ends the process at once, as that signal would, once the serial ports it
 // holds have their settings back (on POSIX; Windows ends the process on its own terms).
 void CatchStopSignals();
+
+// What the process says when a second stop ends it at once (POSIX): output (a record of
+// the reading cut short) on standard output, error (why) on standard error. Each call
+// replaces the last; texts beyond 4 KiB are cut.
+void SetLastWords(const std::string& output, const std::string& error);
 
 // The signal that asked for a stop; 0 when none did.
 int StopSignal();

@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 #include "platform/Process.h"
@@ -11,6 +13,29 @@
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
+
+// The last words, kept where the handler can write them without allocating.
+struct LastWords {
+    char text[4096];
+    volatile sig_atomic_t length;
+};
+LastWords lastOutput{};
+LastWords lastError{};
+
+void Keep(LastWords& words, const std::string& text) {
+    words.length = 0;  // the handler writes nothing while the text changes
+    const size_t length = std::min(text.size(), sizeof words.text);
+    std::memcpy(words.text, text.data(), length);
+    words.length = static_cast<sig_atomic_t>(length);
+}
+
+void Say(int fd, const LastWords& words) {
+    for (sig_atomic_t done = 0, length = words.length; done < length;) {
+        const ssize_t put = write(fd, words.text + done, static_cast<size_t>(length - done));
+        if (put <= 0) return;
+        done += static_cast<sig_atomic_t>(put);
+    }
+}
 
 // The first stop is only a store: the clean-up runs in the program, once the current step
 // returns. A second one does not wait for the unit: the ports get their settings back and
@@ -21,6 +46,8 @@ void NoteStop(int signal) {
         return;
     }
     RestoreOpenSerialLines();
+    Say(STDOUT_FILENO, lastOutput);
+    Say(STDERR_FILENO, lastError);
     struct sigaction byDefault{};
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);
@@ -56,6 +83,11 @@ void CatchStopSignals() {
     // program ends after it has put what it holds where it still can.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void SetLastWords(const std::string& output, const std::string& error) {
+    Keep(lastOutput, output);
+    Keep(lastError, error);
 }
 
 int StopSignal() { return stopSignal; }

@@ -38,6 +38,9 @@ void UseParentConsole() {
 
 void CatchStopSignals() { SetConsoleCtrlHandler(NoteStop, TRUE); }
 
+// A second Ctrl+C only notes the stop again: the program always ends on its own terms.
+void SetLastWords(const std::string&, const std::string&) {}
+
 int StopSignal() { return static_cast<int>(stopSignal); }
 
 void EndWithSignal(int) {

@@ -592,7 +592,25 @@ TEST(ReaderProgram, StopEndsTheConversationAndPutsThePortBack) {
     ReaderSystem system{run.out, run.err, run.line, run.clock,
                         [&run] { return std::make_unique<FakePortTable>(run.ports); }};
     system.stopSignal = [&ticks] { return ++ticks > 3 ? 2 : 0; };  // after the serial number
+    std::vector<std::string> lastWords;
+    system.setLastWords = [&](const std::string& out, const std::string& err) {
+        lastWords.push_back(out + err);
+    };
     RunReader({"--json", "--lang", "en"}, system);
+    // A second stop would have left the record of the reading cut short, and said why.
+    ASSERT_EQ(lastWords.size(), 2u);
+    EXPECT_EQ(
+        lastWords[0],
+        "{\"time\": \"1970-01-01T00:00:00Z\", \"port\": 4, \"device\": \"COM4\", \"type\": "
+        "null, \"serialNumber\": null, \"circuitVersion\": null, \"softwareVersion\": null, "
+        "\"status\": {\"connect\": null, \"type\": null, \"serialNumber\": null, "
+        "\"circuitVersion\": null, \"softwareVersion\": null, \"disconnect\": null}, "
+        "\"elapsedMs\": 0, \"result\": \"stopped\", \"error\": {\"code\": 100100, "
+        "\"message\": \"stopped at once by a second signal: the reading in progress could not "
+        "end\"}, \"version\": \"" QUENLOR_VERSION
+        "\"}\n"
+        "p06-read: stopped at once by a second signal: the reading in progress could not end\n");
+    EXPECT_EQ(lastWords[1], "");
     // What was read before the stop is kept.
     EXPECT_NE(run.out.str().find("\"serialNumber\": 4660"), std::string::npos) << run.out.str();
     EXPECT_NE(run.out.str().find("\"result\": \"stopped\", \"error\": {\"code\": 100100, "
