@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -59,6 +60,19 @@ int Run(int argc, char** argv) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 
     std::string aliasDir = options.portsDir;
+    // A folder given by hand is made only inside one that exists: a mistyped path would
+    // hide the alias where no reader looks.
+    std::error_code lookError;
+    std::filesystem::path folder =
+        std::filesystem::absolute(aliasDir, lookError).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();  // "ports/"
+    const std::filesystem::path parent = folder.parent_path();
+    if (!aliasDir.empty() && !std::filesystem::is_directory(parent, lookError)) {
+        const std::string why = "--ports-dir " + aliasDir + ": " + parent.string() +
+                                " is no folder; make it first, or leave --ports-dir out";
+        std::fputs(BadOptionText("p06-sim", why).c_str(), stderr);
+        return kExitBadOption;
+    }
     if (aliasDir.empty()) {
         try {
             aliasDir = PortAliasDirectory();

@@ -119,6 +119,8 @@ TEST(P06SimTest, RefusesABadCommandLine) {
         // The letters p06-read gives other meanings are none of p06-sim's.
         {{"-c", "3"}, "unknown option '-c' (the COM number is given with -n or --com since 1.1.0)"},
         {{"--bench", "/nonexistent/bench"}, "--bench /nonexistent/bench: No such file"},
+        {{"--ports-dir", "/nonexistent/x"},
+         "--ports-dir /nonexistent/x: /nonexistent is no folder"},
         {{"-l"}, "unknown option '-l'"},
         {{"--silent=1"}, "option '--silent' takes no value"},
         {{"unit"}, "unexpected argument 'unit'"},
