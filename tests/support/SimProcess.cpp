@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "tests/support/PosixChildProcess.h"
 
@@ -33,6 +34,9 @@ pid_t Spawn(const std::vector<std::string>& arguments, int outFd, int errFd) {
 SimProcess::SimProcess(const std::vector<std::string>& options, int comNumber,
                        const std::string& portsDir)
     : portsDir_(portsDir.empty() ? temp_ / "ports" : portsDir), comNumber_(comNumber) {
+    // The simulator makes only the last folder of a path given to it.
+    std::error_code made;
+    std::filesystem::create_directories(portsDir_, made);
     std::vector<std::string> arguments = options;
     arguments.insert(arguments.end(),
                      {"--ports-dir", portsDir_, "--com", std::to_string(comNumber)});
