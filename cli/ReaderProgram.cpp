@@ -195,6 +195,16 @@ int RunReader(const std::vector<std::string>& args, ReaderSystem& system) {
     }
     if (options.help) return Print(ReaderHelpText(options.language), system);
     if (options.version) return Print(VersionLine(kProgram), system);
+    // Rights dropped with HOME left at another user's: the ports are still read, by their
+    // kernel numbers, and the user knows why an alias is not.
+    if (const FolderProblem problem = system.aliasFolderProblem(); !problem.folder.empty()) {
+        const Language l = options.language;
+        system.err << kProgram << ": "
+                   << Say(reader_texts::kNoAliases, l,
+                          {problem.folder, problem.code != 0 ? SystemReasonIn(problem.code, l)
+                                                             : Text(reader_texts::kNoFolder, l)})
+                   << std::endl;
+    }
     if (options.list) {
         std::vector<std::string> leftOut;
         const ListFormat format = options.json  ? ListFormat::Json

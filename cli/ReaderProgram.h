@@ -47,6 +47,8 @@ struct ReaderSystem {
     std::function<std::vector<std::string>(const std::string&)> holdersOf = [](const std::string&) {
         return std::vector<std::string>{};
     };
+    // The port alias folder when it cannot be used (SystemPorts.h).
+    std::function<FolderProblem()> aliasFolderProblem = [] { return FolderProblem{}; };
     // Whether a device path names a file at all.
     std::function<bool(const std::string&)> deviceExists = [](const std::string&) { return false; };
     // What to say if a second stop ends the process at once (platform/Process.h).

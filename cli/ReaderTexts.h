@@ -60,6 +60,11 @@ inline constexpr TextPair kLeftOutReasons[] = {
     {"ne mène à rien", "leads to nothing"},
     {"ne mène à aucun périphérique en mode caractère", "leads to no character device"}};
 
+inline constexpr TextPair kNoAliases = {
+    "sans alias de port : le dossier %1 est inaccessible : %2 ; les ports gardent leur numéro "
+    "du noyau",
+    "no port aliases: the folder %1 cannot be used: %2; the ports keep their kernel numbers"};
+inline constexpr TextPair kNoFolder = {"pas un dossier", "not a folder"};
 inline constexpr TextPair kNotAPort = {"'%1' n'est pas un port série ; voyez les ports avec --list",
                                        "'%1' is not a serial port; see the ports with --list"};
 

@@ -37,6 +37,7 @@ int Run(int argc, char** argv) {
             return std::filesystem::exists(path, error);
         };
         system.stopSignal = StopSignal;
+        system.aliasFolderProblem = AliasFolderProblem;
         system.setLastWords = SetLastWords;
         status = RunReader(args, system);
     }

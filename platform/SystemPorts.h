@@ -40,6 +40,15 @@ struct PortAccess {
 };
 PortAccess AccessOf(const std::string& device);
 
+// The port alias folder when it cannot be used (the user may not enter it): its path and
+// the system's code, for a notice that the ports are read without aliases. An empty path
+// when it can be used, or the system has none (Windows).
+struct FolderProblem {
+    std::string folder;
+    int32_t code = 0;
+};
+FolderProblem AliasFolderProblem();
+
 // Where a COM number leads, for messages: an alias and its target as the link says it
 // ("/dev/serial/by-id/usb-..."), or the kernel device of the number; both empty where the
 // system shows none (Windows).

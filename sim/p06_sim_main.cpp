@@ -14,6 +14,7 @@
 #include "cli/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/SettingsDirectory.h"
+#include "platform/SystemPorts.h"
 #include "sim/BenchScript.h"
 #include "sim/PtyServer.h"
 #include "sim/SimOptions.h"
@@ -74,6 +75,16 @@ int Run(int argc, char** argv) {
         return kExitBadOption;
     }
     if (aliasDir.empty()) {
+        // HOME left at another user's after dropping rights: say which folder, and why.
+        const FolderProblem problem = AliasFolderProblem();
+        if (!problem.folder.empty()) {
+            std::fprintf(stderr,
+                         "p06-sim: cannot use the folder %s: %s; give a folder of yours with "
+                         "--ports-dir\n",
+                         problem.folder.c_str(),
+                         problem.code != 0 ? std::strerror(problem.code) : "not a folder");
+            return kExitFailure;
+        }
         try {
             aliasDir = PortAliasDirectory();
         } catch (const std::exception& failure) {

@@ -41,7 +41,8 @@ std::string SettingsDirectory() {
         // The box is French, as the window is before the settings file is read; so is the
         // system's reason.
         throw FileError("Impossible de créer le dossier " + directory.string(),
-                        error ? SystemErrorText(error.value(), kFrenchIndex) : std::string());
+                        error ? SystemErrorText(error.value(), kFrenchIndex) : std::string(),
+                        directory.string(), error.value());
     }
     return directory.string();
 }

@@ -32,6 +32,19 @@ std::string AliasDirectory() {
     }
 }
 
+}  // namespace
+
+FolderProblem AliasFolderProblem() {
+    try {
+        PortAliasDirectory();
+        return {};
+    } catch (const FileError& error) {
+        return {error.path(), error.code()};
+    }
+}
+
+namespace {
+
 // Whether the process may use what the group may: its own group or one of its others.
 bool InGroup(gid_t gid) {
     if (getegid() == gid) return true;

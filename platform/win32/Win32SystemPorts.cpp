@@ -41,6 +41,8 @@ bool IsNotASerialLine(int32_t) { return false; }
 
 PortAccess AccessOf(const std::string&) { return {}; }
 
+FolderProblem AliasFolderProblem() { return {}; }
+
 std::vector<std::string> OtherHoldersOf(const std::string&) { return {}; }
 
 PortWhere WhereIs(int32_t) { return {}; }
