@@ -75,8 +75,9 @@ inline constexpr TextPair kNotADevice = {"pas un périphérique série", "not a 
 // A port that cannot be opened or used.
 inline constexpr TextPair kNotOpened = {"%1 n'a pas pu être ouvert : %2",
                                         "%1 could not be opened: %2"};
-inline constexpr TextPair kNotASerialLine = {"%1 n'est pas une ligne série : %2",
-                                             "%1 is not a serial line: %2"};
+inline constexpr TextPair kNotASerialLine = {
+    "%1 n'est pas une ligne série ; choisissez le port de l'adaptateur (voir --list) : %2",
+    "%1 is not a serial line; choose the adapter's port (see --list): %2"};
 inline constexpr TextPair kNotUsed = {"%1 n'a pas pu être utilisé : %2",
                                       "%1 could not be used: %2"};
 inline constexpr TextPair kMissing = {

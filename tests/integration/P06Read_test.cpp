@@ -328,6 +328,144 @@ TEST_F(P06ReadTest, ExitStatusTellsHowTheReadingEnded) {
     }
 }
 
+// English words no French message holds: a French run must say nothing in English.
+std::string EnglishIn(const std::string& text) {
+    for (const char* word : {" the ", " no ", " not ", " is ", " of ", " to ", " and ", "Try ",
+                             " could ", " cannot ", " which ", " answer"})
+        if (text.find(word) != std::string::npos) return word;
+    return "";
+}
+
+// Each mistake or situation a technician or a line script can meet without hardware, as
+// root and as a user of no group: the status, then the cause and the remedy, in French and
+// in English.
+TEST_F(P06ReadTest, EverySituationSaysItsCauseAndRemedyInTheUsersLanguage) {
+    enum class Setup { None, AliasToFile, PtyByPath, PtyHeld, FolderOutOfReach };
+    enum Users { kRoot = 1, kNobody = 2, kBoth = 3 };
+    const struct {
+        const char* name;
+        std::vector<std::string> simOptions;  // empty: no simulator
+        std::vector<std::string> args;        // "PTY" stands for the simulator's device
+        int code;
+        const char* said[2][2];  // French then English: the cause, then the remedy
+        Setup setup = Setup::None;
+        int users = kBoth;
+    } cases[] = {
+        {"bad value",
+         {},
+         {"--wait", "soon"},
+         1,
+         {{"attente 'soon' invalide", "Essayez 'p06-read --help'"},
+          {"invalid wait 'soon'", "Try 'p06-read --help'"}}},
+        {"ambiguous option",
+         {},
+         {"--l"},
+         1,
+         {{"'--l' est ambiguë", "--list, --lang, --log"}, {"'--l' is ambiguous", "--list"}}},
+        {"no such device",
+         {},
+         {"--device", "/dev/nonexistent"},
+         4,
+         {{"aucun périphérique de ce nom", "branchez l'adaptateur"},
+          {"no such device", "plug the adapter in"}}},
+        {"no serial line",
+         {},
+         {"--device", "/dev/null"},
+         4,
+         {{"n'est pas une ligne série", "choisissez le port de l'adaptateur"},
+          {"is not a serial line", "choose the adapter's port"}}},
+        {"alias to a file",
+         {},
+         {"--port", "8"},
+         4,
+         {{"mène à /etc/passwd, qui est un fichier", "supprimez ou corrigez l'alias"},
+          {"leads to /etc/passwd, which is a file", "remove or fix the alias"}},
+         Setup::AliasToFile},
+        {"alias to a file, production line",
+         {},
+         {"--port", "8", "--repeat"},
+         4,
+         {{"qui est un fichier", "supprimez ou corrigez l'alias"},
+          {"which is a file", "remove or fix the alias"}},
+         Setup::AliasToFile},
+        {"unit off",
+         {"--silent"},
+         {"--device", "PTY", "--wait", "0"},
+         3,
+         {{"pas de réponse de l'appareil sur", "l'appareil est-il allumé"},
+          {"no answer from the unit on", "is the unit switched on"}},
+         Setup::PtyByPath},
+        {"another type",
+         {"--type", "P07"},
+         {"--device", "PTY"},
+         2,
+         {{"est de type \"P07\"", "branchez un appareil \"P06\""},
+          {"is of type \"P07\"", "plug in a \"P06\" unit"}},
+         Setup::PtyByPath},
+        {"spoiled answer",
+         {"--fault", "serial:bad-digit"},
+         {"--device", "PTY"},
+         5,
+         {{"n'est pas un chiffre", "vérifiez le câble"}, {"is not a digit", "check the cable"}},
+         Setup::PtyByPath},
+        {"held by a program without a lock",
+         {},
+         {"--device", "PTY"},
+         4,
+         {{"est ouvert aussi par integration_tes", "fermez-le"},
+          {"is open in another program too, integration_tes", "close it"}},
+         Setup::PtyHeld,
+         kRoot},
+        {"alias folder out of reach",
+         {},
+         {"--list"},
+         0,
+         {{"sans alias de port : le dossier", "gardent leur numéro du noyau"},
+          {"no port aliases: the folder", "keep their kernel numbers"}},
+         Setup::FolderOutOfReach,
+         kNobody},
+    };
+    TempDir closed;  // a settings folder of root's alone
+    std::filesystem::permissions(closed.Path(), std::filesystem::perms::owner_all);
+    for (const auto& c : cases) {
+        const std::string alias = PortsDir() + "/COM8";
+        if (c.setup == Setup::AliasToFile) std::filesystem::create_symlink("/etc/passwd", alias);
+        for (const int user : {kRoot, kNobody}) {
+            if ((c.users & user) == 0) continue;
+            for (const int english : {0, 1}) {
+                // A unit of its own for each run: a line fault spoils only a first answer.
+                std::unique_ptr<SimProcess> sim;
+                if (!c.simOptions.empty() || c.setup == Setup::PtyHeld) {
+                    sim = std::make_unique<SimProcess>(c.simOptions, kCom, PortsDir());
+                    ASSERT_TRUE(sim->Ready());
+                    // Any user may open it, as a device given to the user at the PC.
+                    chmod(sim->DevicePath().c_str(), 0666);
+                }
+                const int holder = c.setup == Setup::PtyHeld
+                                       ? open(sim->DevicePath().c_str(), O_RDWR | O_NOCTTY)
+                                       : -1;
+                SCOPED_TRACE(std::string(c.name) + (user == kNobody ? ", nobody" : ", root") +
+                             (english ? ", en" : ", fr"));
+                std::vector<std::string> args = {"--fast", "--lang", english ? "en" : "fr"};
+                for (const std::string& a : c.args)
+                    args.push_back(a == "PTY" ? sim->DevicePath() : a);
+                const ReaderExit reader = RunReader(
+                    args, c.setup == Setup::FolderOutOfReach ? closed.Path() : configHome_.Path(),
+                    {}, false, user == kNobody);
+                EXPECT_EQ(reader.code, c.code) << reader.err;
+                const size_t cause = reader.err.find(c.said[english][0]);
+                EXPECT_NE(cause, std::string::npos) << reader.err;
+                EXPECT_NE(reader.err.find(c.said[english][1]), std::string::npos) << reader.err;
+                if (!english) {
+                    EXPECT_EQ(EnglishIn(reader.err), "") << reader.err;
+                }
+                if (holder >= 0) close(holder);
+            }
+        }
+        std::filesystem::remove(alias);
+    }
+}
+
 // A line fault on one step of a real pseudo-terminal: the record holds only the unit's own
 // values (or null), says which step failed and why, and the next reading is good.
 TEST_F(P06ReadTest, LineFaultNeverGivesAWrongRecordAndTheNextReadingIsGood) {
