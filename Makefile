@@ -21,7 +21,7 @@ CLANG_VERSION := 19
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev xvfb xauth \
             fonts-dejavu-core util-linux python3 locales
 
-.PHONY: deps build check test-fast test-mutants test demo test-windows package-windows \
+.PHONY: deps build check test-fast test-mutants mutants-apply test demo test-windows package-windows \
         test-sanitize test-fuzz format-check package test-package test-piuparts deps-all \
         qt-windows test-debian13 deps-package-checks
 
@@ -51,6 +51,10 @@ test-fast: build
 # Each planted fault of scripts/mutants.sh must make its test fail; built in build-mutants.
 test-mutants: deps
 	JOBS=$(JOBS) scripts/mutants.sh
+
+# Each mutant's sed still changes its file (no build): a stage of make test.
+mutants-apply:
+	scripts/mutants.sh --applies
 
 # The stages in order, with Qt for Windows built beside them (scripts/test-all.sh): each stage
 # says when it starts and ends, and a table of their times closes the run.

@@ -5,12 +5,18 @@
 # not build or whose test is not found is broken. Both count as not caught.
 #
 #   scripts/mutants.sh [mirror folder]    (make test-mutants; default build-mutants)
+#   scripts/mutants.sh --applies           (make mutants-apply, a stage of make test)
+#
+# --applies only checks, without building, that each sed still changes its file: a refactor
+# that leaves a mutant matching nothing fails at once, not at the next mutation run.
 #
 # The mutants are made in a mirror of this tree, never in the tree itself: <mirror>/src gets
 # the files whose bytes differ from the tree's, and <mirror>/build is its own build, so every
 # run after the first (a whole build, minutes on 2 cores) rebuilds only what changed. A file
 # mutated when the run is stopped is put back by the trap, or by the next run's copy.
 set -uo pipefail
+mode=run
+[[ ${1:-} == --applies ]] && mode=applies && shift
 mirror=$(realpath -m "${1:-$(dirname "$0")/../build-mutants}")
 cd "$(dirname "$0")/.."
 src=$mirror/src build=$mirror/build jobs=${JOBS:-2}
@@ -50,6 +56,18 @@ mutant platform/posix/LinuxDevicePath.cpp 's/{"ttyUSB", 33}/{"ttyUSB", 32}/' '^L
 mutant dialogs/PortDiscovery.cpp 's/kAdapterMark = " : ORVANEX"/kAdapterMark = " :ORVANEX"/' \
     '^PortDiscovery'
 mutant platform/PerUserCopyPath.cpp "s/ || path\[length\] != L'\\\\\\\\'//" '^PerUserCopyPath\.'
+
+if [[ $mode == applies ]]; then
+    stale=0
+    for i in "${!files[@]}"; do
+        if [[ ! -f ${files[$i]} ]] || sed -e "${seds[$i]}" "${files[$i]}" | cmp -s - "${files[$i]}"; then
+            echo "mutants: STALE, the sed changes nothing: ${files[$i]}  ${seds[$i]}"
+            stale=$((stale + 1))
+        fi
+    done
+    echo "mutants: $((${#files[@]} - stale))/${#files[@]} still apply"
+    exit $((stale > 0))
+fi
 
 current=
 restore() { if [[ -n $current ]]; then cp "$mirror/saved" "$src/$current"; fi; current=; }

@@ -100,6 +100,7 @@ wait_qt() {
 stage "packages" "$MAKE" --no-print-directory deps-all
 start_qt
 stage "format" "$MAKE" --no-print-directory format-check
+stage "mutants still apply" "$MAKE" --no-print-directory mutants-apply
 stage "native suite" "$MAKE" --no-print-directory check
 stage "package" "$MAKE" --no-print-directory test-package
 stage "sanitizers" "$MAKE" --no-print-directory test-sanitize
