@@ -35,6 +35,15 @@ mutant cli/RepeatedReading.cpp 's/kRefusalsForRefusing = 2/kRefusalsForRefusing 
 mutant cli/RepeatedReading.cpp 's/ || end == kStatusNothingReceived;/;/' "$repeat"
 mutant cli/RepeatedReading.cpp 's/if (!unit.serial \&\& !unbroken) return std::nullopt;//' "$repeat"
 mutant cli/RepeatedReading.cpp 's/AskIdentity(link, !unit.serial)/AskIdentity(link, false)/' "$repeat"
+mutant cli/RepeatedReading.cpp 's/if (!answer.identified) continue;/if (!answer.identified) break;/' \
+    "$repeat"
+mutant cli/ReaderProgram.cpp 's/if (port == 0) tracer.OpenInstead(options.device);//' \
+    '^ReaderProgram\.PortOptionBypassesDiscovery$'
+mutant cli/ReaderProgram.cpp 's/    system.setLastWords({}, {});//' '^ReaderProgram\.Stop'
+mutant cli/ReaderMessages.cpp 's/if (IsNotASerialLine(code))/if (false)/' \
+    '^ReaderProgram\.EachOutcome'
+mutant platform/posix/LinuxDevicePath.cpp "s/if (devicePath.starts_with('\/'))/if (false)/" \
+    '^LinuxDevicePath\.'
 mutant app/TDlgLectureInformation.cpp 's/Name(Translated(kReadName/Name(Translated(kMemoName/' \
     '^Accessibility_test$' Accessibility_test
 mutant platform/posix/PosixFileAccess.cpp 's/FileCalls()\.fsync(creation\.data) != 0 ||/false ||/' \
@@ -51,6 +60,7 @@ mutant app/SettingsFile.cpp 's/negative = value\.front() == .-./negative = false
 mutant app/SettingsFile.cpp 's/"%s=%i%s\\n\\r"/"%s=%i%s\\r\\n"/' "$settings"
 mutant cli/CsvReport.cpp "s/quote = quote || c == ',' || /quote = quote || /" "$reports"
 mutant cli/CsvReport.cpp "s/if (c == '\"') text += '\"';//" "$reports"
+mutant cli/CsvReport.cpp 's/"=+-@\\t\\r"/"=+-\\t\\r"/' "$reports"
 mutant cli/JsonReport.cpp 's/byte >= 0x20 && byte < 0x7F/byte >= 0x20 \&\& byte <= 0x7F/' "$reports"
 mutant platform/posix/LinuxDevicePath.cpp 's/{"ttyUSB", 33}/{"ttyUSB", 32}/' '^LinuxDevicePath\.'
 mutant dialogs/PortDiscovery.cpp 's/kAdapterMark = " : ORVANEX"/kAdapterMark = " :ORVANEX"/' \

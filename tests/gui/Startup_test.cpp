@@ -288,8 +288,7 @@ void StartupTest::errorInClickHandlerIsShownAndLoopGoesOn() {
     QVERIFY(seen->found);
     QCOMPARE(seen->title, QStringLiteral("Quenlor"));
     QCOMPARE(seen->text, QStringLiteral("Impossible de créer le fichier ") +
-                             QString::fromStdString(path) +
-                             ".\nAucun fichier ou dossier de ce type.");
+                             QString::fromStdString(path) + ".\n" + kMissingFolderReason);
     QCOMPARE(seen->icon, QMessageBox::Critical);
     // The window already shows the new language; nothing was written.
     QCOMPARE(window.LanguageIndex(), 1);

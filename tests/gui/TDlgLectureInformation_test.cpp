@@ -469,8 +469,7 @@ void TDlgLectureInformationTest::languageButtonShowsSettingsErrorAndGoesOn() {
 
     QVERIFY(seen->found);
     QCOMPARE(seen->text, QStringLiteral("Impossible de créer le fichier ") +
-                             QString::fromStdString(path) +
-                             ".\nAucun fichier ou dossier de ce type.");
+                             QString::fromStdString(path) + ".\n" + kMissingFolderReason);
     QCOMPARE(bench->LanguageIndex(), 1);
     QVERIFY(bench->isVisible());
 }

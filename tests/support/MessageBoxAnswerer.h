@@ -9,6 +9,15 @@
 #include <QTimer>
 #include <memory>
 
+// The system's own reason, in French, under a settings box whose file is in a folder that
+// does not exist.
+#ifdef _WIN32
+inline const QString kMissingFolderReason =
+    QStringLiteral("Le chemin d'accès spécifié est introuvable.");
+#else
+inline const QString kMissingFolderReason = QStringLiteral("Aucun fichier ou dossier de ce type.");
+#endif
+
 struct MessageBoxSeen {
     bool found = false;
     QString title;

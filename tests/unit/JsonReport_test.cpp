@@ -190,6 +190,15 @@ TEST(JsonReport, TextThatIsNotUtf8GetsTheReplacementCharacter) {
     }
 }
 
+TEST(JsonReport, CsvTextASpreadsheetWouldTakeForAFormulaIsQuotedOff) {
+    for (const std::string device : {"=cmd", "+cmd", "-cmd", "@cmd"}) {
+        SCOPED_TRACE(device);
+        RecordContext context = At(5);
+        context.device = device;
+        EXPECT_EQ(ReadingCsv(context, {}).substr(0, 29), "1970-01-01T00:00:00Z,5,'" + device + ",");
+    }
+}
+
 TEST(JsonReport, TimesAreUtcToTheSecond) {
     const struct {
         int64_t seconds;

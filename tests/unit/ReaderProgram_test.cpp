@@ -493,7 +493,14 @@ TEST(ReaderProgram, EachOutcomeHasItsStatusRecordAndMessage) {
         {refuses, 0, kExitNoAnswer, "\"result\": \"refused\"",
          "p06-read: the unit on COM4 refused the poll (0x85): it is busy or not ready; try "
          "again\n"},
-#ifndef _WIN32  // the POSIX codes of a port in use and of no access
+#ifndef _WIN32  // the POSIX codes of a port in use, of no access and of no serial line
+        {{},
+         25,
+         kExitPortError,
+         "\"code\": 25",
+         "p06-read: COM4 n'est pas une ligne série ; choisissez le port de l'adaptateur (voir "
+         "--list) : Ioctl inapproprié pour un périphérique (erreur 25)\n",
+         "fr"},
         {{},
          16,
          kExitPortError,
@@ -839,6 +846,8 @@ TEST(ReaderProgram, RepeatRecordsEveryPresenceWhateverTheRecordBefore) {
     FaultConfig busyOnce;  // one check poll refused
     busyOnce.busyFromPoll = 3;
     busyOnce.busyPolls = 1;
+    FaultConfig spoiledSerial;  // the next check's serial number spoiled on the line
+    spoiledSerial.lineFaults[static_cast<size_t>(LineStep::Serial)] = LineFault::BadDigit;
     FaultConfig busyAfter = busyOnce;  // every poll refused once read
     busyAfter.busyFromPoll = 2;
     busyAfter.busyPolls = 1000;
@@ -869,6 +878,8 @@ TEST(ReaderProgram, RepeatRecordsEveryPresenceWhateverTheRecordBefore) {
          {{0, 1200, {}, leaving(25)}, {2700, 10000, unit(1)}},
          {"P06,4660,incomplete", "P06,1,read"}},
         {"one check poll refused", {{0, 20000, {}, busyOnce}}, {"P06,4660,read"}},
+        {"a check's serial number spoiled", {{0, 4000}, {4000, 20000, {}, spoiledSerial}},
+         {"P06,4660,read"}},
         {"every check poll refused", {{0, 20000, {}, busyAfter}}, {"P06,4660,read", ",,refused"}},
         {"a refusing unit, then another unit",
          {{0, 5000, {}, busyAfter}, {5000, 8000, unit(1), busyAfter}, {8000, 16000, unit(2)}},
