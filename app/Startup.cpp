@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/QuenlorApplication.h"
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/FileAccess.h"
 
 void ApplicationWindows::Destroy() {

@@ -16,9 +16,9 @@
 #include <optional>
 #include <utility>
 
-#include "app/MainWindowTexts.h"
 #include "app/QuenlorApplication.h"
-#include "app/SettingsFile.h"
+#include "core/MainWindowTexts.h"
+#include "core/SettingsFile.h"
 #include "dialogs/DialogFont.h"
 #include "dialogs/TDialogChoixLangue.h"
 #include "dialogs/Tconfigurationport.h"

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "app/ReadingStep.h"
-#include "app/SettingsFile.h"
+#include "core/ReadingStep.h"
+#include "core/SettingsFile.h"
 #include "dialogs/Language.h"
 #include "link/Com_p06.h"
 #include "platform/PortTable.h"

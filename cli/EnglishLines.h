@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ReadingStep.h"
+#include "core/ReadingStep.h"
 
 // The writer of the success report's lines, after the reading states.
 inline constexpr int32_t kReportDoneWriter = 100;

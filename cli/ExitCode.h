@@ -1,7 +1,7 @@
 // What p06-read's exit status tells a script or a production line.
 #pragma once
 
-#include "cli/CommandLine.h"
+#include "core/CommandLine.h"
 
 inline constexpr int kExitRead = 0;                // the unit was read (also --list and --help)
 inline constexpr int kExitUsage = kExitBadOption;  // bad option or value, or an unusable file

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/ReadingStep.h"
+#include "core/ReadingStep.h"
 #include "link/Com_p06.h"
 #include "platform/Clock.h"
 

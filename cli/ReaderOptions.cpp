@@ -1,8 +1,8 @@
 #include "cli/ReaderOptions.h"
 
-#include "cli/CommandLine.h"
 #include "cli/ReaderMessages.h"
 #include "cli/ReaderTexts.h"
+#include "core/CommandLine.h"
 #include "platform/ComPorts.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/CommandLine.h"
+#include "core/CommandLine.h"
 #include "dialogs/Language.h"
 
 struct ReaderOptions {

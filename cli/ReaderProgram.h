@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/CommandLine.h"
+#include "core/CommandLine.h"
 #include "dialogs/Language.h"
 #include "platform/Clock.h"
 #include "platform/ComPorts.h"

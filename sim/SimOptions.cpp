@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "cli/CommandLine.h"
+#include "core/CommandLine.h"
 #include "platform/ComPorts.h"
 
 namespace {

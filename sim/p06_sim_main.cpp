@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/CommandLine.h"
+#include "core/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/SettingsDirectory.h"
 #include "platform/SystemPorts.h"

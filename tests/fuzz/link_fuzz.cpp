@@ -47,7 +47,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ReadingStep.h"
+#include "core/ReadingStep.h"
 #include "link/Com_p06.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSerialLine.h"

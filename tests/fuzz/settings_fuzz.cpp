@@ -19,7 +19,7 @@
 #include <string>
 #include <type_traits>
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/FileError.h"
 
 namespace {

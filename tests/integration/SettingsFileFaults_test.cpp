@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/FileError.h"
 #include "tests/support/PosixChildProcess.h"
 #include "tests/support/TempDir.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"
 #include "tests/support/PosixChildProcess.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
 #include "platform/posix/PosixFileCalls.h"

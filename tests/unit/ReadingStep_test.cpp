@@ -1,6 +1,6 @@
 // A whole reading, tick by tick, against the device model through the fake line: the exact
 // lines in both languages and the steps that follow each tick.
-#include "app/ReadingStep.h"
+#include "core/ReadingStep.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The settings file: the lenient reading rule, the 200-byte window, the exact bytes written,
 // and the open and create failures with their messages.
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ReadingStep.h"
+#include "core/ReadingStep.h"
 #include "link/Com_p06.h"
 #include "sim/DeviceModel.h"
 #include "tests/support/ExpectedReading.h"

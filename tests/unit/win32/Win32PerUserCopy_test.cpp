@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
 #include "platform/SettingsDirectory.h"

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "platform/SettingsDirectory.h"
 
 #define WIN32_LEAN_AND_MEAN

@@ -1,9 +1,9 @@
-#include "app/ReadingStep.h"
+#include "core/ReadingStep.h"
 
 #include <cstdio>
 #include <string>
 
-#include "app/MainWindowTexts.h"
+#include "core/MainWindowTexts.h"
 
 namespace {
 

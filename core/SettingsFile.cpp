@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 
 #include <array>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "cli/CommandLine.h"
+#include "core/CommandLine.h"
 
 #include <getopt.h>
 
