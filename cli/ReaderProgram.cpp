@@ -245,10 +245,7 @@ namespace {
 
 // Reads the port (0: options.device, which has no COM number) once or with --repeat.
 int ReadPort(int32_t port, uint32_t startTick, const ReaderOptions& options, ReaderSystem& system) {
-    // A run of --repeat waits for a port in use instead.
-    if (const int held = options.repeat ? kExitRead : ReportHolders(port, options, system);
-        held != kExitRead)
-        return held;
+    if (const int held = ReportHolders(port, options, system); held != kExitRead) return held;
 
     std::unique_ptr<std::ofstream> traceFile;
     std::string reason;

@@ -153,19 +153,21 @@ TEST(ReaderProgram, RecordNamesTheDeviceOpenedForTheReading) {
 }
 
 TEST(ReaderProgram, AnotherProgramHoldingThePortIsNamedAndNoPollGoesOut) {
-    ReaderRun run;
-    ReaderSystem system{run.out, run.err, run.line, run.clock,
-                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
-    system.devicePathOf = [](int32_t) { return std::string("/dev/ttyUSB0"); };
-    system.holdersOf = [](const std::string& device) {
-        return device == "/dev/ttyUSB0" ? std::vector<std::string>{"socat (pid 42)"}
-                                        : std::vector<std::string>{};
-    };
-    EXPECT_EQ(RunReader({}, system), kExitPortError);
-    EXPECT_EQ(run.err.str(),
-              "p06-read: COM4 (/dev/ttyUSB0) est ouvert aussi par socat (pid 42) : il prendrait "
-              "les réponses de l'appareil ; fermez-le et réessayez\n");
-    EXPECT_TRUE(run.line.calls.empty());
+    for (const Args& args : {Args{}, Args{"--repeat"}}) {
+        ReaderRun run;
+        ReaderSystem system{run.out, run.err, run.line, run.clock,
+                            [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+        system.devicePathOf = [](int32_t) { return std::string("/dev/ttyUSB0"); };
+        system.holdersOf = [](const std::string& device) {
+            return device == "/dev/ttyUSB0" ? std::vector<std::string>{"socat (pid 42)"}
+                                            : std::vector<std::string>{};
+        };
+        EXPECT_EQ(RunReader(args, system), kExitPortError);
+        EXPECT_EQ(run.err.str(),
+                  "p06-read: COM4 (/dev/ttyUSB0) est ouvert aussi par socat (pid 42) : il "
+                  "prendrait les réponses de l'appareil ; fermez-le et réessayez\n");
+        EXPECT_TRUE(run.line.calls.empty());
+    }
 }
 
 TEST(ReaderProgram, WrongTypeNamesTheTypeReceivedOnce) {
