@@ -51,6 +51,7 @@ mutant platform/posix/PosixFileAccess.cpp 's/FileCalls()\.fsync(creation\.data) 
 mutant platform/posix/PosixTextCompare.cpp 's/return markA ? -1 : 1;/return markA ? 1 : -1;/' \
     '^PosixTextCompare\.'
 mutant link/Com_p06.cpp 's/digit + 0x37/digit + 0x57/' "$link"
+mutant link/Com_p06.cpp 's/return code <= 0x39 ?/return code < 0x39 ?/' "$link"
 mutant link/Com_p06.cpp 's/SerialTimeouts{500, 100, 1000,/SerialTimeouts{500, 100, 900,/' "$link"
 mutant link/Com_p06.cpp 's/fDtrControl = kDtrControlDisable/fDtrControl = kDtrControlEnable/' "$link"
 mutant link/Com_p06.cpp 's/{19200, 0x40}/{19200, 0x41}/' "$link"

@@ -539,10 +539,11 @@ TEST_F(LinkTest, CheckTypeComparesTheThreeCharactersExactly) {
 
 TEST_F(LinkTest, ReadSerialNumberReadsFourBytesLowestFirst) {
     ConnectQuietly();
-    line.Queue({'3', '4', '1', '2', '7', '8', '5', '6'});
+    // The digits at both ends of each range: '0', '9', 'A' and 'F'.
+    line.Queue({'9', '4', '1', '2', '7', 'A', 'F', '0'});
     uint32_t serial = 0;
     EXPECT_EQ(link.ReadSerialNumber(serial), kStatusOk);
-    EXPECT_EQ(serial, 0x56781234u);
+    EXPECT_EQ(serial, 0xF07A1294u);
     const Bytes expected = {0x89, '7', '8', 0x84, 0x84, 0x89, '7', '9', 0x84, 0x84,
                             0x89, '7', 'A', 0x84, 0x84, 0x89, '7', 'B', 0x84, 0x84};
     EXPECT_EQ(line.sent, expected);
