@@ -735,8 +735,9 @@ TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
                  {110000, 140000, &newSerial}, {150000, 170000, &newType},
                  {180000, 200000, &busy},      {186000, 187300, nullptr},
                  {210000, 230000, &second}};
-    // The log is held from the reworked unit to the refusing one.
-    const uint32_t heldFrom = 100000, heldTo = 185000;
+    // The log is held from the reworked unit to the refusing one, and again for less than
+    // the reader's patience as the last unit's record is due: that one is not said.
+    const uint32_t heldFrom = 100000, heldTo = 185000, briefFrom = 211000, briefTo = 213900;
     const char* const recorded[] = {"first unit",
                                     "first unit again",
                                     "circuit version only changed",
@@ -781,7 +782,8 @@ TEST(ReaderProgram, RepeatRecordsEachPresenceOnceUntilStopped) {
         std::unique_ptr<LogHold> hold;
         system.stopSignal = [&] {
             if (run.clock.now >= 5000) run.line.openError = 0;  // the other program let go
-            const bool held = run.clock.now >= heldFrom && run.clock.now < heldTo;
+            const bool held = (run.clock.now >= heldFrom && run.clock.now < heldTo) ||
+                              (run.clock.now >= briefFrom && run.clock.now < briefTo);
             if (held && !hold) hold = std::make_unique<LogHold>(log);
             if (!held) hold.reset();
             DeviceModel* present = nullptr;
