@@ -23,7 +23,7 @@
 namespace file_access {
 
 PosixFileCalls& FileCalls() {
-    static PosixFileCalls calls{::write, ::fsync, ::rename};
+    static PosixFileCalls calls{::write, ::fsync, ::rename, ::fdatasync};
     return calls;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/RecordLog.h"
+#include "platform/posix/PosixFileCalls.h"
 #include "platform/posix/PosixRegularFile.h"
 
 namespace record_log {
@@ -71,7 +72,8 @@ int OpenLocked(const std::string& path) {
 bool WriteAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+        const ssize_t put =
+            file_access::FileCalls().write(fd, text.data() + done, text.size() - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             if (put == 0) errno = ENOSPC;
@@ -103,10 +105,10 @@ int32_t AppendOnce(const std::string& path, const std::string& header, const std
     if (fstat(fd, &status) != 0) return Fail(fd);
     const off_t before = status.st_size;
     const std::string text = Lead(fd, before, header, lineEnd) + record;
-    if (!WriteAll(fd, text) || fdatasync(fd) != 0) {
+    if (!WriteAll(fd, text) || file_access::FileCalls().fdatasync(fd) != 0) {
         const int code = errno != 0 ? errno : EIO;
         // Nothing of a record that is not whole on the disk stays in the log.
-        if (ftruncate(fd, before) == 0) fdatasync(fd);
+        if (ftruncate(fd, before) == 0) file_access::FileCalls().fdatasync(fd);
         ::close(fd);  // the lock goes with the last descriptor
         return code;
     }

@@ -21,6 +21,7 @@
 #include "core/SettingsFile.h"
 #include "platform/FileAccess.h"
 #include "platform/FileError.h"
+#include "platform/RecordLog.h"
 #include "platform/posix/PosixFileCalls.h"
 #include "tests/support/PosixChildProcess.h"
 #include "tests/support/TempDir.h"
@@ -184,7 +185,7 @@ std::string failingCall;
 
 std::string NameOf(const std::string& path) {
     const std::string name = path.substr(path.find_last_of('/') + 1);
-    return name == "QuenlorV1.CFG" ? "file" : "temporary file";
+    return name == "QuenlorV1.CFG" ? "file" : name == "units.log" ? "log" : "temporary file";
 }
 
 std::string NameOf(int fd) {
@@ -209,6 +210,7 @@ int RecordedFsync(int fd) { return Goes("fsync " + NameOf(fd)) ? fsync(fd) : -1;
 int RecordedRename(const char* from, const char* to) {
     return Goes("rename " + NameOf(from) + " to " + NameOf(to)) ? rename(from, to) : -1;
 }
+int RecordedFdatasync(int fd) { return Goes("fdatasync " + NameOf(fd)) ? fdatasync(fd) : -1; }
 
 // The new line reaches the disk before it takes the file's name, and the name before the
 // write returns. A failure up to the rename leaves the old file whole and raises the create
@@ -229,7 +231,7 @@ TEST(WriteLanguageSetting, SyncsTheTemporaryFileBeforeTheRenameAndTheFolderAfter
     };
     file_access::PosixFileCalls& calls = file_access::FileCalls();
     const file_access::PosixFileCalls real = calls;
-    calls = {RecordedWrite, RecordedFsync, RecordedRename};
+    calls = {RecordedWrite, RecordedFsync, RecordedRename, RecordedFdatasync};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("failing: ") + c.failing);
         TempDir dir;
@@ -247,6 +249,52 @@ TEST(WriteLanguageSetting, SyncsTheTemporaryFileBeforeTheRenameAndTheFolderAfter
         EXPECT_EQ(entries, 1) << "a temporary file was left behind";
     }
     calls = real;
+}
+
+// A record is on the disk before the append returns; one that cannot be is not left in the
+// log, which keeps the bytes it had.
+TEST(RecordLog, AppendSyncsTheRecordAndUndoesOneThatFailed) {
+    const struct {
+        const char* failing;
+        std::vector<std::string> calls;
+        int32_t code;
+        const char* log;
+    } cases[] = {
+        {"", {"write log", "fdatasync log"}, 0, "old\nnew\n"},
+        {"write log", {"write log", "fdatasync log"}, EIO, "old\n"},
+        {"fdatasync log", {"write log", "fdatasync log", "fdatasync log"}, EIO, "old\n"},
+    };
+    file_access::PosixFileCalls& calls = file_access::FileCalls();
+    const file_access::PosixFileCalls real = calls;
+    calls = {RecordedWrite, RecordedFsync, RecordedRename, RecordedFdatasync};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("failing: ") + c.failing);
+        TempDir dir;
+        const std::string path = dir / "units.log";
+        WriteBytes(path, "old\n");
+        replaceCalls.clear();
+        failingCall = c.failing;
+        EXPECT_EQ(record_log::Append(path, "head\n", "new\n", "\n"), c.code);
+        EXPECT_EQ(replaceCalls, c.calls);
+        EXPECT_EQ(ReadBytes(path), c.log);
+    }
+    calls = real;
+}
+
+// A log its user may only append to (mode 222, as some lines keep theirs) is written all
+// the same, by a user who may not read it.
+TEST(RecordLog, AppendOnlyLogIsWrittenByAUserWhoMayNotReadIt) {
+    TempDir dir;
+    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::others_exec);
+    const std::string path = dir / "units.log";
+    WriteBytes(path, "old\n");
+    fs::permissions(path,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+    const std::string said = InChildProcess(
+        true, [&] { return std::to_string(record_log::Append(path, "", "new\n", "\n")); });
+    EXPECT_EQ(said, "0");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadBytes(path), "old\nnew\n");
 }
 
 // A FIFO, a device or a folder at the settings path is refused at once, never waited on.
