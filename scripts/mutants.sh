@@ -44,6 +44,7 @@ mutant cli/ReaderMessages.cpp 's/if (IsNotASerialLine(code))/if (false)/' \
     '^ReaderProgram\.EachOutcome'
 mutant platform/posix/LinuxDevicePath.cpp "s/if (devicePath.starts_with('\/'))/if (false)/" \
     '^LinuxDevicePath\.'
+mutant cli/RecordWriter.cpp 's/            Put(kept_.front());//' "$repeat"
 mutant cli/RecordWriter.h 's/kLockPatienceMs = 3000/kLockPatienceMs = 0/' "$repeat"
 mutant app/TDlgLectureInformation.cpp 's/Name(Translated(kReadName/Name(Translated(kMemoName/' \
     '^Accessibility_test$' Accessibility_test

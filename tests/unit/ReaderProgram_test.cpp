@@ -896,6 +896,31 @@ TEST(ReaderProgram, RepeatRecordsEveryPresenceWhateverTheRecordBefore) {
     }
 }
 
+TEST(ReaderProgram, RepeatStoppedWhileTheLogIsHeldPutsItsRecordsOnStandardOutput) {
+    TempDir dir;
+    const std::string log = dir / "units.log";
+    std::ofstream(log, std::ios::binary) << "";
+    const LogHold hold(log);
+    UnitConfig other;
+    other.serialNumber = 7;
+    DeviceModel first, second(other, {});
+    ReaderRun run;
+    run.line.AttachBench([&](uint32_t now) { return now < 8000 ? &first : &second; });
+    ReaderSystem system{run.out, run.err, run.line, run.clock,
+                        [&run] { return std::make_unique<FakePortTable>(run.ports); }};
+    system.stopSignal = [&] { return run.clock.now >= 20000 ? 2 : 0; };
+    EXPECT_EQ(RunReader({"--repeat", "--fast", "--log", log, "--lang", "en"}, system),
+              kExitOutputError);
+    const std::string out = run.out.str();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    EXPECT_NE(out.find("\"serialNumber\": 7,"), std::string::npos) << out;
+    EXPECT_NE(run.err.str().find("p06-read: records not in the log '" + log +
+                                 "', locked by another program: 2; they are on the standard "
+                                 "output\n"),
+              std::string::npos)
+        << run.err.str();
+}
+
 TEST(ReaderProgram, RepeatHoldsTheFiguresTheHelpStatesAtEveryPhase) {
     // At every moment of the checks, 10 ms apart: the same unit away less than 2 s is one
     // presence and away 5 s is two; a new unit that stays the stated time gets its record,
