@@ -45,6 +45,8 @@ bool RecordWriter::Put(const std::string& text) {
     OutputQueue::Put put = OutputQueue::Put::Queued;
     if (queue_) {
         put = queue_->Push(text);
+        // Said again only once the reader has taken what it held: not at each wait.
+        if (put == OutputQueue::Put::Queued) fullSaid_ = false;
         if (put == OutputQueue::Put::Full && logPath_.empty()) {
             // Standard output is the only record: it is waited for.
             if (!fullSaid_) Tell(Say(texts::kOutputFullWaiting, language_));
@@ -55,7 +57,6 @@ bool RecordWriter::Put(const std::string& text) {
             fullSaid_ = true;
             return true;
         }
-        if (put == OutputQueue::Put::Queued) fullSaid_ = false;
     } else {
         errno = 0;
         out_ << text;

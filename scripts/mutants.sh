@@ -45,6 +45,10 @@ mutant cli/ReaderMessages.cpp 's/if (IsNotASerialLine(code))/if (false)/' \
 mutant platform/posix/LinuxDevicePath.cpp "s/if (devicePath.starts_with('\/'))/if (false)/" \
     '^LinuxDevicePath\.'
 mutant cli/RecordWriter.cpp 's/            Put(kept_.front());//' "$repeat"
+mutant cli/RecordWriter.cpp \
+    's/Full \&\& logPath_.empty())/Full \&\& !logPath_.empty())/' '^OutputQueue\.'
+mutant cli/OutputQueue.cpp \
+    's/failed_ || (texts_.empty() \&\& !writing_);/failed_ || texts_.empty();/' '^OutputQueue\.'
 mutant cli/RecordWriter.h 's/kLockPatienceMs = 3000/kLockPatienceMs = 0/' "$repeat"
 mutant app/TDlgLectureInformation.cpp 's/Name(Translated(kReadName/Name(Translated(kMemoName/' \
     '^Accessibility_test$' Accessibility_test
