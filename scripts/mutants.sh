@@ -50,6 +50,9 @@ mutant cli/RecordWriter.cpp \
 mutant cli/OutputQueue.cpp \
     's/failed_ || (texts_.empty() \&\& !writing_);/failed_ || texts_.empty();/' '^OutputQueue\.'
 mutant cli/RecordWriter.h 's/kLockPatienceMs = 3000/kLockPatienceMs = 0/' "$repeat"
+mutant core/ReadingStep.cpp \
+    's/if (!QuietBefore(record_.typeStatus))/if (!QuietBefore(record_.circuitStatus))/' \
+    '^(ReadingStep|PacedReading)'
 mutant app/TDlgLectureInformation.cpp 's/Name(Translated(kReadName/Name(Translated(kMemoName/' \
     '^Accessibility_test$' Accessibility_test
 mutant platform/posix/PosixFileAccess.cpp 's/FileCalls()\.fsync(creation\.data) != 0 ||/false ||/' \
