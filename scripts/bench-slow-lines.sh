@@ -9,6 +9,8 @@
 #   scripts/bench-slow-lines.sh build 200 --answer-delay 50-300
 #   READER=old/cli/p06-read scripts/bench-slow-lines.sh build 200 --latency-timer 50
 set -uo pipefail
+# shellcheck source=scripts/common.sh
+. "$(dirname "$0")/common.sh"
 
 build=${1:?usage: scripts/bench-slow-lines.sh <build dir> <readings> [p06-sim options...]}
 readings=${2:?usage: scripts/bench-slow-lines.sh <build dir> <readings> [p06-sim options...]}
@@ -40,11 +42,7 @@ ports=$work/quenlor/ports
 mkdir -p "$ports"
 "$sim" --com "$com" --ports-dir "$ports" "${unit[@]}" "$@" >"$work/sim.log" 2>&1 &
 sim_pid=$!
-for _ in $(seq 100); do
-    [[ -e $ports/COM$com ]] && break
-    sleep 0.1
-done
-[[ -e $ports/COM$com ]] || { echo "bench: p06-sim did not start" >&2; cat "$work/sim.log" >&2; exit 1; }
+await_path "$ports/COM$com" || { echo "bench: p06-sim did not start" >&2; cat "$work/sim.log" >&2; exit 1; }
 
 good=0
 times=()

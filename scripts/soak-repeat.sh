@@ -11,6 +11,8 @@
 #   KEEP=1 scripts/soak-repeat.sh ...   keeps the run's folder, which --score scores again:
 #   scripts/soak-repeat.sh --score <folder>
 set -uo pipefail
+# shellcheck source=scripts/common.sh
+. "$(dirname "$0")/common.sh"
 
 build=${1:?usage: scripts/soak-repeat.sh <build dir> [presences] [seed]}
 count=${2:-300}
@@ -70,11 +72,7 @@ ports=$work/quenlor/ports
 mkdir -p "$ports"
 "$sim" --com "$com" --ports-dir "$ports" --bench "$work/bench" >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
-for _ in $(seq 100); do
-    [[ -e $ports/COM$com ]] && break
-    sleep 0.1
-done
-[[ -e $ports/COM$com ]] || { echo "soak: p06-sim did not start" >&2; cat "$work/sim.log" >&2; exit 1; }
+await_path "$ports/COM$com" || { echo "soak: p06-sim did not start" >&2; cat "$work/sim.log" >&2; exit 1; }
 "$reader" --port "$com" --repeat --fast --json --lang en >"$work/records" 2>"$work/reader.log" &
 reader_pid=$!
 echo "soak: $count presences over $((end_ms / 60000)) min (seed $seed)" >&2

@@ -5,19 +5,14 @@
 # the udev rule; then the packages unpacked into a scratch folder (dpkg -x: nothing is
 # installed on this machine): every program's --version, bash completion through a real
 # shell, the manual pages, p06-read --list, and the unpacked quenlor reading p06-sim under
-# Xvfb, clicked with xdotool, with its window icon. Last, the packages are built again from
-# a copy of the sources in another folder and must come out identical.
+# Xvfb, clicked with xdotool, with its window icon (scripts/package-desktop.sh; completion in
+# scripts/package-completion.sh). Last, the packages are built again from a copy of the
+# sources in another folder and must come out identical.
 #
 #   scripts/test-package.sh <package build dir>
 set -euo pipefail
 
-# The window's own coordinates of the main window's buttons (as TDlgLectureInformation lays
-# them out): a point inside the read, port and quit buttons.
-readonly kReadButton="322 20"
-readonly kPortButton="322 96"
-readonly kQuitButton="322 204"
-readonly kMainTitle="Lecture des Information de l'appareil"
-readonly kPortDialogTitle="Comfiguration du port"
+# The COM number the simulator serves as, the first one, which the port dialog offers.
 readonly kCom=1
 
 # The whole conversation of a reading of the simulator's default unit (serial number 4660,
@@ -29,135 +24,6 @@ out 31 in 84 out 32 in 84 in 89 in 37 in 41 out 30 in 84 out 30 in 84 in 89 in 3
 in 84 out 30 in 84 in 87 out 30 in 84 out 33 in 84 in 89 in 37 in 45 out 30 in 84 out 32 in 84 \
 in 89 in 37 in 46 out 30 in 84 out 35 in 84 in 9E in 38 in 31 out 84 out 00 in 04 out 04 \
 in 04 out 04 in 04 out 04"
-
-# Inside xvfb-run: quenlor from the unpacked package, its window's icon and class checked,
-# its port dialog confirmed on the simulator's COM number, the read button clicked; ends when
-# quenlor has quit.
-if [[ ${1:-} == --window ]]; then
-    quenlor=$2 sim_log=$3 wm_class=$4
-    export QT_QPA_PLATFORM=xcb
-    "$quenlor" &
-    app_pid=$!
-    trap 'kill "$app_pid" 2>/dev/null || true' EXIT
-    # One search at a time: a window vanishing mid-search ends it with an X error.
-    find_window() {
-        local found tries
-        for ((tries = 0; tries < 40; tries++)); do
-            found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
-            [ -n "$found" ] && { echo "$found"; return 0; }
-            sleep 0.5
-        done
-        return 1
-    }
-    main=$(find_window "$kMainTitle")
-    # The icon the window manager shows, and the class that matches the desktop entry.
-    icon=$(xprop -id "$main" -notype _NET_WM_ICON)
-    [[ $icon == *"Icon ("* ]] ||
-        { echo "test-package: the main window has no _NET_WM_ICON: $icon" >&2; exit 1; }
-    class=$(xprop -id "$main" -notype WM_CLASS)
-    [[ $class == *"\"$wm_class\""* ]] ||
-        { echo "test-package: $class does not match StartupWMClass=$wm_class" >&2; exit 1; }
-    xdotool mousemove --window "$main" $kPortButton click 1
-    dialog=$(find_window "$kPortDialogTitle")
-    xdotool windowfocus --sync "$dialog" key Return
-    xdotool mousemove --window "$main" $kReadButton click 1
-    # The reading ends with the end of the conversation: 04 sent and answered.
-    for ((tries = 0; tries < 300; tries++)); do
-        tail -n 2 "$sim_log" | tr -s ' \n' ' ' | grep -q 'in 04 p06-sim: out 04' && break
-        sleep 0.1
-    done
-    xdotool mousemove --window "$main" $kQuitButton click 1
-    for ((tries = 0; tries < 100; tries++)); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$app_pid" 2>/dev/null && { echo "test-package: quenlor did not quit" >&2; exit 1; }
-    status=0
-    wait "$app_pid" || status=$?
-    trap - EXIT
-    exit "$status"
-fi
-
-
-# Inside xvfb-run: quenlor started with no icon theme at all, so that its window carries the
-# drawing built into it (Qt's SVG icon engine draws it).
-if [[ ${1:-} == --fallback-icon ]]; then
-    export QT_QPA_PLATFORM=xcb XDG_DATA_DIRS=$3
-    "$2" &
-    app_pid=$!
-    trap 'kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true' EXIT
-    for ((tries = 0; tries < 40; tries++)); do
-        main=$(xdotool search --onlyvisible --name "$kMainTitle" 2>/dev/null | head -n 1) || true
-        [[ -n $main ]] && break
-        sleep 0.5
-    done
-    [[ -n $main ]] || { echo "test-package: no main window" >&2; exit 1; }
-    icon=$(xprop -id "$main" -notype _NET_WM_ICON)
-    [[ $icon == *"Icon ("* ]] || { echo "test-package: no built-in window icon: $icon" >&2; exit 1; }
-    exit 0
-fi
-
-# Inside tmux: completion typed into an interactive bash. Each case is the line typed before
-# Tab and the line the shell must show after it; a "#" typed after Tab shows where the
-# cursor stands (after "/" or after a space).
-if [[ ${1:-} == --completion ]]; then
-    root=$2 dir=$3
-    socket=quenlor-completion-$$
-    cleanup() { tmux -L "$socket" kill-server 2>/dev/null || true; }
-    trap cleanup EXIT
-    tmux -L "$socket" -f /dev/null new-session -d -x 200 -y 10 \
-        "env -i HOME=$dir TERM=screen PATH=/usr/bin:/bin INPUTRC=/dev/null bash --norc --noprofile -i"
-    tmux -L "$socket" send-keys "PS1='$ '; source /usr/share/bash-completion/bash_completion" Enter
-    for program in p06-read p06-sim; do
-        tmux -L "$socket" send-keys "source $root/usr/share/bash-completion/completions/$program" Enter
-    done
-    # Keys sent while bash runs a command are echoed before its prompt: each case is typed
-    # at a fresh prompt on a cleared screen.
-    fresh_prompt() {
-        local tries
-        tmux -L "$socket" send-keys C-u "clear" Enter
-        for ((tries = 0; tries < 50; tries++)); do
-            [[ $(tmux -L "$socket" capture-pane -p | grep -v '^$') == '$' ]] && return 0
-            sleep 0.1
-        done
-        echo "completion: no prompt" >&2
-        return 1
-    }
-    cases=(
-        "p06-read --device $dir/quen|p06-read --device $dir/quenlor/"
-        "p06-read -d $dir/quenlor/cp|p06-read -d $dir/quenlor/cp210x-0001 "
-        "p06-read --device=$dir/quenlor/cp|p06-read --device=$dir/quenlor/cp210x-0001 "
-        "p06-read -t $dir/tr|p06-read -t $dir/trace.txt "
-        "p06-read -o $dir/quen|p06-read -o $dir/quenlor/"
-        "p06-read --lang e|p06-read --lang en "
-        "p06-read --dev|p06-read --device "
-        "p06-read -w $dir/tr|p06-read -w $dir/tr"
-        "p06-read -d $dir/tr|p06-read -d $dir/tr"
-        "p06-sim -a $dir/|p06-sim -a $dir/quenlor/"
-        "p06-sim --ports-dir $dir/q|p06-sim --ports-dir $dir/quenlor/"
-        "p06-sim -n $dir/tr|p06-sim -n $dir/tr"
-    )
-    failed=0
-    for entry in "${cases[@]}"; do
-        typed=${entry%%|*} expected=${entry#*|}
-        fresh_prompt
-        tmux -L "$socket" send-keys -l "$typed"
-        tmux -L "$socket" send-keys Tab
-        tmux -L "$socket" send-keys -l "#"
-        expected+="#"
-        shown=
-        for ((tries = 0; tries < 30; tries++)); do
-            sleep 0.1
-            shown=$(tmux -L "$socket" capture-pane -p | grep '^\$ ' | tail -n 1) || true
-            [[ $shown == "\$ $expected" ]] && break
-        done
-        [[ $shown == "\$ $expected" ]] || {
-            echo "completion of '$typed': '${shown#\$ }', not '$expected'" >&2
-            failed=1
-        }
-    done
-    exit "$failed"
-fi
 
 build=${1:?usage: scripts/test-package.sh <package build dir>}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -327,7 +193,7 @@ mkdir -p "$work/typed/quenlor"
 # no device for --device.
 ln -s /dev/null "$work/typed/quenlor/cp210x-0001"
 touch "$work/typed/trace.txt"
-"$0" --completion "$root" "$work/typed" || fail "bash completion"
+"$source_dir/scripts/package-completion.sh" --completion "$root" "$work/typed" || fail "bash completion"
 
 # Every manual page carries the version and a date, and names the other programs of its own
 # package and of those it depends on: the reader's pages stay within quenlor-reader.
@@ -367,10 +233,10 @@ echo "$list"
 echo "== the unpacked quenlor reads p06-sim under Xvfb"
 # The icon comes from the unpacked icon theme, as from an installed one.
 XDG_DATA_DIRS=$root/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share} \
-    xvfb-run -a "$0" --window "$bin/quenlor" "$work/sim.log" "$wm_class" ||
+    xvfb-run -a "$source_dir/scripts/package-desktop.sh" --window "$bin/quenlor" "$work/sim.log" "$wm_class" ||
     fail "quenlor exits with $?"
 mkdir -p "$work/no-icon-theme"
-xvfb-run -a "$0" --fallback-icon "$bin/quenlor" "$work/no-icon-theme" || fail "the built-in icon"
+xvfb-run -a "$source_dir/scripts/package-desktop.sh" --fallback-icon "$bin/quenlor" "$work/no-icon-theme" || fail "the built-in icon"
 conversation=$(sed 's/^p06-sim: //' "$work/sim.log" | tr -s ' \n' ' ' | sed 's/ $//')
 [[ $conversation == "$kConversation" ]] ||
     fail "the conversation of quenlor with p06-sim differs:"$'\n'"$conversation"

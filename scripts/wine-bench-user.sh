@@ -155,13 +155,9 @@ run_as_bench_user() {
         --circuit "$UNIT_CIRCUIT" --software "$UNIT_SOFTWARE" --ports-dir "$BENCH_DIR/ports" \
         >"$BENCH_DIR/sim.out" 2>"$BENCH_DIR/sim.err" &
     SIM_PIDS+=("$!")
-    local device=""
-    for _ in $(seq 50); do
-        device=$(sed -n 's/^p06-sim: serving \([^ ]*\) .*/\1/p' "$BENCH_DIR/sim.out")
-        [ -z "$device" ] || break
-        sleep 0.1
-    done
-    [ -n "$device" ] || fail "p06-sim did not start as $BENCH_USER: $(cat "$BENCH_DIR/sim.err")"
+    local device
+    device=$(await_sim_device "$BENCH_DIR/sim.out") ||
+        fail "p06-sim did not start as $BENCH_USER: $(cat "$BENCH_DIR/sim.err")"
 
     echo "-- a prefix of $BENCH_USER's own, the program installed in it"
     as_bench wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1

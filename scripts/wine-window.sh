@@ -68,7 +68,8 @@ click_main() {
 copy_out() {
     xdotool key "$@"
     sleep 0.5
-    timeout 10 xclip -o -selection clipboard | tr -d '\r' | sed -e '$a\'
+    # A read that comes before the copy is an empty text, which the caller's wait tries again.
+    { timeout 10 xclip -o -selection clipboard 2>/dev/null || true; } | tr -d '\r' | sed -e '$a\'
 }
 
 copy_memo() {

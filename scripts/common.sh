@@ -1,0 +1,60 @@
+# What the test scripts share; sourced, never run:
+#   phase NAME, finish_phase, print_timings   the stage lines: "== NAME" as a stage starts,
+#                                             "== NAME: 12.3 s" as it ends, and the table
+#                                             of their times
+#   await_sim_device LOG                      the pseudo-terminal p06-sim serves, from the
+#                                             line it prints on LOG once it is ready
+#   await_path PATH                           waits for PATH to exist (a simulator's alias)
+# Each wait tries again for a few seconds and returns non-zero when it gives up: it never
+# ends a script under errexit on a try that comes too early.
+
+SCRIPT_START=$EPOCHREALTIME
+PHASE_START=$EPOCHREALTIME
+PHASE_NAME=""
+TIMINGS=()
+
+seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'; }
+
+phase() {
+    finish_phase
+    PHASE_NAME=$1
+    PHASE_START=$EPOCHREALTIME
+    echo "== $PHASE_NAME"
+}
+
+finish_phase() {
+    if [ -n "$PHASE_NAME" ]; then
+        local took
+        took=$(seconds_since "$PHASE_START")
+        TIMINGS+=("$(printf '%-32s %6s s' "$PHASE_NAME" "$took")")
+        echo "== $PHASE_NAME: $took s"
+    fi
+    PHASE_NAME=""
+}
+
+print_timings() {
+    finish_phase
+    echo "== Timings"
+    local line
+    for line in "${TIMINGS[@]}"; do echo "   $line"; done
+    printf '   %-32s %6s s\n' "whole script" "$(seconds_since "$SCRIPT_START")"
+}
+
+await_sim_device() {
+    local device="" _
+    for _ in $(seq 50); do
+        device=$(sed -n 's/^p06-sim: serving \([^ ]*\) .*/\1/p' "$1" 2>/dev/null) || true
+        [ -z "$device" ] || { echo "$device"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+await_path() {
+    local _
+    for _ in $(seq 100); do
+        [ -e "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
