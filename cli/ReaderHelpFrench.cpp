@@ -14,7 +14,8 @@ std::string FrenchHelpText() {
            "                      --device, seulement le port de l'adaptateur USB-série de\n"
            "                      l'émetteur (marqué ORVANEX) : sans adaptateur branché, fin\n"
            "                      avec le statut 4, et --repeat en attend un\n"
-           "  -d, --device CHEMIN lit l'appareil sur ce périphérique (/dev/ttyUSB0, COM5)\n"
+           "  -d, --device CHEMIN lit l'appareil sur ce périphérique (" HELP_DEVICE_EXAMPLE
+           ")\n"
            "  -l, --list          affiche chaque port, un par ligne, celui qui serait lu\n"
            "                      marqué \"* \" ; avec --json, en tableau JSON ; avec --csv,\n"
            "                      en CSV : com,device,adapter\n"
@@ -61,8 +62,8 @@ std::string FrenchHelpText() {
            "     lecture incomplète, l'étape nommée\n"
            "  6  la sortie, la trace ou le journal n'a pas pu être écrit (ce qui a été\n"
            "     lu est encore dans le journal, ou sur la sortie quand le journal a\n"
-           "     échoué ; la sortie d'erreur dit lequel)\n"
-           "  128+N  arrêté par le signal N (130 pour Ctrl+C) : p06-read termine la\n"
+           "     échoué ; la sortie d'erreur dit lequel)\n" HELP_STOP_STATUS_FR
+           " : p06-read termine la\n"
            "     conversation, rend le port tel qu'il l'a trouvé, et finit par ce\n"
            "     signal ; sous Linux un second Ctrl+C finit aussitôt, le port rendu.\n"
            "     Une lecture en cours est enregistrée avec le résultat \"stopped\", le\n"

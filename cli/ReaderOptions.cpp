@@ -108,7 +108,8 @@ std::string ReaderHelpText(Language language) {
            "                      --device, only the port of the transmitter's USB-serial\n"
            "                      adapter (marked ORVANEX): none plugged in ends with\n"
            "                      status 4, and --repeat waits for one\n"
-           "  -d, --device PATH   read the unit on this device (/dev/ttyUSB0, COM5)\n"
+           "  -d, --device PATH   read the unit on this device (" HELP_DEVICE_EXAMPLE
+           ")\n"
            "  -l, --list          print every port, one a line, the one that would be read\n"
            "                      marked \"* \"; with --json, as a JSON array; with --csv,\n"
            "                      as CSV: com,device,adapter\n"
@@ -150,8 +151,8 @@ std::string ReaderHelpText(Language language) {
            "     that is no digit, bytes out of turn): incomplete, the step named\n"
            "  6  the output, the trace or the log could not be written (what was\n"
            "     read is still in the log, or on the output when the log failed;\n"
-           "     standard error says which)\n"
-           "  128+N  stopped by signal N (130 for Ctrl+C): p06-read ends the\n"
+           "     standard error says which)\n" HELP_STOP_STATUS_EN
+           ": p06-read ends the\n"
            "     conversation, puts the port back as it found it, and ends with that\n"
            "     signal; on Linux a second Ctrl+C ends at once, the port put back. A\n"
            "     reading under way is recorded with the result \"stopped\", the error\n"

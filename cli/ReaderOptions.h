@@ -8,6 +8,19 @@
 #include "core/CommandLine.h"
 #include "dialogs/Language.h"
 
+// What the help says differently on each system, as literals that its text is joined from:
+// a device to read, and the exit status of a stop. Windows ends a console program that
+// Ctrl+C stopped with STATUS_CONTROL_C_EXIT, which %ERRORLEVEL% shows as a negative number.
+#ifdef _WIN32
+#define HELP_DEVICE_EXAMPLE "COM5, \\\\.\\COM12"
+#define HELP_STOP_STATUS_EN "  0xC000013A  stopped by Ctrl+C (%ERRORLEVEL% -1073741510)"
+#define HELP_STOP_STATUS_FR "  0xC000013A  arrêté par Ctrl+C (%ERRORLEVEL% -1073741510)"
+#else
+#define HELP_DEVICE_EXAMPLE "/dev/ttyUSB0, COM5"
+#define HELP_STOP_STATUS_EN "  128+N  stopped by signal N (130 for Ctrl+C)"
+#define HELP_STOP_STATUS_FR "  128+N  arrêté par le signal N (130 pour Ctrl+C)"
+#endif
+
 struct ReaderOptions {
     bool help = false;
     bool version = false;

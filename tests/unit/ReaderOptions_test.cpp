@@ -162,7 +162,7 @@ TEST(ReaderOptions, HelpNamesEveryOptionAndEveryExitStatus) {
     for (const char* status :
          {"  0  the unit was read", "  1  bad option", "  2  the unit is not of the P06 type",
           "  3  no unit answered", "  4  no adapter", "  5  the unit answered, but a step",
-          "  6  the output, the trace or the log", "  128+N  stopped by signal N", "code 100100",
+          "  6  the output, the trace or the log", HELP_STOP_STATUS_EN, "code 100100",
           "SECONDS plus 2.9 s", "3.9 s at the least", "0 to 86400"}) {
         SCOPED_TRACE(status);
         EXPECT_NE(help.find(status), std::string::npos);
