@@ -21,8 +21,10 @@
 namespace {
 
 // A stream whose writes wait until the test opens it: a pipe whose reader does not read.
+// Open from the start, it only tells another thread that something was written.
 class GatedBuffer : public std::streambuf {
 public:
+    explicit GatedBuffer(bool open = false) : open_(open) {}
     void Open() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -30,10 +32,10 @@ public:
         }
         changed_.notify_all();
     }
-    // Waits until a write is under way; false after a second.
+    // Waits until a write is under way; false after ten seconds.
     bool AwaitWrite() {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(1), [this] { return entered_; });
+        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return entered_; });
     }
     std::string Text() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -58,7 +60,7 @@ protected:
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool open_ = false;
+    bool open_;
     bool entered_ = false;
     std::string text_;
 };
@@ -88,10 +90,12 @@ TEST(OutputQueue, FullOutputStallsOnlyAReaderWithoutALog) {
         const std::string log = withLog ? dir / "units.log" : std::string();
         GatedBuffer gate;
         std::ostream out(&gate);
-        std::ostringstream err;
+        GatedBuffer notices(true);
+        std::ostream err(&notices);
         FakeClock clock;
-        std::thread reader([&gate] {  // the reader comes back after a while
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The reader of standard output comes back once the writer has said it is not read.
+        std::thread reader([&] {
+            notices.AwaitWrite();
             gate.Open();
         });
         {
@@ -105,7 +109,7 @@ TEST(OutputQueue, FullOutputStallsOnlyAReaderWithoutALog) {
                           "log '" +
                               log + "' only until it is\n"
                         : "p06-read: the standard output is not being read; waiting for it\n";
-            EXPECT_EQ(err.str().substr(0, said.size()), said);
+            EXPECT_EQ(notices.Text().substr(0, said.size()), said);
             writer.Finish([] { return false; });
         }
         reader.join();
@@ -114,7 +118,7 @@ TEST(OutputQueue, FullOutputStallsOnlyAReaderWithoutALog) {
         if (!withLog) {
             EXPECT_EQ(shown, 6);
         } else {
-            EXPECT_LT(shown, 6);  // what the queue could not take went to the log alone
+            EXPECT_LT(shown, 6);  // the record the queue could not take went to the log alone
             std::ifstream file(log, std::ios::binary);
             std::stringstream logged;
             logged << file.rdbuf();
