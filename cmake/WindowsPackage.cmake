@@ -63,6 +63,8 @@ set(CPACK_NSIS_DISPLAY_NAME Quenlor)
 set(CPACK_NSIS_PACKAGE_NAME "Quenlor ${PROJECT_VERSION}")
 set(CPACK_NSIS_INSTALLED_ICON_NAME quenlor.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The licence page shows the project's own terms, not CPack's placeholder.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/packaging/copyright)
 # The program's icon on the installer, the uninstaller and the "Apps" entry (DisplayIcon, from
 # CPACK_NSIS_INSTALLED_ICON_NAME above); the installer's window sharp on a scaled screen.
 set(CPACK_NSIS_MUI_ICON ${QUENLOR_ICON})
@@ -75,6 +77,7 @@ set(CPACK_NSIS_DEFINES "Target amd64-unicode
 !define MUI_STARTMENUPAGE_DEFAULTFOLDER Quenlor
 !define QUENLOR_UNINSTALL_KEY ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}
 !define QUENLOR_VERSION ${PROJECT_VERSION}
+!define QUENLOR_PUBLISHER ${QUENLOR_PUBLISHER}
 !include /CHARSET=UTF8 ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh")
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro QuenlorWriteAppsEntry")
 

@@ -4,6 +4,20 @@
 # display and helpers (fail, windows_path, await_window, WORK_DIR, INSTALLER, INSTALL_DIR, ...)
 # it uses.
 
+# Whether a file's version information gives the version and the publisher. VS_VERSIONINFO
+# holds its strings in UTF-16, each key after its lengths and type and followed by its value.
+version_strings() { # <file> <version>
+    wrestool -x --raw --type=16 "$1" | /usr/bin/python3 -c '
+import sys
+words = [w for w in sys.stdin.buffer.read().decode("utf-16-le", "replace").split("\0") if w]
+expected = {"FileVersion": sys.argv[1], "ProductVersion": sys.argv[1], "CompanyName": "Quenlor"}
+for key, value in expected.items():
+    values = [words[i + 1] for i, w in enumerate(words[:-1]) if w.endswith(key)]
+    if values != [value]:
+        sys.exit(f"{key} is {values}, not {value}")
+' "$2"
+}
+
 # The icon and its sizes, the version information (the project's version, the publisher), the
 # Terminal Server aware flag and the manifest of each program, read back from the built files
 # with icoutils' wrestool and objdump. The listing goes to the log.
@@ -15,17 +29,8 @@ check_resources() { # <version> <exe>...
         echo "-- resources of $(basename "$exe")"
         echo "$listing"
         grep -q -- "--type=14 --name='IDI_ICON1' " <<<"$listing" || fail "$exe has no icon"
-        # VS_VERSIONINFO holds its strings in UTF-16, each key after its lengths and type and
-        # followed by its value.
-        wrestool -x --raw --type=16 "$exe" | /usr/bin/python3 -c '
-import sys
-words = [w for w in sys.stdin.buffer.read().decode("utf-16-le", "replace").split("\0") if w]
-expected = {"FileVersion": sys.argv[1], "ProductVersion": sys.argv[1], "CompanyName": "Quenlor"}
-for key, value in expected.items():
-    values = [words[i + 1] for i, w in enumerate(words[:-1]) if w.endswith(key)]
-    if values != [value]:
-        sys.exit(f"{key} is {values}, not {value}")
-' "$version" || fail "$exe: the version information does not carry $version and Quenlor"
+        version_strings "$exe" "$version" ||
+            fail "$exe: the version information does not carry $version and Quenlor"
         # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE (0x8000), from -Wl,--tsaware.
         flags=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^DllCharacteristics\s*//p')
         [ $((16#${flags:-0} & 0x8000)) -ne 0 ] || fail "$exe is not Terminal Server aware: $flags"
@@ -46,9 +51,11 @@ for key, value in expected.items():
     done
 }
 
-# The installer's own icon, and its window sharp on a scaled screen.
+# The installer's own icon, its version information, and its window sharp on a scaled screen.
 check_installer_resources() {
     wrestool -l --type=14 "$INSTALLER" | grep . >/dev/null || fail "the installer has no icon"
+    version_strings "$INSTALLER" "$VERSION" ||
+        fail "the installer's version information does not carry $VERSION and Quenlor"
     wrestool -x --raw --type=24 "$INSTALLER" | grep 'dpiAware[^>]*>true</' >/dev/null ||
         fail "the installer's window is not DPI-aware"
 }

@@ -1,9 +1,20 @@
 ; What the Quenlor installer adds to CPack's NSIS script (cmake/WindowsPackage.cmake):
-; the refusal of Windows older than Qt 6 supports; an upgrade that asks, naming the installed
-; version, and keeps its folder; and the "Apps" entry's further values.
+; its version information; the refusal of Windows older than Qt 6 supports; an upgrade that
+; asks, naming the installed version, and keeps its folder; and the "Apps" entry's further
+; values.
 !include LogicLib.nsh
 !include WinVer.nsh
 !include FileFunc.nsh
+
+; The version information its Properties and inventory tools show, as the programs carry it.
+VIProductVersion "${QUENLOR_VERSION}.0"
+VIFileVersion "${QUENLOR_VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "Quenlor"
+VIAddVersionKey /LANG=1033 "CompanyName" "${QUENLOR_PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "Quenlor ${QUENLOR_VERSION} installer"
+VIAddVersionKey /LANG=1033 "FileVersion" "${QUENLOR_VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${QUENLOR_VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 the Quenlor maintainers"
 
 ; Windows 10 1809 is build 17763: older systems lack what Qt 6's DLLs import, and the program
 ; would end at once on a missing-DLL error. Run first in .onInit, before anything is done.
