@@ -5,6 +5,11 @@
 #   await_sim_device LOG                      the pseudo-terminal p06-sim serves, from the
 #                                             line it prints on LOG once it is ready
 #   await_path PATH                           waits for PATH to exist (a simulator's alias)
+#   new_wine_prefix RUN LOG [COMn=DEVICE]...  makes the Wine prefix $WINEPREFIX says, as a
+#                                             bench PC's Windows 10, its COM ports those
+#                                             pseudo-terminals; each Wine command through
+#                                             RUN (run_here, or a function that runs it as
+#                                             another user)
 # Each wait tries again for a few seconds and returns non-zero when it gives up: it never
 # ends a script under errexit on a try that comes too early.
 
@@ -57,4 +62,21 @@ await_path() {
         sleep 0.1
     done
     return 1
+}
+
+run_here() { "$@"; }
+
+new_wine_prefix() {
+    local run=$1 log=$2 port
+    shift 2
+    "$run" wineboot -i >"$log" 2>&1
+    # Debian's Wine makes a new prefix say Windows 7, which the installer refuses.
+    "$run" winecfg -v win10 >>"$log" 2>&1
+    # Wine's own port table: at the next server start Wine makes dosdevices/comN point at
+    # these pseudo-terminals and lists them in SERIALCOMM (COM7 as \Device\Serial6), as a
+    # bench PC lists its ports.
+    for port in "$@"; do
+        "$run" wine reg add 'HKLM\Software\Wine\Ports' /v "${port%%=*}" /t REG_SZ \
+            /d "${port#*=}" /f >>"$log" 2>&1
+    done
 }

@@ -198,18 +198,9 @@ BUILD_WINEPATH=$(IFS=:; for d in $RUNTIME_DIRS; do printf '%s;' "$(windows_path 
 export WINEPATH=$BUILD_WINEPATH
 mkdir "$WINEPREFIX"
 SERVER_DIR_NAME=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-wineboot -i >"$WORK_DIR/wineboot.log" 2>&1
-# The bench PC's Windows: Debian's Wine makes a new prefix say Windows 7, which the installer
-# refuses.
-winecfg -v win10 >>"$WORK_DIR/wineboot.log" 2>&1
-# Wine's own port table: at the next server start Wine makes dosdevices/comN point at these
-# pseudo-terminals and lists them in SERIALCOMM (COM7 as \Device\Serial6), as a bench PC
-# lists its ports. Added now, in wineboot's server, that start costs no restart.
-for port in "COM$UNIT_COM=$UNIT_DEVICE" "COM$SILENT_COM=$SILENT_DEVICE" \
-    "COM$WRONG_TYPE_COM=$WRONG_TYPE_DEVICE"; do
-    wine reg add 'HKLM\Software\Wine\Ports' /v "${port%%=*}" /t REG_SZ /d "${port#*=}" /f \
-        >>"$WORK_DIR/reg.log" 2>&1
-done
+# The ports added in wineboot's server: the next server start costs no restart.
+new_wine_prefix run_here "$WORK_DIR/wineboot.log" "COM$UNIT_COM=$UNIT_DEVICE" \
+    "COM$SILENT_COM=$SILENT_DEVICE" "COM$WRONG_TYPE_COM=$WRONG_TYPE_DEVICE"
 wineserver -w
 
 phase "Wine server"

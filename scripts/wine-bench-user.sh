@@ -160,11 +160,7 @@ run_as_bench_user() {
         fail "p06-sim did not start as $BENCH_USER: $(cat "$BENCH_DIR/sim.err")"
 
     echo "-- a prefix of $BENCH_USER's own, the program installed in it"
-    as_bench wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1
-    # A new prefix says Windows 7, which the installer refuses; bench PCs run Windows 10 or 11.
-    as_bench winecfg -v win10 >>"$BENCH_DIR/wineboot.log" 2>&1
-    as_bench wine reg add 'HKLM\Software\Wine\Ports' /v "COM$UNIT_COM" /t REG_SZ /d "$device" \
-        /f >>"$BENCH_DIR/reg.log" 2>&1
+    new_wine_prefix as_bench "$BENCH_DIR/wineboot.log" "COM$UNIT_COM=$device"
     as_bench wine "$(windows_path "$BENCH_DIR/setup.exe")" /S >"$BENCH_DIR/install.log" 2>&1 ||
         fail "the installer exited $? for $BENCH_USER"
     as_bench wineserver -w
