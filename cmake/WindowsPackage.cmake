@@ -79,12 +79,14 @@ set(CPACK_NSIS_DEFINES "Target amd64-unicode
 !define QUENLOR_VERSION ${PROJECT_VERSION}
 !define QUENLOR_PUBLISHER ${QUENLOR_PUBLISHER}
 !include /CHARSET=UTF8 ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh")
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro QuenlorRefuseWhileRunning $INSTDIR")
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro QuenlorWriteAppsEntry")
 
-# CPack's own NSIS script, with what CPack offers no hook for: the Windows version checked first
-# thing in .onInit; the upgrade's question and folder (installer.nsh); the empty publisher's key
-# removed at the end of the uninstall. CPack takes the script from CPACK_MODULE_PATH before its
-# own.
+# CPack's own NSIS script, with what CPack offers no hook for: the Windows version checked and
+# the folder taken first thing in .onInit, with no InstallDir, so that a /D= naming the default
+# folder is seen; the upgrade's question and folder (installer.nsh); the uninstaller's refusal
+# while a program of its folder runs; the empty publisher's key removed at the end of the
+# uninstall. CPack takes the script from CPACK_MODULE_PATH before its own.
 set(nsis_template ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in)
 file(READ ${nsis_template} patched)
 function(quenlor_patch_nsis what from to)
@@ -95,7 +97,12 @@ function(quenlor_patch_nsis what from to)
     set(patched "${result}" PARENT_SCOPE)
 endfunction()
 quenlor_patch_nsis("the Windows version check" "Function .onInit\n"
-    "Function .onInit\n  !insertmacro QuenlorRefuseOldWindows\n")
+    "Function .onInit\n  !insertmacro QuenlorRefuseOldWindows\n  !insertmacro QuenlorTakeFolder\n")
+quenlor_patch_nsis("the default folder"
+    "  InstallDir \"@CPACK_NSIS_INSTALL_ROOT@\\@CPACK_PACKAGE_INSTALL_DIRECTORY@\"\n"
+    "  ; No InstallDir: QuenlorTakeFolder sets the default in .onInit.\n")
+quenlor_patch_nsis("the uninstaller's check of running programs" "Function un.onInit\n"
+    "Function un.onInit\n  !insertmacro QuenlorRefuseWhileRunning $INSTDIR\n")
 # The question's text differs between CMake releases; it never holds a double quote.
 string(REGEX REPLACE
     "  MessageBox MB_YESNOCANCEL\\|MB_ICONEXCLAMATION \\\\\n  \"[^\"]*\" \\\\\n  /SD IDYES IDYES uninst IDNO inst\n  Abort\n"

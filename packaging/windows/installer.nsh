@@ -1,7 +1,11 @@
 ; What the Quenlor installer adds to CPack's NSIS script (cmake/WindowsPackage.cmake):
-; its version information; the refusal of Windows older than Qt 6 supports; an upgrade that
-; asks, naming the installed version, and keeps its folder; and the "Apps" entry's further
-; values.
+; its version information; the refusal of Windows older than Qt 6 supports; the refusal to
+; change a folder whose programs run; an upgrade that asks, naming the installed version, and
+; keeps its folder unless /D= names one; and the "Apps" entry's further values.
+;
+; Exit codes, of the installer and the uninstaller alike: 0 done; 1 cancelled on a page;
+; 2 cancelled at the upgrade question, or the installed version's uninstaller failed;
+; 32 a program of the folder runs; 1150 Windows older than 10 1809 (installer only).
 !include LogicLib.nsh
 !include WinVer.nsh
 !include FileFunc.nsh
@@ -27,15 +31,69 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 the Quenlor maintain
   ${EndIf}
 !macroend
 
+; A program that runs holds its .exe: Windows refuses to open it for writing
+; (ERROR_SHARING_VIOLATION), as it refuses to replace or delete it, so the installer would
+; leave a mix of old and new files and the uninstaller a folder no one knows. The .exe files
+; themselves are asked, so a copy of any version is seen, also one without this check.
+!define QUENLOR_RUNNING_EXIT_CODE 32 ; ERROR_SHARING_VIOLATION
+Var QuenlorRunning
+
+; Sets QuenlorRunning to the name of the first program of <folder> that runs, else "".
+!macro QuenlorFindRunning folder
+  StrCpy $QuenlorRunning ""
+  !insertmacro QuenlorIsRunning "${folder}" quenlor.exe
+  !insertmacro QuenlorIsRunning "${folder}" p06-read.exe
+!macroend
+!macro QuenlorIsRunning folder program
+  ${If} $QuenlorRunning == ""
+    ; GENERIC_WRITE, every sharing, OPEN_EXISTING: nothing is created or changed.
+    System::Call 'kernel32::CreateFileW(w "${folder}\${program}", i 0x40000000, i 7, p 0, i 3, i 0, p 0) p .r8 ?e'
+    Pop $9
+    ${If} $8 != -1
+      System::Call 'kernel32::CloseHandle(p r8)'
+    ${ElseIf} $9 == 32
+      StrCpy $QuenlorRunning "${program}"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Before anything in <folder> changes: while one of its programs runs, asks to close it and
+; try again, in French and English; cancelled, or silent (/S), exits 32 with nothing changed.
+!macro QuenlorRefuseWhileRunning folder
+  ${Do}
+    !insertmacro QuenlorFindRunning "${folder}"
+    ${If} $QuenlorRunning == ""
+      ${Break}
+    ${EndIf}
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$QuenlorRunning est ouvert depuis ${folder}. Fermez-le, puis choisissez Réessayer ; Annuler ne change rien.$\n$\n$QuenlorRunning is running from ${folder}. Close it, then choose Retry; Cancel changes nothing." /SD IDCANCEL IDRETRY`
+      SetErrorLevel ${QUENLOR_RUNNING_EXIT_CODE}
+      Quit
+    ${EndIf}
+  ${Loop}
+!macroend
+
+; First thing in .onInit: with no InstallDir in the script, $INSTDIR is empty unless /D=
+; named a folder, even the default one; only a folder not given follows an upgrade.
+Var QuenlorFolderGiven
+!macro QuenlorTakeFolder
+  ${If} $INSTDIR == ""
+    StrCpy $INSTDIR "$PROGRAMFILES64\Quenlor"
+    StrCpy $QuenlorFolderGiven 0
+  ${Else}
+    StrCpy $QuenlorFolderGiven 1
+  ${EndIf}
+!macroend
+
 !define QUENLOR_APPS_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${QUENLOR_UNINSTALL_KEY}"
 
 ; The installed version's folder, where the upgrade installs and the old uninstaller ran.
 Var QuenlorInstalledFolder
 
 ; In .onInit, $0 holding the installed version's UninstallString: the question names that
-; version and its folder, in French and English; /S answers yes. Unless /D= named another
-; folder, the new version goes into the installed one's: its InstallLocation, else the folder
-; of its uninstaller. Jumps to the script's labels uninst (yes) and inst (no).
+; version and its folder, in French and English; /S answers yes. Unless /D= named a folder,
+; the new version goes into the installed one's: its InstallLocation, else the folder of its
+; uninstaller. Neither folder may have a program running. Jumps to the script's labels uninst
+; (yes) and inst (no).
 !macro QuenlorAskUpgrade
   ReadRegStr $4 HKLM "${QUENLOR_APPS_KEY}" "DisplayVersion"
   ReadRegStr $QuenlorInstalledFolder HKLM "${QUENLOR_APPS_KEY}" "InstallLocation"
@@ -52,9 +110,11 @@ Var QuenlorInstalledFolder
     StrLen $5 "\Uninstall.exe"
     StrCpy $QuenlorInstalledFolder $QuenlorInstalledFolder -$5
   ${EndIf}
-  ${If} $INSTDIR == "$PROGRAMFILES64\Quenlor"
+  ${If} $QuenlorFolderGiven == 0
     StrCpy $INSTDIR $QuenlorInstalledFolder
   ${EndIf}
+  !insertmacro QuenlorRefuseWhileRunning $QuenlorInstalledFolder
+  !insertmacro QuenlorRefuseWhileRunning $INSTDIR
   MessageBox MB_YESNOCANCEL|MB_ICONEXCLAMATION "Quenlor $4 est déjà installé dans $QuenlorInstalledFolder.$\n$\nLe désinstaller avant d'installer Quenlor ${QUENLOR_VERSION} ?$\n$\nQuenlor $4 is already installed in $QuenlorInstalledFolder.$\n$\nUninstall it before installing Quenlor ${QUENLOR_VERSION}?" /SD IDYES IDYES uninst IDNO inst
   Abort
 !macroend
