@@ -106,9 +106,10 @@ test-piuparts: package
 # The Windows program (mingw-w64, against Qt for Windows built once from Debian's qt6-base
 # source package into ~/.cache/quenlor), its zip and installer, and its tests under Wine in a
 # throw-away prefix on an Xvfb display. librsvg2-bin and icoutils draw the programs' icon, and
-# icoutils' wrestool reads the resources back.
+# icoutils' wrestool reads the resources back; osslsigncode signs, openssl makes the test
+# certificate.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64 ninja-build xz-utils nsis zip \
-                    xvfb xauth xdotool xclip x11-apps librsvg2-bin icoutils
+                    xvfb xauth xdotool xclip x11-apps librsvg2-bin icoutils osslsigncode openssl
 
 WINDOWS_BUILD ?= build-win
 
@@ -117,10 +118,12 @@ test-windows:
 	JOBS=$(JOBS) scripts/test-windows.sh $(WINDOWS_BUILD)
 
 # Leaves $(WINDOWS_BUILD)/Quenlor-<version>-win64.zip and .exe (the installer), and SHA256SUMS
-# (their sums).
+# (their sums); signed with SIGN_PKCS12=<file> [SIGN_PASSWORD_FILE=<file>]
+# [SIGN_TIMESTAMP_URL=<url>].
 package-windows:
 	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
-	JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD) package
+	JOBS=$(JOBS) SIGN_PKCS12="$(SIGN_PKCS12)" SIGN_PASSWORD_FILE="$(SIGN_PASSWORD_FILE)" \
+	    SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" scripts/build-windows.sh $(WINDOWS_BUILD) package
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer: any report
 # fails the run. Leaks inside the system's own libraries are listed in tests/sanitizer/lsan.supp.

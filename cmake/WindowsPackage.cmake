@@ -46,6 +46,30 @@ install(CODE "
         endif()
     endforeach()")
 
+# Signing, when a certificate is given (scripts/build-windows.sh passes SIGN_PKCS12 and the
+# rest): the two programs after their stripping, which would drop a signature; the uninstaller
+# and the installer as NSIS writes them (nsis/signing.nsh, included by installer.nsh).
+set(QUENLOR_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file of the code-signing certificate and key")
+set(QUENLOR_SIGN_PASSWORD_FILE "" CACHE FILEPATH "File holding the PKCS#12 file's password")
+set(QUENLOR_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server")
+set(signing_nsh "")
+if(QUENLOR_SIGN_PKCS12)
+    find_program(OSSLSIGNCODE osslsigncode REQUIRED)
+    set(sign_command "${PROJECT_SOURCE_DIR}/scripts/sign-windows.sh" "${OSSLSIGNCODE}"
+        "${QUENLOR_SIGN_PKCS12}" "${QUENLOR_SIGN_PASSWORD_FILE}" "${QUENLOR_SIGN_TIMESTAMP_URL}")
+    # Each argument quoted: an empty password file or URL keeps its place.
+    list(JOIN sign_command "\" \"" quoted)
+    install(CODE "
+        execute_process(COMMAND \"${quoted}\"
+            \"\${CMAKE_INSTALL_PREFIX}/quenlor.exe\" \"\${CMAKE_INSTALL_PREFIX}/p06-read.exe\"
+            RESULT_VARIABLE signed)
+        if(NOT signed EQUAL 0)
+            message(FATAL_ERROR \"could not sign the programs\")
+        endif()")
+    set(signing_nsh "!uninstfinalize '\"${quoted}\" \"%1\"' = 0\n!finalize '\"${quoted}\" \"%1\"' = 0\n")
+endif()
+file(WRITE ${PROJECT_BINARY_DIR}/nsis/signing.nsh "; Written by cmake/WindowsPackage.cmake\n${signing_nsh}")
+
 set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_PACKAGE_NAME Quenlor)
 set(CPACK_PACKAGE_VENDOR ${QUENLOR_PUBLISHER})
@@ -78,7 +102,8 @@ set(CPACK_NSIS_DEFINES "Target amd64-unicode
 !define QUENLOR_UNINSTALL_KEY ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}
 !define QUENLOR_VERSION ${PROJECT_VERSION}
 !define QUENLOR_PUBLISHER ${QUENLOR_PUBLISHER}
-!include /CHARSET=UTF8 ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh")
+!include /CHARSET=UTF8 ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh
+!include ${PROJECT_BINARY_DIR}/nsis/signing.nsh")
 set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro QuenlorRefuseWhileRunning $INSTDIR")
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro QuenlorWriteAppsEntry")
 

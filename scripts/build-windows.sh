@@ -5,8 +5,17 @@
 #
 #   scripts/build-windows.sh [build folder, default build-win] [package]
 #
+# SIGN_PKCS12=<.p12/.pfx file> signs the programs, the uninstaller and the installer with
+# that certificate and key (scripts/sign-windows.sh), SIGN_PASSWORD_FILE=<file> holding its
+# password and SIGN_TIMESTAMP_URL=<RFC 3161 server> if needed; without it nothing is signed.
+#
 # Prints the Qt prefix on its last line, for scripts/test-windows.sh.
 set -euo pipefail
+# The signing files as the caller names them, before the change of folder.
+absolute() { if [ -n "${1:-}" ]; then realpath -e -- "$1"; fi; }
+SIGN_PKCS12=$(absolute "${SIGN_PKCS12:-}") || { echo "build-windows: no file $SIGN_PKCS12" >&2; exit 1; }
+SIGN_PASSWORD_FILE=$(absolute "${SIGN_PASSWORD_FILE:-}") ||
+    { echo "build-windows: no file $SIGN_PASSWORD_FILE" >&2; exit 1; }
 cd "$(dirname "$0")/.."
 SOURCE_DIR=$PWD
 BUILD_DIR=${1:-build-win}
@@ -22,7 +31,9 @@ mkdir -p "$BUILD_DIR"
 cmake -S "$SOURCE_DIR" -B "$BUILD_DIR" \
     -DCMAKE_TOOLCHAIN_FILE="$QT_PREFIX/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE_DIR/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_UI=ON >"$BUILD_DIR/configure.log" 2>&1 ||
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_UI=ON -DQUENLOR_SIGN_PKCS12="$SIGN_PKCS12" \
+    -DQUENLOR_SIGN_PASSWORD_FILE="$SIGN_PASSWORD_FILE" \
+    -DQUENLOR_SIGN_TIMESTAMP_URL="${SIGN_TIMESTAMP_URL:-}" >"$BUILD_DIR/configure.log" 2>&1 ||
     { cat "$BUILD_DIR/configure.log" >&2; exit 1; }
 cmake --build "$BUILD_DIR" -j "$JOBS" >&2
 
