@@ -15,6 +15,13 @@ namespace {
 
 constexpr const char* kOpenError = "Impossible d'ouvrir le fichier %s";
 constexpr const char* kCreateError = "Impossible de créer le fichier %s";
+// After the reason, when only an administrator can let this user write the file.
+constexpr const char* kAdministratorMustCreate =
+    "Ce fichier n'existe pas encore et Windows ne laisse pas ce compte le créer : un "
+    "administrateur doit le créer et donner aux utilisateurs le droit d'y écrire.";
+constexpr const char* kAdministratorMustGrant =
+    "Windows ne laisse pas ce compte écrire ce fichier : un administrateur doit donner aux "
+    "utilisateurs le droit d'y écrire.";
 
 constexpr std::string_view kKey = "Langue";
 constexpr const char* kLineFormat = "%s=%i%s\n\r";
@@ -28,12 +35,18 @@ constexpr uint32_t kReadLimit = 200;
 constexpr int32_t kFrenchIndex = 0;
 
 // The failure of the file call just made: the message names the file that failed (the path,
-// or where the platform keeps it), the system's code gives the reason.
+// or where the platform keeps it), the system's code gives the reason, and what an
+// administrator must do follows it where only an administrator can.
 [[noreturn]] void ThrowFileError(const char* format, const std::string& path) {
     const int32_t code = file_access::LastError();
     std::string message = format;
     message.replace(message.find("%s"), 2, file_access::UsedPath(path));
-    throw FileError(message, code != 0 ? SystemErrorText(code, kFrenchIndex) : std::string());
+    std::string reason = code != 0 ? SystemErrorText(code, kFrenchIndex) : std::string();
+    if (format == kCreateError && file_access::OnlyAnAdministratorCanAllow()) {
+        if (!reason.empty()) reason += reason.back() == '.' ? "\n" : ".\n";
+        reason += file_access::Exists(path) ? kAdministratorMustGrant : kAdministratorMustCreate;
+    }
+    throw FileError(message, reason);
 }
 
 // 1-based position of the first occurrence, 0 when there is none.

@@ -40,6 +40,12 @@ std::string UsedPath(const std::string& path);
 // GetLastError), for the message's reason; 0 where it gave none.
 int32_t LastError();
 
+// Whether the last CreateAlways or CreateWriteBack on this thread was refused where only an
+// administrator can let this user write: on Windows, the file in the Windows directory, for a
+// process that Windows does not virtualize (no copy of the user's own to fall back on).
+// Never on POSIX.
+bool OnlyAnAdministratorCanAllow();
+
 // Any other file of the program's own (a log, a trace), with fopen's modes: opened only
 // when it is a regular file (or made as one), never blocking on a FIFO or a device.
 // nullptr with errno on failure (EINVAL: not a regular file).

@@ -174,6 +174,8 @@ void Close(Handle file) {
 
 int32_t LastError() { return errno; }
 
+bool OnlyAnAdministratorCanAllow() { return false; }
+
 // A file here lives only at its path, whose bytes are what messages show.
 std::string UsedPath(const std::string& path) { return path; }
 

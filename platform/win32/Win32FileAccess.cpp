@@ -53,6 +53,8 @@ std::map<Handle, Creation> creations;  // by the caller's handle
 // The file the last call of this thread went to, for the messages.
 thread_local std::string lastRequest;
 thread_local std::wstring lastFile;
+// The last creation was refused in the Windows directory with no copy to go to.
+thread_local bool lastNeedsAdministrator = false;
 
 void Remember(const std::string& request, const std::wstring& file) {
     lastRequest = request;
@@ -212,6 +214,7 @@ FilePlan Plan(const std::wstring& file, const std::wstring& copy, FileUse use) {
 }
 
 Handle Create(const std::string& path, FileUse use) {
+    lastNeedsAdministrator = false;
     const std::wstring file = Wide(path);
     const std::wstring copy = PerUserCopyOf(file);
     const FilePlan plan = Plan(file, copy, use);
@@ -221,6 +224,9 @@ Handle Create(const std::string& path, FileUse use) {
     }
     Remember(path, file);
     Handle created = CreateAt(path, file, plan.removeCopy ? copy : std::wstring());
+    lastNeedsAdministrator = created == kInvalidFile && !copy.empty() &&
+                             GetLastError() == ERROR_ACCESS_DENIED &&
+                             ThisProcessKind() == ProcessKind::kNotVirtualized;
     if (created != kInvalidFile || !plan.copyIfRefused || copy.empty() ||
         GetLastError() != ERROR_ACCESS_DENIED)
         return created;
@@ -311,6 +317,8 @@ void Close(Handle file) {
 }
 
 int32_t LastError() { return static_cast<int32_t>(GetLastError()); }
+
+bool OnlyAnAdministratorCanAllow() { return lastNeedsAdministrator; }
 
 std::string UsedPath(const std::string& path) {
     return Utf8(path == lastRequest ? lastFile : Wide(path));

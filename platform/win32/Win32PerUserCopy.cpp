@@ -1,5 +1,6 @@
 #include "platform/win32/Win32PerUserCopy.h"
 
+#include <cstdlib>
 #include <vector>
 
 #define WIN32_LEAN_AND_MEAN
@@ -50,7 +51,11 @@ bool UnderWine() {
 }
 
 ProcessKind ProcessKindOfToken() {
-    if (UnderWine()) return ProcessKind::kStandard;
+    // Wine has no UAC: its processes are taken as a standard user's, or, for the Windows
+    // suite, as one that Windows does not virtualize.
+    if (UnderWine())
+        return std::getenv("QUENLOR_TEST_NOT_VIRTUALIZED") != nullptr ? ProcessKind::kNotVirtualized
+                                                                      : ProcessKind::kStandard;
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return ProcessKind::kStandard;
     ProcessKind kind = ProcessKind::kStandard;
