@@ -46,8 +46,8 @@ print_timings() {
 }
 
 await_sim_device() {
-    local device="" _
-    for _ in $(seq 50); do
+    local device="" deadline=$((SECONDS + 30))
+    while [ "$SECONDS" -lt "$deadline" ]; do
         device=$(sed -n 's/^p06-sim: serving \([^ ]*\) .*/\1/p' "$1" 2>/dev/null) || true
         [ -z "$device" ] || { echo "$device"; return 0; }
         sleep 0.1

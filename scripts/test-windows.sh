@@ -15,8 +15,10 @@
 #   7. the windows' Qt Test programs, then the installed program as a technician uses it
 #      (scripts/wine-window.sh);
 #   8. what the deliverables carry (scripts/wine-deliverables.sh): the resources of the .exe
-#      files and SHA256SUMS right after the build, quenlor.exe --version and --help in a cmd
-#      console, the installer's "Apps" entry, and its refusal of a prefix set to Windows 7.
+#      files and SHA256SUMS right after the build, the signatures of a build signed with a
+#      throw-away certificate, quenlor.exe --version and --help in a cmd console, the
+#      installer's "Apps" entry, the installer and the uninstaller refusing while a program
+#      of the folder runs, and the installer's refusal of a prefix set to Windows 7.
 #   9. the installed program run by a user without administrator rights, whose C:\windows
 #      is not writable (scripts/wine-bench-user.sh).
 # Installs nothing: `make test-windows` installs the compilers, Wine, NSIS and the X tools.
@@ -120,8 +122,16 @@ trap 'cleanup 130' INT
 trap 'cleanup 143' TERM
 
 # ---------------------------------------------------------------------------------------------
+WORK_DIR=$(mktemp -d /tmp/quenlor-wine.XXXXXX)
+# shellcheck source=scripts/wine-deliverables.sh
+. scripts/wine-deliverables.sh
+
 phase "Qt for Windows, cross build and packages"
-QT_PREFIX=$(JOBS=$JOBS scripts/build-windows.sh "$BUILD_DIR" package | tail -n 1)
+# A signed build, with a throw-away certificate: the signatures must survive every step.
+mkdir "$WORK_DIR/signing"
+make_signing_certificate "$WORK_DIR/signing"
+QT_PREFIX=$(JOBS=$JOBS SIGN_PKCS12=$SIGN_PKCS12 SIGN_PASSWORD_FILE=$SIGN_PASSWORD_FILE \
+    scripts/build-windows.sh "$BUILD_DIR" package | tail -n 1)
 UNIT_TESTS=$BUILD_DIR/tests/unit/unit_tests.exe
 P06_READ=$BUILD_DIR/cli/p06-read.exe
 # This build's installer, the one SHA256SUMS names (the folder may hold older versions).
@@ -134,11 +144,10 @@ VERSION=$(basename "$INSTALLER" | sed 's/^Quenlor-\(.*\)-win64\.exe$/\1/')
 (cd "$BUILD_DIR" && sha256sum --check --strict SHA256SUMS) || fail "SHA256SUMS does not match"
 [ "$(wc -l <"$BUILD_DIR/SHA256SUMS")" -eq 2 ] || fail "SHA256SUMS lists more than this build"
 
-# shellcheck source=scripts/wine-deliverables.sh
-. scripts/wine-deliverables.sh
-phase "Resources of the programs"
+phase "Resources and signatures of the programs"
 check_resources "$VERSION" "$QUENLOR" "$P06_READ"
 check_installer_resources
+check_signed_deliverables
 
 # ---------------------------------------------------------------------------------------------
 phase "Simulator"
@@ -156,7 +165,6 @@ EXPECTED_READING=$NATIVE_DIR/tests/expected_reading
 for exe in "$SIM" "$EXPECTED_READING"; do [ -x "$exe" ] || fail "missing $exe"; done
 echo "p06-sim: $SIM"
 
-WORK_DIR=$(mktemp -d /tmp/quenlor-wine.XXXXXX)
 
 # A pseudo-terminal keeps no parity: the shim lets Wine's 8E1 SetCommState pass on one, as it
 # does on the bench PC's UART (see tests/wine/pty_line_settings.c). Only the readers of the
@@ -216,7 +224,8 @@ start_server
 # Wine's port links, made by its mount manager as the server came up.
 for port in "$UNIT_COM=$UNIT_DEVICE" "$SILENT_COM=$SILENT_DEVICE"; do
     link=$WINEPREFIX/dosdevices/com${port%%=*}
-    for _ in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
+    deadline=$((SECONDS + 30))
+    while [ ! -L "$link" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
     [ "$(readlink "$link")" = "${port#*=}" ] ||
         fail "Wine did not make $link point at ${port#*=}: $(readlink "$link")"
 done

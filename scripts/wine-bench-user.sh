@@ -12,8 +12,8 @@
 # exist, the user's copy wins; C:\windows itself is never written, but its QuenlorV1.CFG is
 # when IT made that one file writable (a language change lands there and the user's copy
 # goes). Then the installer: an upgrade keeps the custom folder (/D=) of the installed
-# version, and `Uninstall.exe /S _?=<folder>` returns once the files and the registry key
-# are gone.
+# version, a /D= naming the default folder moves it back, and `Uninstall.exe /S _?=<folder>`
+# returns once the files and the registry key are gone.
 
 BENCH_USER=quenlor-bench
 BENCH_USER_MADE="" # the user was made here, and goes at the end
@@ -94,12 +94,51 @@ check_bench_upgrade() {
     apps=$(as_bench wine reg query "$key" 2>/dev/null | tr -d '\r') || true
     grep -qE '^ +InstallLocation +REG_SZ +C:\\Quenlor-custom$' <<<"$apps" ||
         fail "the Apps entry does not name C:\Quenlor-custom: $apps"
-    echo "-- Uninstall.exe /S _?=C:\Quenlor-custom returns once it is done"
-    as_bench wine 'C:\Quenlor-custom\Uninstall.exe' /S '_?=C:\Quenlor-custom' \
-        >>"$BENCH_DIR/install.log" 2>&1 || fail "the uninstaller exited $?"
-    [ ! -e "$custom/quenlor.exe" ] || fail "the uninstaller returned before removing quenlor.exe"
+    echo "-- /D= naming the default folder moves it back from C:\Quenlor-custom"
+    local default=$BENCH_DIR/prefix/drive_c/Program\ Files/Quenlor
+    windows_command "$BENCH_DIR/prefix" \
+        "$(windows_path "$BENCH_DIR/setup.exe") /S /D=C:\Program Files\Quenlor" as_bench \
+        2>>"$BENCH_DIR/install.log" || fail "the installer /D=C:\Program Files\Quenlor exited $?"
+    [ -f "$default/quenlor.exe" ] || fail "/D= naming the default folder did not install there"
+    [ ! -e "$custom" ] || fail "the move back to the default folder left C:\Quenlor-custom"
+    apps=$(as_bench wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+    grep -qE '^ +InstallLocation +REG_SZ +C:\\Program Files\\Quenlor$' <<<"$apps" ||
+        fail "the Apps entry does not name C:\Program Files\Quenlor: $apps"
+    echo "-- Uninstall.exe /S _?=<folder> returns once it is done"
+    windows_command "$BENCH_DIR/prefix" \
+        "\"C:\Program Files\Quenlor\Uninstall.exe\" /S _?=C:\Program Files\Quenlor" as_bench \
+        2>>"$BENCH_DIR/install.log" || fail "the uninstaller exited $?"
+    [ ! -e "$default/quenlor.exe" ] || fail "the uninstaller returned before removing quenlor.exe"
     ! as_bench wine reg query 'HKLM\Software\Quenlor' >/dev/null 2>&1 ||
         fail "the uninstaller left HKLM\Software\Quenlor"
+}
+
+# A user whom Windows does not virtualize (UAC virtualization off by policy) has no copy of
+# his own: with no file in C:\windows, which he may not write, the box says that an
+# administrator must create the file and let users write it, and nothing is made.
+check_not_virtualized() { # <C:\windows> <folder of the user's copy>
+    echo "-- UAC virtualization off, no settings file: the box says what IT must do"
+    as_bench wine reg add 'HKCU\Environment' /v QUENLOR_TEST_NOT_VIRTUALIZED /t REG_SZ /d 1 /f \
+        >>"$BENCH_DIR/reg.log" 2>&1
+    (cd "$BENCH_DIR/prefix/drive_c/Program Files/Quenlor" &&
+        exec "${BENCH[@]}" wine ./quenlor.exe >>"$BENCH_DIR/quenlor.log" 2>&1) &
+    local pid=$! box text
+    READER_PIDS+=("$pid")
+    box=$(await_window '^Quenlor$') || fail "no box for a user without virtualization"
+    sleep 1
+    xdotool windowactivate --sync "$box" 2>/dev/null || true
+    text=$(copy_until 'Impossible de créer le fichier C:\windows\QuenlorV1.CFG.' ctrl+c)
+    echo "$text"
+    grep -qxF 'Impossible de créer le fichier C:\windows\QuenlorV1.CFG.' <<<"$text" &&
+        grep -qxF "Ce fichier n'existe pas encore et Windows ne laisse pas ce compte le créer : un administrateur doit le créer et donner aux utilisateurs le droit d'y écrire." <<<"$text" ||
+        fail "the box for a user without virtualization does not say what IT must do"
+    xdotool key Return
+    timeout 20 tail --pid="$pid" -f /dev/null || fail "quenlor.exe did not end after its box"
+    wait "$pid" || true
+    [ ! -e "$1/QuenlorV1.CFG" ] && [ ! -e "$2/QuenlorV1.CFG" ] ||
+        fail "a settings file was made for a user without virtualization"
+    as_bench wine reg delete 'HKCU\Environment' /v QUENLOR_TEST_NOT_VIRTUALIZED /f \
+        >>"$BENCH_DIR/reg.log" 2>&1
 }
 
 # Starts the installed quenlor.exe as the bench user and waits for its main window,
@@ -120,7 +159,8 @@ start_bench_quenlor() {
         fi
         fail "the main window did not appear"
     fi
-    sleep 4
+    await_painted "$MAIN_WINDOW" || fail "the main window was never painted"
+    sleep 2
 }
 
 run_as_bench_user() {
@@ -178,6 +218,8 @@ run_as_bench_user() {
     as_bench wine cmd /c exit >/dev/null 2>&1
     as_bench wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Silabser0' \
         /t REG_SZ /d "COM$UNIT_COM" /f >>"$BENCH_DIR/reg.log" 2>&1
+
+    check_not_virtualized "$windows" "$copy"
 
     echo "-- first start: the user's copy is made in French, no error box"
     start_bench_quenlor "^$MAIN_TITLE\$"

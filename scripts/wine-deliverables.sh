@@ -124,3 +124,104 @@ check_installer_refuses_old_windows() {
     [ ! -e "$INSTALL_DIR/quenlor.exe" ] || fail "the installer installed on Windows 7"
     winecfg -v win10 >>"$WORK_DIR/winecfg.log" 2>&1
 }
+
+# A throw-away code-signing certificate, for a signed build (SIGN_PKCS12 of
+# scripts/build-windows.sh): sets SIGN_CERTIFICATE (its PEM, to verify with), SIGN_PKCS12 and
+# SIGN_PASSWORD_FILE, all in <folder>.
+make_signing_certificate() { # <folder>
+    SIGN_CERTIFICATE=$1/certificate.pem
+    SIGN_PKCS12=$1/certificate.p12
+    SIGN_PASSWORD_FILE=$1/password
+    openssl rand -hex 16 >"$SIGN_PASSWORD_FILE"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quenlor test signing" \
+        -addext extendedKeyUsage=codeSigning -keyout "$1/key.pem" -out "$SIGN_CERTIFICATE" \
+        >"$1/openssl.log" 2>&1 || { cat "$1/openssl.log" >&2; fail "no test certificate"; }
+    openssl pkcs12 -export -inkey "$1/key.pem" -in "$SIGN_CERTIFICATE" -out "$SIGN_PKCS12" \
+        -passout "file:$SIGN_PASSWORD_FILE" || fail "no PKCS#12 file of the test certificate"
+    rm "$1/key.pem"
+}
+
+# Every file given carries a valid signature by the test certificate.
+check_signed() { # <file>...
+    local file
+    for file in "$@"; do
+        osslsigncode verify -CAfile "$SIGN_CERTIFICATE" -in "$file" >"$WORK_DIR/verify.log" 2>&1 ||
+            { cat "$WORK_DIR/verify.log" >&2; fail "$file carries no valid signature"; }
+    done
+    echo "signed: $(for file in "$@"; do printf '%s ' "$(basename "$file")"; done)"
+}
+
+# Every .exe in the zip, and the installer.
+check_signed_deliverables() {
+    local unpacked=$WORK_DIR/zip
+    /usr/bin/python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+        "${INSTALLER%.exe}.zip" "$unpacked"
+    mapfile -t exes < <(find "$unpacked" -name '*.exe')
+    [ "${#exes[@]}" -eq 2 ] || fail "the zip holds ${#exes[@]} programs, not 2: ${exes[*]}"
+    check_signed "${exes[@]}" "$INSTALLER"
+    rm -rf "$unpacked"
+}
+
+# Runs a Windows command line as it stands, through a batch file: wine quotes an argument
+# holding a space, and the installer reads /D= and the uninstaller _?= only unquoted.
+# Returns its exit code; Wine's messages go to standard error. <runner> (as_bench) runs wine
+# as another user.
+windows_command() { # <prefix> <command line> [runner...]
+    local prefix=$1 line=$2
+    shift 2
+    printf '@%s\r\nexit /b %%errorlevel%%\r\n' "$line" >"$prefix/drive_c/quenlor-command.bat"
+    "$@" wine cmd /c 'C:\quenlor-command.bat' >>"$WORK_DIR/windows-command.log"
+}
+
+# The installed folder's files and their sums, and the Apps entry's version.
+installed_state() {
+    (cd "$INSTALL_DIR" && find . -type f -print0 | sort -z | xargs -0 sha256sum)
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' \
+        /v DisplayVersion 2>/dev/null | tr -d '\r' | grep DisplayVersion || echo "no Apps entry"
+}
+
+# While <program> of the installed folder runs, an upgrade and an uninstall, silent and
+# interactive, exit 32 and change nothing: not a file, not the Apps entry. Interactively,
+# the box asks in French and English to close it, and its Cancel ends the run.
+check_refused_while_running() { # <program>
+    local program=$1 before status run trace box pid
+    local folder='C:\Program Files\Quenlor'
+    before=$(installed_state)
+    for run in setup-silent setup-asked uninstall-silent uninstall-asked; do
+        status=0
+        case $run in
+            setup-silent) wine "$INSTALLER" /S >>"$WORK_DIR/install.log" 2>&1 || status=$? ;;
+            uninstall-silent)
+                windows_command "$WINEPREFIX" "\"$folder\\Uninstall.exe\" /S _?=$folder" 2>>"$WORK_DIR/install.log" ||
+                    status=$?
+                ;;
+            *)
+                trace=$WORK_DIR/$run.trace
+                if [ "$run" = setup-asked ]; then
+                    WINEDEBUG=+msgbox wine "$INSTALLER" >>"$WORK_DIR/install.log" 2>"$trace" &
+                else
+                    WINEDEBUG=+msgbox windows_command "$WINEPREFIX" "\"$folder\\Uninstall.exe\" _?=$folder" \
+                        2>"$trace" &
+                fi
+                pid=$!
+                READER_PIDS+=("$pid")
+                box=$(await_window '^Quenlor .* (Setup|Uninstall)$') ||
+                    fail "$run while $program runs: no box"
+                sleep 1
+                xdotool windowfocus --sync "$box" key Escape
+                timeout 20 tail --pid="$pid" -f /dev/null || fail "$run: the box did not close"
+                wait "$pid" || status=$?
+                # The trace doubles the folder's backslashes and escapes "é".
+                grep -aqF "$program est ouvert depuis C:" "$trace" &&
+                    grep -aqF 'Quenlor. Fermez-le, puis choisissez R\00e9essayer' "$trace" ||
+                    fail "$run while $program runs: no French text in the box"
+                grep -aqF "$program is running from C:" "$trace" &&
+                    grep -aqF 'Quenlor. Close it, then choose Retry; Cancel changes nothing.' "$trace" ||
+                    fail "$run while $program runs: no English text in the box"
+                ;;
+        esac
+        [ "$status" -eq 32 ] || fail "$run while $program runs exited $status, not 32"
+        [ "$(installed_state)" = "$before" ] || fail "$run while $program runs changed the install"
+        echo "$run while $program runs: exit 32, nothing changed"
+    done
+}

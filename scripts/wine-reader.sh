@@ -20,7 +20,8 @@ while True:
     os.write(master, data)
 ' "$WORK_DIR/echo-pty" &
     ECHO_PID=$!
-    for _ in $(seq 50); do [ -s "$WORK_DIR/echo-pty" ] && break; sleep 0.1; done
+    local deadline=$((SECONDS + 30))
+    while [ ! -s "$WORK_DIR/echo-pty" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
     [ -s "$WORK_DIR/echo-pty" ] || { echo "the echo helper did not start" >&2; exit 1; }
     ECHO_COM=$(echo "$ECHO_PORT" | tr '[:upper:]' '[:lower:]')
     ln -sf "$(cat "$WORK_DIR/echo-pty")" "$WINEPREFIX/dosdevices/$ECHO_COM"

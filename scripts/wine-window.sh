@@ -56,9 +56,14 @@ await_window() { # <title regex> -> the window's id
 # Clicks at a point of the main window's client area. Without a window manager, Wine's X
 # window is the client area alone, no frame around it.
 click_main() {
-    local height
-    height=$(xdotool getwindowgeometry --shell "$MAIN_WINDOW" | sed -n 's/^HEIGHT=//p')
-    [ "$height" -eq "$MAIN_CLIENT_HEIGHT" ] ||
+    local height="" _
+    for _ in $(seq 5); do
+        height=$({ xdotool getwindowgeometry --shell "$MAIN_WINDOW" 2>/dev/null || true; } |
+            sed -n 's/^HEIGHT=//p')
+        [ -z "$height" ] || break
+        sleep 0.5
+    done
+    [ "${height:-0}" -eq "$MAIN_CLIENT_HEIGHT" ] ||
         fail "the main window is $height pixels high, not its client area's $MAIN_CLIENT_HEIGHT"
     xdotool mousemove --window "$MAIN_WINDOW" "$1" "$2" click 1
     sleep 0.5
@@ -70,6 +75,37 @@ copy_out() {
     sleep 0.5
     # A read that comes before the copy is an empty text, which the caller's wait tries again.
     { timeout 10 xclip -o -selection clipboard 2>/dev/null || true; } | tr -d '\r' | sed -e '$a\'
+}
+
+# The text that the active window copies on <keys>, once it holds <line>; the last text read
+# when it never does.
+copy_until() { # <line> <keys>...
+    local line=$1 text="" _
+    shift
+    for _ in $(seq 20); do
+        text=$(copy_out "$@")
+        grep -qxF -- "$line" <<<"$text" && break
+        sleep 0.5
+    done
+    echo "$text"
+}
+
+# Waits for a window's first paint: until then it is one colour, and a click on it is lost.
+await_painted() { # <window id>
+    local deadline=$((SECONDS + 60))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        { xwd -silent -id "$1" 2>/dev/null || true; } | /usr/bin/python3 -c '
+import struct, sys
+data = sys.stdin.buffer.read()
+if len(data) < 100:
+    sys.exit(1)
+h = struct.unpack(">25I", data[:100])
+pixels = data[h[0] + 12 * h[19]:]
+sys.exit(0 if len(set(pixels[::28])) > 4 else 1)
+' && return 0
+        sleep 0.5
+    done
+    return 1
 }
 
 copy_memo() {
@@ -146,8 +182,8 @@ start_quenlor() {
     READER_PIDS+=("$QUENLOR_PID")
     MAIN_WINDOW=$(await_window "$1") || true
     [ -n "$MAIN_WINDOW" ] || fail "the main window did not appear"
-    # The first paint comes a few seconds after the window maps; a click before it is lost.
-    sleep 4
+    await_painted "$MAIN_WINDOW" || fail "the main window was never painted"
+    sleep 2
 }
 
 # Quits with the quit button; the program must end, and end well.
@@ -170,6 +206,22 @@ read_unit() {
     picture "$MAIN_WINDOW" "windows-main-$1.png"
 }
 
+# The installed p06-read.exe reading unit after unit on the silent line, which it waits on
+# until it is stopped: meanwhile the installer and the uninstaller must refuse.
+refused_while_reader_runs() {
+    local log=$WORK_DIR/repeat.err pid
+    : >"$log"
+    (unset WINEPATH && cd "$INSTALL_DIR" && LD_PRELOAD=$PTY_SHIM exec wine ./p06-read.exe \
+        --repeat --port "$SILENT_COM" --lang en >"$WORK_DIR/repeat.out" 2>"$log") &
+    pid=$!
+    READER_PIDS+=("$pid")
+    for _ in $(seq 60); do grep -q 'Ctrl+C to stop' "$log" && break; sleep 0.5; done
+    grep -q 'Ctrl+C to stop' "$log" || fail "p06-read.exe --repeat did not start: $(cat "$log")"
+    check_refused_while_running p06-read.exe
+    kill "$pid"
+    wait "$pid" || true
+}
+
 run_installed_program() {
     local expected
 
@@ -185,6 +237,7 @@ run_installed_program() {
         fail "the installer did not install the native style's plugin"
     [ -f "$START_MENU/Quenlor.lnk" ] || fail "the installer made no Start-menu entry"
     check_apps_entry
+    check_signed "$INSTALL_DIR/quenlor.exe" "$INSTALL_DIR/p06-read.exe" "$INSTALL_DIR/Uninstall.exe"
 
     # The bench's adapter is the unit's port; a first start writes French settings.
     set_adapter_port "$UNIT_COM"
@@ -208,8 +261,10 @@ run_installed_program() {
     check_settings_file 1
 
     read_unit en
+    check_refused_while_running quenlor.exe
     quit_quenlor
     check_settings_file 1
+    refused_while_reader_runs
 
     # A new start, which takes English from the settings file (the English caption is one
     # space), on the port of another unit.
@@ -225,7 +280,7 @@ run_installed_program() {
     fi
     sleep 1
     picture "$box" windows-wrong-type.png
-    copy_out ctrl+c >"$WORK_DIR/box.txt"
+    copy_until Erreur ctrl+c >"$WORK_DIR/box.txt"
     cat "$WORK_DIR/box.txt"
     "$EXPECTED_READING" wrong-type-box en >"$WORK_DIR/box-expected.txt"
     while IFS= read -r line; do
