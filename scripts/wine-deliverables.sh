@@ -205,8 +205,11 @@ check_refused_while_running() { # <program>
                 fi
                 pid=$!
                 READER_PIDS+=("$pid")
-                box=$(await_window '^Quenlor .* (Setup|Uninstall)$') ||
-                    fail "$run while $program runs: no box"
+                box=$(await_window '^Quenlor .* (Setup|Uninstall)$') || {
+                    kill "$pid" 2>/dev/null || true
+                    wait "$pid" || status=$?
+                    fail "$run while $program runs: no box (exit $status): $(tail -c 2000 "$trace")"
+                }
                 sleep 1
                 xdotool windowfocus --sync "$box" key Escape
                 timeout 20 tail --pid="$pid" -f /dev/null || fail "$run: the box did not close"
