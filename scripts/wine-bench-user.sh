@@ -83,15 +83,14 @@ bench_setup() {
 
 # An upgrade keeps the installed version's folder; uninstalling with _?= waits for its work.
 check_bench_upgrade() {
-    local custom=$BENCH_DIR/prefix/drive_c/Quenlor-custom key apps
-    key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor'
+    local custom=$BENCH_DIR/prefix/drive_c/Quenlor-custom apps
     echo "-- installed again into C:\Quenlor-custom (/D=), then upgraded with /S alone"
     bench_setup '/D=C:\Quenlor-custom'
     bench_setup
     [ -f "$custom/quenlor.exe" ] || fail "the upgrade left C:\Quenlor-custom"
     [ ! -e "$BENCH_DIR/prefix/drive_c/Program Files/Quenlor" ] ||
         fail "the move to C:\Quenlor-custom left Program Files\Quenlor"
-    apps=$(as_bench wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+    apps=$(apps_entry as_bench)
     grep -qE '^ +InstallLocation +REG_SZ +C:\\Quenlor-custom$' <<<"$apps" ||
         fail "the Apps entry does not name C:\Quenlor-custom: $apps"
     echo "-- /D= naming the default folder moves it back from C:\Quenlor-custom"
@@ -101,7 +100,7 @@ check_bench_upgrade() {
         2>>"$BENCH_DIR/install.log" || fail "the installer /D=C:\Program Files\Quenlor exited $?"
     [ -f "$default/quenlor.exe" ] || fail "/D= naming the default folder did not install there"
     [ ! -e "$custom" ] || fail "the move back to the default folder left C:\Quenlor-custom"
-    apps=$(as_bench wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+    apps=$(apps_entry as_bench)
     grep -qE '^ +InstallLocation +REG_SZ +C:\\Program Files\\Quenlor$' <<<"$apps" ||
         fail "the Apps entry does not name C:\Program Files\Quenlor: $apps"
     echo "-- Uninstall.exe /S _?=<folder> returns once it is done"

@@ -74,11 +74,23 @@ check_console_output() { # <quenlor.exe> <version>
         fail "quenlor.exe --help does not name the Windows files: $out"
 }
 
+# The "Apps" entry's values, as `reg query` lists them: a query that fails once (a busy
+# machine) is tried again for a few seconds. <runner> (as_bench) runs wine as another user.
+apps_entry() { # [runner...]
+    local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' entry="" _
+    for _ in $(seq 10); do
+        entry=$("$@" wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+        grep -q InstallLocation <<<"$entry" && break
+        sleep 0.5
+    done
+    echo "$entry"
+}
+
 # The installed program's entry in "Apps": its icon, its size, its publisher, its folder, its
 # silent uninstall, and no modify or repair buttons (DWORD values).
 check_apps_entry() {
-    local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' entry
-    entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r') || true
+    local entry
+    entry=$(apps_entry)
     grep -qE '^ +DisplayIcon +REG_SZ +C:\\Program Files\\Quenlor\\quenlor\.exe$' <<<"$entry" ||
         fail "the Apps entry shows no quenlor.exe icon: $entry"
     local size
@@ -176,8 +188,7 @@ windows_command() { # <prefix> <command line> [runner...]
 # The installed folder's files and their sums, and the Apps entry's version.
 installed_state() {
     (cd "$INSTALL_DIR" && find . -type f -print0 | sort -z | xargs -0 sha256sum)
-    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenlor' \
-        /v DisplayVersion 2>/dev/null | tr -d '\r' | grep DisplayVersion || echo "no Apps entry"
+    apps_entry | grep DisplayVersion || echo "no Apps entry"
 }
 
 # While <program> of the installed folder runs, an upgrade and an uninstall, silent and
