@@ -165,7 +165,6 @@ EXPECTED_READING=$NATIVE_DIR/tests/expected_reading
 for exe in "$SIM" "$EXPECTED_READING"; do [ -x "$exe" ] || fail "missing $exe"; done
 echo "p06-sim: $SIM"
 
-
 # A pseudo-terminal keeps no parity: the shim lets Wine's 8E1 SetCommState pass on one, as it
 # does on the bench PC's UART (see tests/wine/pty_line_settings.c). Only the readers of the
 # integration run are given it.

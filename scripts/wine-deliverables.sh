@@ -197,13 +197,15 @@ installed_state() {
 check_refused_while_running() { # <program>
     local program=$1 before status run trace box pid
     local folder='C:\Program Files\Quenlor'
+    # _?= comes last, and runs the uninstaller in place, so that its exit code is its own.
+    local uninstaller="\"$folder\\Uninstall.exe\"" in_place="_?=$folder"
     before=$(installed_state)
     for run in setup-silent setup-asked uninstall-silent uninstall-asked; do
         status=0
         case $run in
             setup-silent) wine "$INSTALLER" /S >>"$WORK_DIR/install.log" 2>&1 || status=$? ;;
             uninstall-silent)
-                windows_command "$WINEPREFIX" "\"$folder\\Uninstall.exe\" /S _?=$folder" 2>>"$WORK_DIR/install.log" ||
+                windows_command "$WINEPREFIX" "$uninstaller /S $in_place" 2>>"$WORK_DIR/install.log" ||
                     status=$?
                 ;;
             *)
@@ -211,7 +213,7 @@ check_refused_while_running() { # <program>
                 if [ "$run" = setup-asked ]; then
                     WINEDEBUG=+msgbox wine "$INSTALLER" >>"$WORK_DIR/install.log" 2>"$trace" &
                 else
-                    WINEDEBUG=+msgbox windows_command "$WINEPREFIX" "\"$folder\\Uninstall.exe\" _?=$folder" \
+                    WINEDEBUG=+msgbox windows_command "$WINEPREFIX" "$uninstaller $in_place" \
                         2>"$trace" &
                 fi
                 pid=$!

@@ -41,10 +41,10 @@ MEMO=(156 112)
 LANGUAGE_OK_BUTTON=(108 176)
 QUENLOR_PID=""
 
-await_window() { # <title regex> [seconds, default 60] -> the window's id
+await_window() { # <title regex> -> the window's id, within a minute
     # One search at a time, not --sync: a window that vanishes while xdotool walks the tree
     # (the installer's, Wine's own) ends that search with an X error, and the next try goes on.
-    local found deadline=$((SECONDS + ${2:-60}))
+    local found deadline=$((SECONDS + 60))
     while [ "$SECONDS" -lt "$deadline" ]; do
         found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
         [ -n "$found" ] && { echo "$found"; return 0; }
